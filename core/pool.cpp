@@ -1,0 +1,40 @@
+#include "core/pool.h"
+
+#include <cstdlib>
+
+namespace {
+constexpr size_t kFirstChunk = 16;    // nodes; small containers stay small
+constexpr size_t kLargestChunk = 4096;
+constexpr size_t kHeader = 16;        // chunk link, padded to keep nodes aligned
+}  // namespace
+
+void mvPoolInit(MVNodePool *pool, size_t nodeSize) {
+    pool->nodeSize = nodeSize;
+    pool->freeList = nullptr;
+    pool->chunks = nullptr;
+    pool->fresh = nullptr;
+    pool->freshLeft = 0;
+    pool->nextChunk = kFirstChunk;
+}
+
+void *mvPoolGrow(MVNodePool *pool) {
+    size_t count = pool->nextChunk;
+    char *chunk = static_cast<char *>(std::malloc(kHeader + count * pool->nodeSize));
+    if (!chunk) return nullptr;
+    *reinterpret_cast<void **>(chunk) = pool->chunks;
+    pool->chunks = chunk;
+    if (count < kLargestChunk) pool->nextChunk = count * 2;
+    pool->fresh = chunk + kHeader + pool->nodeSize;
+    pool->freshLeft = count - 1;
+    return chunk + kHeader;
+}
+
+void mvPoolRelease(MVNodePool *pool) {
+    void *chunk = pool->chunks;
+    while (chunk) {
+        void *next = *static_cast<void **>(chunk);
+        std::free(chunk);
+        chunk = next;
+    }
+    mvPoolInit(pool, pool->nodeSize);
+}

@@ -1,0 +1,44 @@
+// A per-container pool of fixed-size nodes: memory is taken from malloc in
+// growing chunks and freed nodes are kept on a free list for reuse until the
+// pool is destroyed. Keeps nodes of one container close together in memory.
+#ifndef MORVEN_CORE_POOL_H
+#define MORVEN_CORE_POOL_H
+
+#include <cstddef>
+
+struct MVNodePool {
+    size_t nodeSize;     // bytes per node, a multiple of the pointer size
+    void *freeList;      // freed nodes, linked through their first word
+    void *chunks;        // chunks, linked through their first word
+    char *fresh;         // next never-used node of the newest chunk
+    size_t freshLeft;    // never-used nodes left in the newest chunk
+    size_t nextChunk;    // node count of the next chunk
+};
+
+void mvPoolInit(MVNodePool *pool, size_t nodeSize);
+// Releases every chunk; all nodes become invalid.
+void mvPoolRelease(MVNodePool *pool);
+// Adds a chunk and returns its first node, or null when out of memory.
+void *mvPoolGrow(MVNodePool *pool);
+
+// A node of pool->nodeSize bytes, or null when out of memory.
+inline void *mvPoolAlloc(MVNodePool *pool) {
+    if (void *node = pool->freeList) {
+        pool->freeList = *static_cast<void **>(node);
+        return node;
+    }
+    if (pool->freshLeft) {
+        void *node = pool->fresh;
+        pool->fresh += pool->nodeSize;
+        pool->freshLeft--;
+        return node;
+    }
+    return mvPoolGrow(pool);
+}
+
+inline void mvPoolFree(MVNodePool *pool, void *node) {
+    *static_cast<void **>(node) = pool->freeList;
+    pool->freeList = node;
+}
+
+#endif

@@ -1,0 +1,50 @@
+/* MORVEN: immediate-mode drawing.
+ *
+ * Coordinates are window pixels, origin at the top left, y pointing down.
+ * Colour components run from 0 to 1. Calls go to the engine's current
+ * renderer; before mvInit, and without a window, they draw nothing. */
+#ifndef MORVEN_DRAW_H
+#define MORVEN_DRAW_H
+
+#include <morven/defs.h>
+
+MV_EXTERN_C_BEGIN
+
+/* Primitive modes for mvDrawBegin. */
+enum {
+    MV_DRAW_POINTS = 0,
+    MV_DRAW_LINES = 1,
+    MV_DRAW_LINE_LOOP = 2,
+    MV_DRAW_LINE_STRIP = 3,
+    MV_DRAW_TRIANGLES = 4,
+    MV_DRAW_TRIANGLE_STRIP = 5,
+    MV_DRAW_TRIANGLE_FAN = 6
+};
+
+/* Starts a primitive of the given mode; the vertices that follow form it. */
+MV_API void mvDrawBegin(int mode);
+
+/* Adds a vertex at (x, y) in the current colour. */
+MV_API void mvDrawVertex2f(float x, float y);
+
+/* Ends the primitive and draws it. */
+MV_API void mvDrawEnd(void);
+
+/* Sets the current colour: grey with alpha 1. */
+MV_API void mvDrawColor1f(float grey);
+
+/* Sets the current colour: grey with the given alpha. */
+MV_API void mvDrawColor2f(float grey, float alpha);
+
+/* Sets the current colour: red, green, blue with alpha 1. */
+MV_API void mvDrawColor3f(float r, float g, float b);
+
+/* Sets the current colour: red, green, blue, alpha. */
+MV_API void mvDrawColor4f(float r, float g, float b, float a);
+
+/* Clears the frame, so the next one starts empty. */
+MV_API void mvDrawClear(void);
+
+MV_EXTERN_C_END
+
+#endif

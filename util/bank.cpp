@@ -1,0 +1,124 @@
+// Resource bank: named resources found through path patterns, loaded by the
+// caller's callback and held in a string map under the requested name.
+#include <morven/bank.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool isSkippedBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v'; }
+
+// Expands the alternative [p, end) with name into out and returns the
+// expansion's length, without a terminating zero. With a null out it only
+// measures, saturating at SIZE_MAX.
+size_t expand(const char *p, const char *end, const char *name, size_t nameLen, char *out) {
+    size_t n = 0;
+    auto emit = [&](const char *bytes, size_t count) {
+        if (out) std::memcpy(out + n, bytes, count);
+        if (__builtin_add_overflow(n, count, &n)) n = SIZE_MAX;
+    };
+    while (p < end) {
+        if (*p != '%') {
+            emit(p++, 1);
+            continue;
+        }
+        const char *percent = p++;
+        while (p < end && isSkippedBlank(*p)) p++;
+        if (p == end) break;  // an escape left open emits nothing
+        if (*p == '%')
+            emit("%", 1);
+        else if (*p == 's')
+            emit(name, nameLen);
+        else
+            emit(percent, size_t(p - percent) + 1);  // unknown escapes pass through
+        p++;
+    }
+    return n;
+}
+
+const char *alternativeEnd(const char *p) {
+    const char *bar = std::strchr(p, '|');
+    return bar ? bar : p + std::strlen(p);
+}
+
+// Moves past the "|" that ended an alternative; null when no alternative
+// follows (the list ended, or ended with that "|").
+const char *nextAlternative(const char *end) { return *end && end[1] ? end + 1 : nullptr; }
+
+size_t longestExpansion(const char *list, const char *name, size_t nameLen) {
+    size_t longest = 0;
+    for (const char *p = list; p;) {
+        const char *end = alternativeEnd(p);
+        size_t n = expand(p, end, name, nameLen, nullptr);
+        if (n > longest) longest = n;
+        p = nextAlternative(end);
+    }
+    return longest;
+}
+
+}  // namespace
+
+extern "C" {
+
+MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnloadFunction unload) {
+    MVBank *bank = static_cast<MVBank *>(std::malloc(sizeof(MVBank)));
+    if (!bank) return nullptr;
+    bank->map = mvSMapCreate();
+    if (!bank->map) {
+        std::free(bank);
+        return nullptr;
+    }
+    const char *list = path ? path : "%s";
+    size_t size = std::strlen(list) + 1;
+    bank->path = static_cast<char *>(std::malloc(size));
+    if (!bank->path) {
+        mvSMapDestroy(bank->map);
+        std::free(bank);
+        return nullptr;
+    }
+    std::memcpy(bank->path, list, size);
+    bank->load = load;
+    bank->unload = unload;
+    return bank;
+}
+
+MV_API void mvBankDestroy(MVBank *bank) {
+    if (!bank) return;
+    // The map's copies of the names are the bank's own memory; the resources are not.
+    while (MVMapNode *entry = mvSMapPopFirst(bank->map)) std::free(entry->key);
+    mvSMapDestroy(bank->map);
+    std::free(bank->path);
+    std::free(bank);
+}
+
+MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
+    if (void *held = mvSMapFind(bank->map, name)) return held;
+    if (!bank->load) return nullptr;
+    size_t nameLen = std::strlen(name);
+    size_t longest = longestExpansion(bank->path, name, nameLen);
+    if (longest == SIZE_MAX) return nullptr;
+    char *buffer = static_cast<char *>(std::malloc(longest + 1));
+    if (!buffer) return nullptr;
+    void *resource = nullptr;
+    for (const char *p = bank->path; p && !resource;) {
+        const char *end = alternativeEnd(p);
+        buffer[expand(p, end, name, nameLen, buffer)] = '\0';
+        resource = bank->load(buffer, data);
+        p = nextAlternative(end);
+    }
+    std::free(buffer);
+    if (resource) mvSMapAssign(bank->map, name, resource);
+    return resource;
+}
+
+MV_API void mvBankUnload(MVBank *bank, const char *name) {
+    if (!name) return;
+    void *resource = mvSMapFind(bank->map, name);
+    if (!resource) return;
+    if (bank->unload) bank->unload(resource);
+    mvSMapRemove(bank->map, name);
+}
+
+}  // extern "C"

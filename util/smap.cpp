@@ -1,0 +1,82 @@
+// String map: a core map ordered by strcmp whose keys are the map's own copies.
+#include <morven/smap.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+int _mvSMapMapCmp(const void *a, const void *b) {
+    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
+}
+
+char *copyKey(const char *key) {
+    size_t size = std::strlen(key) + 1;
+    char *copy = static_cast<char *>(std::malloc(size));
+    if (copy) std::memcpy(copy, key, size);
+    return copy;
+}
+
+// Adds an absent key under a fresh copy; releases the copy when the core map
+// cannot take it. Returns the new entry, or null.
+MVMapNode *insertCopy(MVSMap *map, const char *key, const void *value) {
+    char *copy = copyKey(key);
+    if (!copy) return nullptr;
+    MVMapNode *node = mvMapAssignNode(map, copy, const_cast<void *>(value));
+    if (!node) std::free(copy);
+    return node;
+}
+
+}  // namespace
+
+extern "C" {
+
+MV_API MVSMap *mvSMapCreate(void) { return mvMapCreate(_mvSMapMapCmp, nullptr); }
+
+MV_API void mvSMapDestroy(MVSMap *map) {
+    if (map) mvMapDestroy(map);
+}
+
+MV_API void *mvSMapReplace(MVSMap *map, const char *key, const void *value) {
+    if (MVMapNode *node = mvMapFindNode(map, key)) {
+        void *previous = node->value;
+        node->value = const_cast<void *>(value);
+        return previous;
+    }
+    insertCopy(map, key, value);
+    return nullptr;
+}
+
+MV_API void *mvSMapAssign(MVSMap *map, const char *key, const void *value) {
+    mvSMapAssignNode(map, key, value);
+    return const_cast<void *>(value);
+}
+
+MV_API MVMapNode *mvSMapAssignNode(MVSMap *map, const char *key, const void *value) {
+    if (MVMapNode *node = mvMapFindNode(map, key)) {
+        node->value = const_cast<void *>(value);
+        return node;
+    }
+    return insertCopy(map, key, value);
+}
+
+MV_API void *mvSMapFind(const MVSMap *map, const char *key) { return mvMapFind(map, key); }
+MV_API MVMapNode *mvSMapFindNode(const MVSMap *map, const char *key) { return mvMapFindNode(map, key); }
+
+MV_API void *mvSMapRemove(MVSMap *map, const char *key) {
+    MVMapNode *node = mvMapFindNode(map, key);
+    if (!node) return nullptr;
+    void *copy = node->key;
+    void *result = mvMapRemove(map, copy);
+    std::free(copy);
+    return result;
+}
+
+MV_API MVMapNode *mvSMapGetRoot(const MVSMap *map) { return mvMapGetRoot(map); }
+MV_API MVMapNode *mvSMapGetFirst(const MVSMap *map) { return mvMapGetFirst(map); }
+MV_API MVMapNode *mvSMapGetLast(const MVSMap *map) { return mvMapGetLast(map); }
+MV_API MVMapNode *mvSMapPopRoot(MVSMap *map) { return mvMapPopRoot(map); }
+MV_API MVMapNode *mvSMapPopFirst(MVSMap *map) { return mvMapPopFirst(map); }
+MV_API MVMapNode *mvSMapPopLast(MVSMap *map) { return mvMapPopLast(map); }
+
+}  // extern "C"
