@@ -2,9 +2,15 @@
 // caller's callback and held in a string map under the requested name.
 #include <morven/bank.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+static_assert(offsetof(MVBank, map) == 0 && offsetof(MVBank, path) == sizeof(void *) &&
+                  offsetof(MVBank, load) == 2 * sizeof(void *) && offsetof(MVBank, unload) == 3 * sizeof(void *) &&
+                  sizeof(MVBank) == 4 * sizeof(void *),
+              "MVBank layout is part of the ABI");
 
 namespace {
 

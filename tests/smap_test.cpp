@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+#include <morven/smap.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+
+#include "alloc_fail.h"
+
+namespace {
+
+struct SMap : ::testing::Test {
+    MVSMap *map = mvSMapCreate();
+    int v1 = 1, v2 = 2;
+    void TearDown() override {
+        while (MVMapNode *e = mvSMapPopFirst(map)) std::free(e->key);
+        mvSMapDestroy(map);
+    }
+};
+
+}  // namespace
+
+TEST_F(SMap, ReplaceReturnsThePreviousValue) {
+    EXPECT_EQ(mvSMapReplace(map, "k", &v1), nullptr);
+    EXPECT_EQ(mvSMapReplace(map, "k", &v2), &v1);
+    EXPECT_EQ(mvSMapFind(map, "k"), &v2);
+    // A stored null looks like an absent key to Replace and Find, not to FindNode.
+    EXPECT_EQ(mvSMapReplace(map, "n", nullptr), nullptr);
+    EXPECT_EQ(mvSMapReplace(map, "n", &v1), nullptr);
+    EXPECT_EQ(mvSMapReplace(map, "n", nullptr), &v1);
+    EXPECT_EQ(mvSMapFind(map, "n"), nullptr);
+    EXPECT_NE(mvSMapFindNode(map, "n"), nullptr);
+    EXPECT_EQ(mvSMapFindNode(map, "absent"), nullptr);
+}
+
+TEST_F(SMap, AssignNodeUpdatesTheExistingEntryInPlace) {
+    MVMapNode *e = mvSMapAssignNode(map, "key", &v1);
+    ASSERT_NE(e, nullptr);
+    void *copy = e->key;
+    EXPECT_EQ(mvSMapAssignNode(map, "key", &v2), e);
+    EXPECT_EQ(mvSMapFindNode(map, "key"), e);
+    EXPECT_EQ(e->key, copy);
+    EXPECT_EQ(e->value, &v2);
+    EXPECT_EQ(mvSMapAssign(map, "key", &v1), &v1);
+    EXPECT_EQ(e->value, &v1);
+}
+
+TEST_F(SMap, KeysAreCopiedSoCallerBuffersMayChange) {
+    char buffer[8] = "temp";
+    mvSMapAssign(map, buffer, &v1);
+    MVMapNode *e = mvSMapFindNode(map, "temp");
+    ASSERT_NE(e, nullptr);
+    EXPECT_NE(e->key, static_cast<void *>(buffer));
+    std::strcpy(buffer, "zzzz");
+    EXPECT_EQ(mvSMapFind(map, "temp"), &v1);
+    EXPECT_EQ(mvSMapFind(map, "zzzz"), nullptr);
+    EXPECT_STREQ(static_cast<char *>(e->key), "temp");
+}
+
+TEST_F(SMap, OrderIsByteOrder) {
+    for (const char *k : {"abc", "a", "B", "ab", ""}) mvSMapAssign(map, k, &v1);
+    EXPECT_STREQ(static_cast<char *>(mvSMapGetFirst(map)->key), "");
+    EXPECT_STREQ(static_cast<char *>(mvSMapGetLast(map)->key), "abc");
+    const char *expected[] = {"", "B", "a", "ab", "abc"};
+    for (const char *k : expected) {
+        MVMapNode *e = mvSMapPopFirst(map);
+        ASSERT_NE(e, nullptr);
+        EXPECT_STREQ(static_cast<char *>(e->key), k);
+        std::free(e->key);
+    }
+    EXPECT_EQ(mvSMapGetRoot(map), nullptr);
+}
+
+TEST_F(SMap, RemoveReleasesTheCopyAndPopHandsItOver) {
+    mvSMapAssign(map, "a", &v1);
+    mvSMapAssign(map, "b", &v2);
+    EXPECT_EQ(mvSMapRemove(map, "zz"), nullptr);
+    EXPECT_EQ(mvSMapRemove(map, "b"), &v2);
+    EXPECT_EQ(mvSMapFind(map, "b"), nullptr);
+    MVMapNode *e = mvSMapPopFirst(map);
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(static_cast<char *>(e->key), "a");
+    EXPECT_EQ(e->value, &v1);
+    void *popped = e->key;
+    // Popping left nothing behind: assigning again makes a fresh key copy.
+    MVMapNode *again = mvSMapAssignNode(map, "a", &v2);
+    EXPECT_EQ(mvSMapFind(map, "a"), &v2);
+    EXPECT_STREQ(static_cast<char *>(again->key), "a");
+    std::free(popped);
+    mvSMapDestroy(nullptr);
+}
+
+TEST_F(SMap, AgreesWithStdMapOverRandomOperations) {
+    std::mt19937 rng(99);
+    std::map<std::string, void *> model;
+    std::uniform_int_distribution<int> len(0, 6), letter('a', 'd'), op(0, 3);
+    for (int step = 0; step < 100000; step++) {
+        std::string k;
+        for (int i = len(rng); i > 0; i--) k += char(letter(rng));
+        void *v = reinterpret_cast<void *>(intptr_t(step + 1));
+        switch (op(rng)) {
+        case 0: {
+            auto it = model.find(k);
+            void *before = it == model.end() ? nullptr : it->second;
+            ASSERT_EQ(mvSMapReplace(map, k.c_str(), v), before);
+            model[k] = v;
+            break;
+        }
+        case 1:
+            ASSERT_EQ(mvSMapAssign(map, k.c_str(), v), v);
+            model[k] = v;
+            break;
+        case 2: {
+            auto it = model.find(k);
+            ASSERT_EQ(mvSMapRemove(map, k.c_str()), it == model.end() ? nullptr : it->second);
+            if (it != model.end()) model.erase(it);
+            break;
+        }
+        default: {
+            auto it = model.find(k);
+            ASSERT_EQ(mvSMapFind(map, k.c_str()), it == model.end() ? nullptr : it->second);
+        }
+        }
+    }
+    ASSERT_EQ(mvMapCount(map), model.size());
+    auto it = model.begin();
+    for (MVMapNode *e = mvSMapGetFirst(map); e; e = mvMapNext(map, e), ++it) {
+        ASSERT_EQ(static_cast<char *>(e->key), it->first);
+        ASSERT_EQ(e->value, it->second);
+    }
+}
+
+// Each setter, with each of its allocations failing in turn: the documented
+// result, the map unchanged, and (checked by the leak checkers) no key copy lost.
+TEST_F(SMap, FailedAllocationsLeaveTheMapUnchanged) {
+    void *result = &v1;
+    allocfail::everyFailure([&] { result = mvSMapReplace(map, "new", &v1); },
+                            [&](long) {
+                                if (!mvSMapFindNode(map, "new")) {
+                                    EXPECT_EQ(result, nullptr);
+                                }
+                            });
+    EXPECT_EQ(mvSMapFind(map, "new"), &v1);
+    mvSMapRemove(map, "new");
+
+    // A fresh map: the key copy is the first allocation, the first node chunk the second.
+    for (long k = 0; k < 2; k++) {
+        allocfail::failAt(k);
+        void *assigned = mvSMapAssign(map, "x", &v2);
+        MVMapNode *node = mvSMapAssignNode(map, "y", &v2);
+        void *replaced = mvSMapReplace(map, "z", &v2);
+        allocfail::disarm();
+        EXPECT_EQ(assigned, &v2);
+        EXPECT_EQ(replaced, nullptr);
+        EXPECT_EQ(mvMapCount(map), 2u) << "only the first call failed";
+        EXPECT_EQ(mvSMapFindNode(map, "x"), nullptr);
+        EXPECT_EQ(node, mvSMapFindNode(map, "y"));
+        while (MVMapNode *e = mvSMapPopFirst(map)) std::free(e->key);
+        mvSMapDestroy(map);
+        map = mvSMapCreate();
+    }
+}
