@@ -1,10 +1,16 @@
 // Ordered map: an AVL tree whose nodes carry the entry's value right after
 // the tree node, so that the node's item and the value form the MVMapNode.
+//
+// A map whose keys are known to be C strings ordered by strcmp (the string
+// map's) also keeps the first eight bytes of each key in its node, so most
+// comparisons are decided without touching the key's own memory.
 #include <morven/map.h>
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
+#include "core/map_internal.h"
 #include "core/pool.h"
 #include "core/tree.h"
 
@@ -13,11 +19,14 @@ namespace {
 struct MapNode {
     MVTreeNode tree;  // tree.item is the entry's key
     void *value;
+    uint64_t prefix;  // string keys: first eight bytes, big-endian, zero-padded
 };
 static_assert(offsetof(MapNode, value) == offsetof(MVTreeNode, item) + sizeof(void *),
               "item and value must form an MVMapNode");
 static_assert(sizeof(MVMapNode) == 2 * sizeof(void *) && offsetof(MVMapNode, value) == sizeof(void *),
               "MVMapNode layout is part of the ABI");
+
+MapNode *mapNode(MVTreeNode *n) { return reinterpret_cast<MapNode *>(n); }
 
 MVMapNode *entryOf(MVTreeNode *n) {
     return n ? reinterpret_cast<MVMapNode *>(&n->item) : nullptr;
@@ -26,7 +35,28 @@ MVTreeNode *treeOf(const MVMapNode *e) {
     return reinterpret_cast<MVTreeNode *>(reinterpret_cast<char *>(const_cast<MVMapNode *>(e)) -
                                           offsetof(MVTreeNode, item));
 }
-const void *keyOf(const MVTreeNode *n) { return n->item; }
+
+// The first eight bytes of s as a big-endian number, zero after its end, so
+// that numeric order of prefixes agrees with strcmp order of the strings.
+uint64_t prefixOf(const char *s) {
+    uint64_t v = 0;
+    int i = 0;
+    for (; i < 8 && s[i]; i++) v = v << 8 | static_cast<unsigned char>(s[i]);
+    return i == 8 ? v : v << (8 * (8 - i));
+}
+
+// Orders strings by prefix first; only equal prefixes of eight non-zero
+// bytes need the rest of both strings.
+struct ByString {
+    const char *key;
+    uint64_t prefix;
+    int operator()(const MVTreeNode *n) const {
+        uint64_t other = reinterpret_cast<const MapNode *>(n)->prefix;
+        if (prefix != other) return prefix < other ? -1 : 1;
+        if ((prefix & 0xff) == 0) return 0;  // both ended inside the prefix
+        return std::strcmp(key + 8, static_cast<const char *>(n->item) + 8);
+    }
+};
 
 }  // namespace
 
@@ -36,10 +66,19 @@ struct MVMap {
     void *data;
     size_t count;
     MVTreeNode *popped;  // last popped node, kept readable until the next change
+    bool stringKeys;
     MVNodePool pool;
 };
 
 namespace {
+
+MVTreeNode *findNode(const MVMap *map, const void *key) {
+    if (map->stringKeys) {
+        const char *s = static_cast<const char *>(key);
+        return mvtree::find(map->root, ByString{s, prefixOf(s)});
+    }
+    return mvtree::find(map->root, mvtree::ByItem{map->cmp, key});
+}
 
 // Every changing call first reclaims the node of the previous pop.
 void settle(MVMap *map) {
@@ -60,6 +99,10 @@ MVMapNode *pop(MVMap *map, MVTreeNode *n) {
 
 }  // namespace
 
+void mvMapUseStringKeys(MVMap *map) { map->stringKeys = map->count == 0; }
+
+MVTreeNode *mvMapTreeRoot(const MVMap *map) { return map->root; }
+
 extern "C" {
 
 MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
@@ -70,6 +113,7 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     map->data = data;
     map->count = 0;
     map->popped = nullptr;
+    map->stringKeys = false;
     mvPoolInit(&map->pool, sizeof(MapNode));
     return map;
 }
@@ -83,28 +127,35 @@ MV_API void mvMapDestroy(MVMap *map) {
 MV_API void *mvMapGetData(const MVMap *map) { return map->data; }
 MV_API size_t mvMapCount(const MVMap *map) { return map->count; }
 
-MV_API MVMapNode *mvMapFindNode(const MVMap *map, const void *key) {
-    return entryOf(mvtree::find(map->root, key, map->cmp, keyOf));
-}
+MV_API MVMapNode *mvMapFindNode(const MVMap *map, const void *key) { return entryOf(findNode(map, key)); }
 
 MV_API void *mvMapFind(const MVMap *map, const void *key) {
-    MVTreeNode *n = mvtree::find(map->root, key, map->cmp, keyOf);
-    return n ? reinterpret_cast<MapNode *>(n)->value : nullptr;
+    MVTreeNode *n = findNode(map, key);
+    return n ? mapNode(n)->value : nullptr;
 }
 
 MV_API MVMapNode *mvMapAssignNode(MVMap *map, void *key, void *value) {
     settle(map);
-    MVTreeNode *parent;
+    MVTreeNode *parent, *existing;
     bool left;
-    if (MVTreeNode *existing = mvtree::locate(map->root, key, map->cmp, keyOf, &parent, &left)) {
+    uint64_t prefix = 0;
+    if (map->stringKeys) {
+        const char *s = static_cast<const char *>(key);
+        prefix = prefixOf(s);
+        existing = mvtree::locate(map->root, ByString{s, prefix}, &parent, &left);
+    } else {
+        existing = mvtree::locate(map->root, mvtree::ByItem{map->cmp, key}, &parent, &left);
+    }
+    if (existing) {
         // Callers add only absent keys; an equal key keeps its entry and takes the value.
-        reinterpret_cast<MapNode *>(existing)->value = value;
+        mapNode(existing)->value = value;
         return entryOf(existing);
     }
     MapNode *node = static_cast<MapNode *>(mvPoolAlloc(&map->pool));
     if (!node) return nullptr;
     node->tree.item = key;
     node->value = value;
+    node->prefix = prefix;
     mvtree::insert(&map->root, parent, left, &node->tree);
     map->count++;
     return entryOf(&node->tree);
@@ -116,9 +167,9 @@ MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
 
 MV_API void *mvMapRemove(MVMap *map, const void *key) {
     settle(map);
-    MVTreeNode *n = mvtree::find(map->root, key, map->cmp, keyOf);
+    MVTreeNode *n = findNode(map, key);
     if (!n) return nullptr;
-    void *value = reinterpret_cast<MapNode *>(n)->value;
+    void *value = mapNode(n)->value;
     mvtree::erase(&map->root, n);
     map->count--;
     mvPoolFree(&map->pool, n);
@@ -141,6 +192,3 @@ MV_API MVMapNode *mvMapPopFirst(MVMap *map) { return pop(map, mvtree::first(map-
 MV_API MVMapNode *mvMapPopLast(MVMap *map) { return pop(map, mvtree::last(map->root)); }
 
 }  // extern "C"
-
-// Internal: the root tree node, for checks of the tree's shape.
-MVTreeNode *mvMapTreeRoot(const MVMap *map) { return map->root; }

@@ -13,10 +13,6 @@ static_assert(offsetof(MVTreeNode, left) == 0 && offsetof(MVTreeNode, right) == 
               "MVTreeNode layout is part of the ABI");
 static_assert(offsetof(MVSet, root) == 0, "the root is the set's first member");
 
-namespace {
-const void *itemOf(const MVTreeNode *n) { return n->item; }
-}  // namespace
-
 extern "C" {
 
 MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data) {
@@ -43,13 +39,13 @@ MV_API void mvSetDestroy(MVSet *set) {
 }
 
 MV_API MVTreeNode *mvSetSearch(const MVSet *set, const void *item) {
-    return mvtree::find(set->root, item, set->cmp, itemOf);
+    return mvtree::find(set->root, mvtree::ByItem{set->cmp, item});
 }
 
 MV_API MVTreeNode *mvSetInsert(MVSet *set, void *item) {
     MVTreeNode *parent;
     bool left;
-    if (MVTreeNode *existing = mvtree::locate(set->root, item, set->cmp, itemOf, &parent, &left))
+    if (MVTreeNode *existing = mvtree::locate(set->root, mvtree::ByItem{set->cmp, item}, &parent, &left))
         return existing;
     MVTreeNode *node = static_cast<MVTreeNode *>(mvPoolAlloc(set->pool));
     if (!node) return nullptr;
@@ -60,7 +56,7 @@ MV_API MVTreeNode *mvSetInsert(MVSet *set, void *item) {
 }
 
 MV_API bool mvSetRemoveItem(MVSet *set, const void *item) {
-    MVTreeNode *n = mvtree::find(set->root, item, set->cmp, itemOf);
+    MVTreeNode *n = mvtree::find(set->root, mvtree::ByItem{set->cmp, item});
     if (!n) return false;
     mvtree::erase(&set->root, n);
     set->count--;

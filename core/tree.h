@@ -26,26 +26,27 @@ MVTreeNode *last(MVTreeNode *root);
 MVTreeNode *next(const MVTreeNode *node);
 MVTreeNode *prev(const MVTreeNode *node);
 
-// Finds the node whose key (keyOf(node)) compares equal to key, or null.
-template <class KeyOf>
-inline MVTreeNode *find(MVTreeNode *n, const void *key, MVCompareFunction cmp, KeyOf keyOf) {
+// Searches take `order`, a callable that compares the searched key with a
+// node's key: order(node) < 0 when the key sorts before the node's.
+
+// The node whose key compares equal, or null.
+template <class Order>
+inline MVTreeNode *find(MVTreeNode *n, Order order) {
     while (n) {
-        int c = cmp(key, keyOf(n));
+        int c = order(n);
         if (c == 0) return n;
         n = c < 0 ? n->left : n->right;
     }
     return nullptr;
 }
 
-// Where key would be inserted: sets *parentOut and *leftOut, and returns the
-// node holding an equal key, or null when it is absent.
-template <class KeyOf>
-inline MVTreeNode *locate(MVTreeNode *n, const void *key, MVCompareFunction cmp, KeyOf keyOf,
-                          MVTreeNode **parentOut, bool *leftOut) {
+// As find; when the key is absent, also tells where it would be inserted.
+template <class Order>
+inline MVTreeNode *locate(MVTreeNode *n, Order order, MVTreeNode **parentOut, bool *leftOut) {
     MVTreeNode *p = nullptr;
     bool left = false;
     while (n) {
-        int c = cmp(key, keyOf(n));
+        int c = order(n);
         if (c == 0) return n;
         p = n;
         left = c < 0;
@@ -55,6 +56,13 @@ inline MVTreeNode *locate(MVTreeNode *n, const void *key, MVCompareFunction cmp,
     *leftOut = left;
     return nullptr;
 }
+
+// Orders by the caller's comparison function applied to the nodes' items.
+struct ByItem {
+    MVCompareFunction cmp;
+    const void *key;
+    int operator()(const MVTreeNode *n) const { return cmp(key, n->item); }
+};
 
 }  // namespace mvtree
 

@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "alloc_fail.h"
+#include "core/map_internal.h"
 #include "tree_check.h"
-
-MVTreeNode *mvMapTreeRoot(const MVMap *map);
 
 namespace {
 
@@ -258,5 +257,44 @@ TEST(Containers, FailedNodeAllocationChangesNothing) {
     EXPECT_NE(mvSetInsert(set, k), nullptr);
     EXPECT_NE(mvMapAssignNode(map, k, k), nullptr);
     mvSetDestroy(set);
+    mvMapDestroy(map);
+}
+
+// Maps told that their keys are strings order them by an eight-byte prefix
+// first; keys that share long prefixes, end inside or right after the prefix,
+// or hold bytes above 0x7f must still sort exactly like strcmp.
+TEST(Containers, StringKeyedMapOrdersLikeStrcmp) {
+    std::mt19937 rng(4242);
+    const std::string stems[] = {"", "abcdefg", "abcdefgh", "abcdefghi", "\xff\x80zz", "ABCDEFGH\xe9"};
+    std::uniform_int_distribution<int> stem(0, 5), len(0, 4), byte(0, 3);
+    const char tails[] = {'a', 'b', '\x7f', '\x81'};
+    std::vector<std::string> keys;
+    std::set<std::string> seen;
+    while (keys.size() < 2000) {
+        std::string k = stems[stem(rng)];
+        for (int i = len(rng); i > 0; i--) k += tails[byte(rng)];
+        if (seen.insert(k).second) keys.push_back(k);
+    }
+    MVMap *map = mvMapCreate(byString, nullptr);
+    mvMapUseStringKeys(map);
+    std::map<std::string, intptr_t> model;
+    std::uniform_int_distribution<size_t> pick(0, keys.size() - 1);
+    for (int step = 0; step < 40000; step++) {
+        const std::string &k = keys[pick(rng)];
+        std::string probe = k;  // a separate buffer with the same text
+        if (step % 3 == 0) {
+            void *removed = mvMapRemove(map, probe.c_str());
+            auto it = model.find(k);
+            ASSERT_EQ(removed != nullptr, it != model.end());
+            if (it != model.end()) model.erase(it);
+        } else if (!mvMapFindNode(map, probe.c_str())) {
+            ASSERT_EQ(model.count(k), 0u);
+            mvMapAssign(map, const_cast<char *>(k.c_str()), reinterpret_cast<void *>(intptr_t(step + 1)));
+            model[k] = step + 1;
+        } else {
+            ASSERT_EQ(reinterpret_cast<intptr_t>(mvMapFind(map, probe.c_str())), model.at(k));
+        }
+    }
+    expectMapMatches(map, model);  // std::string orders bytes as unsigned, like strcmp
     mvMapDestroy(map);
 }

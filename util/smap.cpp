@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/map_internal.h"
+
 namespace {
 
 int _mvSMapMapCmp(const void *a, const void *b) {
@@ -31,7 +33,11 @@ MVMapNode *insertCopy(MVSMap *map, const char *key, const void *value) {
 
 extern "C" {
 
-MV_API MVSMap *mvSMapCreate(void) { return mvMapCreate(_mvSMapMapCmp, nullptr); }
+MV_API MVSMap *mvSMapCreate(void) {
+    MVSMap *map = mvMapCreate(_mvSMapMapCmp, nullptr);
+    if (map) mvMapUseStringKeys(map);
+    return map;
+}
 
 MV_API void mvSMapDestroy(MVSMap *map) {
     if (map) mvMapDestroy(map);
