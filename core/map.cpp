@@ -40,9 +40,11 @@ MVTreeNode *treeOf(const MVMapNode *e) {
 // that numeric order of prefixes agrees with strcmp order of the strings.
 uint64_t prefixOf(const char *s) {
     uint64_t v = 0;
-    int i = 0;
-    for (; i < 8 && s[i]; i++) v = v << 8 | static_cast<unsigned char>(s[i]);
-    return i == 8 ? v : v << (8 * (8 - i));
+    for (int i = 0; i < 8; i++) {
+        v <<= 8;
+        if (*s) v |= static_cast<unsigned char>(*s++);
+    }
+    return v;
 }
 
 // Orders strings by prefix first; only equal prefixes of eight non-zero
