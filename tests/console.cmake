@@ -67,3 +67,7 @@ endif()
 add_test(NAME timer.demo
   COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:timer> -P ${CMAKE_CURRENT_SOURCE_DIR}/console/check_timer.cmake)
 set_tests_properties(timer.demo PROPERTIES LABELS slow TIMEOUT 60)
+
+# The unit tests run the set program to compare its tree views with the core's tree.
+add_dependencies(morven_tests set)
+target_compile_definitions(morven_tests PRIVATE MORVEN_SET_PROGRAM="$<TARGET_FILE:set>")
