@@ -66,83 +66,17 @@ static void pprintNode(const MVTreeNode *node, int depth, unsigned char *flags) 
     }
 }
 
-static const char *skipBlanks(const char *s) {
-    while (*s == '\r' || *s == '\n' || *s == '\t' || *s == '\v' || *s == ' ') s++;
-    return s;
-}
-
-static void addElement(MVSet *set, const char *e) {
-    size_t size;
-    char *copy;
-    if (mvSetSearch(set, e)) {
-        printf("Element '%s' already exists in the set!\n", e);
-        return;
-    }
-    size = strlen(e) + 1;
-    copy = malloc(size);
-    if (copy) memcpy(copy, e, size);
-    if (copy && mvSetInsert(set, copy)) {
-        printf("Element '%s' successfully added!\n", e);
-        return;
-    }
-    printf("Error adding element '%s' -- probably out of memory!\n", e);
-    free(copy);
-}
-
-static void removeElement(MVSet *set, const char *e) {
-    MVTreeNode *node = mvSetSearch(set, e);
-    void *item;
-    if (!node) {
-        printf("There is no element '%s' in the set!\n", e);
-        return;
-    }
-    item = node->item;
-    mvSetRemoveItem(set, item);
-    free(item);
-    printf("Element '%s' successfully removed!\n", e);
-}
-
-static void queryElement(MVSet *set, const char *e) {
-    if (mvSetSearch(set, e))
-        printf("Element '%s' is present in the set!\n", e);
-    else
-        printf("Element '%s' is *NOT* present in the set!\n", e);
-}
-
-static void writeMenu(void) {
-    puts("Select a set operation:");
-    puts("+<elem> -- Add a new element");
-    puts("-<elem> -- Delete an element");
-    puts("?<elem> -- Query whether an element is present");
-    puts("p       -- Print all elements in (strcmp) order");
-    puts("pp      -- Pretty-print the set's search tree");
-    puts("s       -- Print the set's tree in a compact s-expression form");
-    puts("ss      -- Pretty print the set's tree in a compact s-expression form");
-    puts("");
-    puts("q        -- Quit the program");
-    puts(SEPARATOR);
-}
-
-/* True when text is `letter` repeated `count` times, in either case. */
-static int isCommand(const char *text, char letter, size_t count) {
-    size_t i;
-    for (i = 0; i < count; i++)
-        if (text[i] != letter && text[i] != letter - 'a' + 'A') return 0;
-    return text[count] == 0;
-}
-
-/* Empties the set, releasing every element copy, and destroys it. */
-static void quit(MVSet *set) {
-    fputc('\n', stdout);
-    fflush(stdout);
-    while (set->root) {
-        MVTreeNode *node = mvSetSearch(set, set->root->item);
-        void *item = node->item;
-        mvSetRemoveItem(set, item);
-        free(item);
-    }
-    mvSetDestroy(set);
-}
+#define MENU                                                                \
+    "Select a set operation:\n"                                             \
+    "+<elem> -- Add a new element\n"                                        \
+    "-<elem> -- Delete an element\n"                                        \
+    "?<elem> -- Query whether an element is present\n"                      \
+    "p       -- Print all elements in (strcmp) order\n"                     \
+    "pp      -- Pretty-print the set's search tree\n"                       \
+    "s       -- Print the set's tree in a compact s-expression form\n"      \
+    "ss      -- Pretty print the set's tree in a compact s-expression form\n" \
+    "\n"                                                                    \
+    "q        -- Quit the program\n" SEPARATOR "\n"
 
 int main(void) {
     char buffer[1024];
@@ -154,33 +88,53 @@ int main(void) {
     }
     fputs("Example of MORVEN sets" SEPARATOR "\n", stdout);
     for (;;) {
+        char *command = buffer;
         int gotLine;
-        writeMenu();
-        fputs("Selection: ", stdout);
+        fputs(MENU "Selection: ", stdout);
         fflush(stdout);
         gotLine = fgets(buffer, sizeof buffer, stdin) != NULL;
         fputc('\n', stdout);
         if (!gotLine) break; /* end of input or read error: quit as "q" does */
         buffer[strcspn(buffer, "\r\n")] = 0;
 
-        if (buffer[0] == '+' || buffer[0] == '-' || buffer[0] == '?') {
-            const char *e = skipBlanks(buffer + 1);
-            if (!*e)
+        if (*command == '+' || *command == '-' || *command == '?') {
+            /* The element: the rest of the line after its leading blanks. */
+            const char *e = command + 1 + strspn(command + 1, "\r\n\t\v ");
+            MVTreeNode *node = *e ? mvSetSearch(set, e) : NULL;
+            if (!*e) {
                 puts("Error -- element must be a non-empty string!");
-            else if (buffer[0] == '+')
-                addElement(set, e);
-            else if (buffer[0] == '-')
-                removeElement(set, e);
-            else
-                queryElement(set, e);
-        } else if (isCommand(buffer, 'p', 1)) {
+            } else if (*command == '?') {
+                printf(node ? "Element '%s' is present in the set!\n"
+                            : "Element '%s' is *NOT* present in the set!\n",
+                       e);
+            } else if (*command == '-' && !node) {
+                printf("There is no element '%s' in the set!\n", e);
+            } else if (*command == '-') {
+                void *item = node->item;
+                mvSetRemoveItem(set, item);
+                free(item);
+                printf("Element '%s' successfully removed!\n", e);
+            } else if (node) {
+                printf("Element '%s' already exists in the set!\n", e);
+            } else {
+                size_t size = strlen(e) + 1;
+                char *copy = malloc(size);
+                if (copy) memcpy(copy, e, size);
+                if (copy && mvSetInsert(set, copy)) {
+                    printf("Element '%s' successfully added!\n", e);
+                } else {
+                    printf("Error adding element '%s' -- probably out of memory!\n", e);
+                    free(copy);
+                }
+            }
+        } else if (!strcmp(command, "p") || !strcmp(command, "P")) {
             if (set->root)
                 printNode(set->root);
             else
                 fputs("<the set is empty>", stdout);
             fputc('\n', stdout);
             fflush(stdout);
-        } else if (isCommand(buffer, 'p', 2)) {
+        } else if (strlen(command) == 2 && strchr("pP", command[0]) && strchr("pP", command[1])) {
             if (set->root) {
                 pprintNode(set->root, 0, levels);
                 fputc('\n', stdout);
@@ -188,19 +142,30 @@ int main(void) {
                 puts("<the set is empty>");
             }
             fflush(stdout);
-        } else if (isCommand(buffer, 's', 1) || isCommand(buffer, 's', 2)) {
-            sprintNode(set->root, 0, buffer[1] != 0);
+        } else if (!strcmp(command, "s") || !strcmp(command, "S") ||
+                   (strlen(command) == 2 && strchr("sS", command[0]) && strchr("sS", command[1]))) {
+            sprintNode(set->root, 0, command[1] != 0);
             fputc('\n', stdout);
             fflush(stdout);
-        } else if (isCommand(buffer, 'q', 1)) {
+        } else if (!strcmp(command, "q") || !strcmp(command, "Q")) {
             break;
         } else {
-            buffer[strcspn(buffer, "\r\n\t\v ")] = 0;
-            printf("Invalid option '%s'!\n", buffer);
+            command[strcspn(command, "\r\n\t\v ")] = 0;
+            printf("Invalid option '%s'!\n", command);
         }
         fputc('\n', stdout);
         fflush(stdout);
     }
-    quit(set);
+
+    /* Quit: empty the set, releasing every element copy, and destroy it. */
+    fputc('\n', stdout);
+    fflush(stdout);
+    while (set->root) {
+        MVTreeNode *node = mvSetSearch(set, set->root->item);
+        void *item = node->item;
+        mvSetRemoveItem(set, item);
+        free(item);
+    }
+    mvSetDestroy(set);
     return 0;
 }
