@@ -362,4 +362,4 @@ MAP_BENCHMARKS(BsdRbTree);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+
