@@ -149,6 +149,73 @@ TEST_F(GradientSampling, FindMinReturnsTheGoverningStop) {
 }
 
 namespace {
+
+// The sampling formulas written out for one segment, as a check on the
+// rounding order of each built-in function.
+float referenceSample(const std::vector<Stop> &stops, int mode, float x) {
+    size_t below = stops.size();  // the greatest key not above x
+    for (size_t i = stops.size(); i-- > 0;) {
+        if (stops[i].key <= x) {
+            below = i;
+            break;
+        }
+    }
+    if (std::isnan(x)) below = stops.size() - 1;
+    if (below == stops.size()) return stops.front().value;
+    if (below + 1 == stops.size()) return stops.back().value;
+    float k1 = stops[below].key, k2 = stops[below + 1].key;
+    float y1 = stops[below].value, y2 = stops[below + 1].value;
+    float t = (x - k1) / (k2 - k1);
+    switch (mode) {
+        case MV_GRADIENT_NEAREST: return t < 0.5f ? y1 : y2;
+        case MV_GRADIENT_LINEAR: return (y2 - y1) * t + y1;
+        case MV_GRADIENT_COSINE: {
+            double weight = (1.0 - std::cos(static_cast<double>(t) * 3.141592653589793)) * 0.5;
+            return static_cast<float>(weight) * (y2 - y1) + y1;
+        }
+        default: {
+            float y0 = below > 0 ? stops[below - 1].value : y1;
+            float y3 = below + 2 < stops.size() ? stops[below + 2].value : y2;
+            float a0 = (y3 - y2) - (y0 - y1), a1 = (y0 - y1) - a0, a2 = y2 - y0, a3 = y1;
+            float cubicTerm = a0 * t;
+            cubicTerm = cubicTerm * t;
+            cubicTerm = cubicTerm * t;
+            float squareTerm = a1 * t;
+            squareTerm = squareTerm * t;
+            return ((cubicTerm + squareTerm) + a2 * t) + a3;
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(GradientSampling, RandomStopsAndPositionsFollowTheFormulasBitForBit) {
+    std::mt19937 rng(7);
+    auto randomValue = [&](float scale) {
+        return (static_cast<float>(rng() % 2000001) / 1000000.0f - 1.0f) * scale;
+    };
+    for (int round = 0; round < 300; round++) {
+        std::vector<Stop> model;
+        float key = randomValue(10.0f);
+        size_t count = 1 + rng() % 6;
+        for (size_t i = 0; i < count; i++) {
+            model.push_back({key, randomValue(100.0f)});
+            key += 0.001f + std::fabs(randomValue(3.0f));
+        }
+        setStops(model);
+        for (int probe = 0; probe < 40; probe++) {
+            size_t p = static_cast<size_t>(probe);
+            float x = p == 0 ? kNaN : p <= count ? model[p - 1].key : randomValue(20.0f);
+            for (int mode = MV_GRADIENT_NEAREST; mode <= MV_GRADIENT_CUBIC; mode++) {
+                float expected = referenceSample(model, mode, x);
+                ASSERT_EQ(floatBits(expected), floatBits(kBuiltins[mode](g, x)))
+                    << "mode " << mode << " x " << x << " round " << round;
+            }
+        }
+    }
+}
+
+namespace {
 const MVGradient *seenGradient;
 float seenPosition;
 float answerSeven(const MVGradient *gradient, float x) {
