@@ -216,9 +216,9 @@ TEST_F(GradientSampling, RandomStopsAndPositionsFollowTheFormulasBitForBit) {
 }
 
 namespace {
-const MVGradient *seenGradient;
+MVGradient *seenGradient;
 float seenPosition;
-float answerSeven(const MVGradient *gradient, float x) {
+float answerSeven(MVGradient *gradient, float x) {
     seenGradient = gradient;
     seenPosition = x;
     return floatFromBits(0x7FC00123u);

@@ -25,7 +25,7 @@ struct Segment {
 // segment filled when x lies between two stops; otherwise false with the held
 // value in `held` (the first stop's below the first key, the last stop's at or
 // beyond the last key, 0 without stops).
-bool locate(const MVGradient *g, float x, Segment *segment, float *held) {
+bool locate(MVGradient *g, float x, Segment *segment, float *held) {
     const MVVec2 *found = _mvGradientFindMin(g, x);
     if (!found) {
         *held = g->numvals ? g->vals[0].y : 0.0f;
@@ -134,9 +134,9 @@ MV_API void mvGradientRemoveStopKey(MVGradient *gradient, float key) {
     if (found && found->x == key) removeAt(gradient, static_cast<uint64_t>(found - gradient->vals));
 }
 
-MV_API float mvGradientGetValue(const MVGradient *gradient, float x) { return gradient->interp(gradient, x); }
+MV_API float mvGradientGetValue(MVGradient *gradient, float x) { return gradient->interp(gradient, x); }
 
-MV_API MVVec2 *_mvGradientFindMin(const MVGradient *gradient, float x) {
+MV_API MVVec2 *_mvGradientFindMin(MVGradient *gradient, float x) {
     MVVec2 *vals = gradient->vals;
     uint64_t n = gradient->numvals;
     for (uint64_t i = 0; i < n; i++) {
@@ -146,21 +146,21 @@ MV_API MVVec2 *_mvGradientFindMin(const MVGradient *gradient, float x) {
     return n ? &vals[n - 1] : nullptr;
 }
 
-MV_API float _mvGradientInterpNearest(const MVGradient *gradient, float x) {
+MV_API float _mvGradientInterpNearest(MVGradient *gradient, float x) {
     Segment s;
     float held;
     if (!locate(gradient, x, &s, &held)) return held;
     return s.t < 0.5f ? s.y1 : s.y2;
 }
 
-MV_API float _mvGradientInterpLinear(const MVGradient *gradient, float x) {
+MV_API float _mvGradientInterpLinear(MVGradient *gradient, float x) {
     Segment s;
     float held;
     if (!locate(gradient, x, &s, &held)) return held;
     return (s.y2 - s.y1) * s.t + s.y1;
 }
 
-MV_API float _mvGradientInterpCosine(const MVGradient *gradient, float x) {
+MV_API float _mvGradientInterpCosine(MVGradient *gradient, float x) {
     Segment s;
     float held;
     if (!locate(gradient, x, &s, &held)) return held;
@@ -169,7 +169,7 @@ MV_API float _mvGradientInterpCosine(const MVGradient *gradient, float x) {
     return w * (s.y2 - s.y1) + s.y1;
 }
 
-MV_API float _mvGradientInterpCubic(const MVGradient *gradient, float x) {
+MV_API float _mvGradientInterpCubic(MVGradient *gradient, float x) {
     Segment s;
     float held;
     if (!locate(gradient, x, &s, &held)) return held;

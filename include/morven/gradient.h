@@ -24,7 +24,7 @@ typedef struct MVGradient MVGradient;
 
 /* Returns the gradient's value at position x. Receives the gradient, whose
  * stops it may read. */
-typedef float (*MVGradientInterpFunction)(const MVGradient *gradient, float x);
+typedef float (*MVGradientInterpFunction)(MVGradient *gradient, float x);
 
 /* A gradient. Members may be read; change them only through the functions
  * below. */
@@ -75,22 +75,22 @@ MV_API void mvGradientRemoveStopIndex(MVGradient *gradient, uint64_t index);
 MV_API void mvGradientRemoveStopKey(MVGradient *gradient, float key);
 
 /* The gradient's value at position x: the installed function's result. */
-MV_API float mvGradientGetValue(const MVGradient *gradient, float x);
+MV_API float mvGradientGetValue(MVGradient *gradient, float x);
 
 /* The stop governing position x: the stop with the greatest key not above x,
  * scanning from index 0 and stopping at the first key equal to x or above it.
  * Null when x lies below the first key or there are no stops; a NaN position
  * yields the last stop. The pointer is valid until the next insertion or
  * removal. */
-MV_API MVVec2 *_mvGradientFindMin(const MVGradient *gradient, float x);
+MV_API MVVec2 *_mvGradientFindMin(MVGradient *gradient, float x);
 
 /* The built-in interpolation functions. Each returns the first stop's value
  * below the first key, the last stop's value at or beyond the last key (and
  * for a NaN position), and 0 for a gradient with no stops. */
-MV_API float _mvGradientInterpNearest(const MVGradient *gradient, float x);
-MV_API float _mvGradientInterpLinear(const MVGradient *gradient, float x);
-MV_API float _mvGradientInterpCosine(const MVGradient *gradient, float x);
-MV_API float _mvGradientInterpCubic(const MVGradient *gradient, float x);
+MV_API float _mvGradientInterpNearest(MVGradient *gradient, float x);
+MV_API float _mvGradientInterpLinear(MVGradient *gradient, float x);
+MV_API float _mvGradientInterpCosine(MVGradient *gradient, float x);
+MV_API float _mvGradientInterpCubic(MVGradient *gradient, float x);
 
 MV_EXTERN_C_END
 

@@ -17,7 +17,7 @@ PIN(trail, offsetof(MVTrail, numpoints) == 0 && offsetof(MVTrail, xpoints) == 8 
 PIN(modes, MV_GRADIENT_NEAREST == 0 && MV_GRADIENT_LINEAR == 1 && MV_GRADIENT_COSINE == 2 &&
                MV_GRADIENT_CUBIC == 3 && MV_DRAW_LINE_STRIP == 3);
 
-static float half(const MVGradient *gradient, float x) {
+static float half(MVGradient *gradient, float x) {
     (void)x;
     return (float)gradient->numvals / 2.0f;
 }
