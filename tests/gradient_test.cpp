@@ -434,3 +434,13 @@ TEST_F(GradientAllocationFailure, RemovingTheLastStopCannotFail) {
     mvGradientSetStopKey(g, 1.0f, 2.0f);
     EXPECT_TRUE(sameStops({{1, 2}}, stops()));
 }
+
+TEST_F(GradientAllocationFailure, SamplingAllocatesNothing) {
+    setStops({{0, 0}, {1, 1}, {2, 4}, {3, 9}});
+    allocfail::failAt(0, true);
+    float sum = 0.0f;
+    for (MVGradientInterpFunction f : kBuiltins) sum += f(g, 1.25f) + f(g, -1.0f) + f(g, 7.0f);
+    EXPECT_EQ(allocfail::disarm(), 0);
+    EXPECT_FLOAT_BITS(g->vals[3].y, mvGradientGetValue(g, 9.0f));
+    EXPECT_FALSE(std::isnan(sum));
+}

@@ -333,6 +333,11 @@ TEST_F(TrailAllocationFailure, AppendAtTheBoundStaysConsistentWhateverFails) {
     make(3);
     // Growing x and y, then shrinking them after the oldest entry goes: a
     // refused growth drops the append, a refused shrink keeps a larger block.
+    make(3);
+    add({{1, 1}, {2, 2}, {3, 3}});
+    allocfail::failAt(1L << 40);  // counts without failing
+    mvTrailAddPoint2f(trail, 4, 4);
+    EXPECT_EQ(allocfail::disarm(), 4);
     for (long k = 0; k < 4; k++) {
         make(3);
         add({{1, 1}, {2, 2}, {3, 3}});
