@@ -4,7 +4,7 @@
 
 namespace {
 constexpr size_t kFirstChunk = 16;    // nodes; small containers stay small
-constexpr size_t kLargestChunk = 4096;
+constexpr size_t kLargestChunk = 1024;  // keeps chunks below malloc's mmap threshold
 constexpr size_t kHeader = 16;        // chunk link, padded to keep nodes aligned
 }  // namespace
 
