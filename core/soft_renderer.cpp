@@ -126,9 +126,10 @@ void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
             float px = static_cast<float>(x) + 0.5f;
             float wa = edge(b, c, px, py), wb = edge(c, a, px, py), wc = edge(a, b, px, py);
             if (!inside(wa, ownA) || !inside(wb, ownB) || !inside(wc, ownC)) continue;
-            float la = wa / area, lb = wb / area, lc = wc / area;
-            blend(s, x, y, la * a.r + lb * b.r + lc * c.r, la * a.g + lb * b.g + lc * c.g,
-                  la * a.b + lb * b.b + lc * c.b, la * a.a + lb * b.a + lc * c.a);
+            // Relative to a, so that a colour shared by all three corners comes out exact.
+            float lb = wb / area, lc = wc / area;
+            blend(s, x, y, a.r + lb * (b.r - a.r) + lc * (c.r - a.r), a.g + lb * (b.g - a.g) + lc * (c.g - a.g),
+                  a.b + lb * (b.b - a.b) + lc * (c.b - a.b), a.a + lb * (b.a - a.a) + lc * (c.a - a.a));
         }
     }
 }
