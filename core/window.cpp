@@ -13,8 +13,10 @@
 
 namespace {
 
-// Frame period used when presenting does not wait for the display.
+// Frame period used when presenting does not wait for the display, and the
+// shortest one allowed when it should (in case the wait does not happen).
 constexpr uint64_t kFrameNs = 1000000000u / 60;
+constexpr uint64_t kShortestFrameNs = 1000000000u / 250;
 
 void sleepNs(uint64_t ns) {
     struct timespec ts = {static_cast<time_t>(ns / 1000000000u), static_cast<long>(ns % 1000000000u)};
@@ -136,15 +138,13 @@ MV_API bool mvLoop(int flags) {
         return false;
     }
     if (s.maxFrames >= 0 && s.frames >= static_cast<uint64_t>(s.maxFrames)) return false;
-    if (!s.vsync) {
-        uint64_t now = engineNow();
-        uint64_t due = s.lastLoopNs + kFrameNs;
-        if (s.lastLoopNs && now < due) {
-            sleepNs(due - now);
-            now = due;
-        }
-        s.lastLoopNs = now;
+    uint64_t now = engineNow();
+    uint64_t due = s.lastLoopNs + (s.vsync ? kShortestFrameNs : kFrameNs);
+    if (s.lastLoopNs && now < due) {
+        sleepNs(due - now);
+        now = due;
     }
+    s.lastLoopNs = now;
     return true;
 }
 
