@@ -8,6 +8,13 @@ foreach(module morven-sdl morven-opengl morven-stb-image)
     add_dependencies(morven_tests ${module})
   endif()
 endforeach()
+# With SDL's headers the window tests can feed events to the SDL module.
+find_package(SDL2 CONFIG QUIET)
+if(TARGET morven-sdl AND TARGET SDL2::SDL2)
+  target_compile_definitions(morven_tests PRIVATE MORVEN_TEST_SDL)
+  target_include_directories(morven_tests SYSTEM PRIVATE
+    $<TARGET_PROPERTY:SDL2::SDL2,INTERFACE_INCLUDE_DIRECTORIES>)
+endif()
 
 if(NOT TARGET atlas)
   return()
@@ -46,4 +53,13 @@ if(MORVEN_VALGRIND)
       --show-leak-kinds=definite
       $<TARGET_FILE:atlas>)
   set_tests_properties(atlas_valgrind PROPERTIES LABELS valgrind)
+endif()
+
+# The unit tests that need a display, run again under Xvfb.
+if(TARGET morven-sdl AND TARGET morven-opengl)
+  add_test(NAME engine_window COMMAND sh -c
+    "command -v xvfb-run >/dev/null 2>&1 || { echo 'xvfb-run not installed'; exit 77; }
+     exec xvfb-run -a -s '-screen 0 1024x768x24' \"$0\" --gtest_filter='EngineWindow.*'"
+    $<TARGET_FILE:morven_tests>)
+  set_tests_properties(engine_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endif()
