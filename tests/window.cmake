@@ -16,7 +16,28 @@ if(TARGET morven-sdl AND TARGET SDL2::SDL2)
     $<TARGET_PROPERTY:SDL2::SDL2,INTERFACE_INCLUDE_DIRECTORIES>)
 endif()
 
-if(NOT TARGET atlas)
+# The unit tests that need a display, run again under Xvfb.
+if(TARGET morven-sdl AND TARGET morven-opengl)
+  add_test(NAME engine_window COMMAND sh -c
+    "command -v xvfb-run >/dev/null 2>&1 || { echo 'xvfb-run not installed'; exit 77; }
+     exec xvfb-run -a -s '-screen 0 1024x768x24' \"$0\" --gtest_filter='EngineWindow.*'"
+    $<TARGET_FILE:morven_tests>)
+  set_tests_properties(engine_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+endif()
+
+# valgrind memcheck of a headless run of the demo.
+find_program(MORVEN_VALGRIND valgrind)
+if(MORVEN_VALGRIND AND TARGET atlas)
+  add_test(NAME atlas_valgrind COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+    MORVEN_MAX_FRAMES=2 MORVEN_SCREENSHOT=${MORVEN_ATLAS_OUT}/valgrind.png
+    ${MORVEN_VALGRIND} --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
+      --show-leak-kinds=definite $<TARGET_FILE:atlas>)
+  set_tests_properties(atlas_valgrind PROPERTIES LABELS valgrind)
+endif()
+
+find_path(MORVEN_TEST_STB_DIR stb/stb_image.h)
+if(NOT TARGET atlas OR NOT MORVEN_TEST_STB_DIR)
+  message(STATUS "atlas demo runs are not tested (needs the atlas example and stb_image.h)")
   return()
 endif()
 
@@ -43,23 +64,4 @@ if(TARGET morven-sdl AND TARGET morven-opengl)
   set_tests_properties(atlas_window PROPERTIES SKIP_RETURN_CODE 77
     # Leak checking covers MORVEN's code in the other runs, not the X and GL stacks.
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
-endif()
-
-find_program(MORVEN_VALGRIND valgrind)
-if(MORVEN_VALGRIND)
-  add_test(NAME atlas_valgrind COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
-    MORVEN_MAX_FRAMES=2 MORVEN_SCREENSHOT=${MORVEN_ATLAS_OUT}/valgrind.png
-    ${MORVEN_VALGRIND} --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
-      --show-leak-kinds=definite
-      $<TARGET_FILE:atlas>)
-  set_tests_properties(atlas_valgrind PROPERTIES LABELS valgrind)
-endif()
-
-# The unit tests that need a display, run again under Xvfb.
-if(TARGET morven-sdl AND TARGET morven-opengl)
-  add_test(NAME engine_window COMMAND sh -c
-    "command -v xvfb-run >/dev/null 2>&1 || { echo 'xvfb-run not installed'; exit 77; }
-     exec xvfb-run -a -s '-screen 0 1024x768x24' \"$0\" --gtest_filter='EngineWindow.*'"
-    $<TARGET_FILE:morven_tests>)
-  set_tests_properties(engine_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endif()
