@@ -51,6 +51,17 @@ long findArea(const MVAtlas *a, const MVAtlasArea *area) {
     return -1;
 }
 
+// Sizes the area array to its count (a failed shrink keeps the larger block).
+void fitAreas(MVAtlas *a) {
+    if (a->areaCount == 0) {
+        free(a->areas);
+        a->areas = nullptr;
+        return;
+    }
+    void *shrunk = realloc(a->areas, a->areaCount * sizeof(Area *));
+    if (shrunk) a->areas = static_cast<Area **>(shrunk);
+}
+
 // Makes sure the current renderer holds an up-to-date texture of the atlas.
 uint32_t texture(MVAtlas *a) {
     MVRenderer *r = mvCoreRenderer();
@@ -156,12 +167,7 @@ MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int
     if (!packerInsert(&atlas->packer, static_cast<int>(w), static_cast<int>(h), static_cast<int>(padding), &placed,
                       &area->footprint)) {
         free(area);
-        // Give back the slot just grown, keeping the array exactly sized.
-        void *shrunk = atlas->areaCount ? realloc(atlas->areas, atlas->areaCount * sizeof(Area *)) : nullptr;
-        if (shrunk || !atlas->areaCount) {
-            if (!atlas->areaCount) free(atlas->areas);
-            atlas->areas = static_cast<Area **>(shrunk);
-        }
+        fitAreas(atlas);  // give back the slot just grown
         return nullptr;
     }
     area->pub = {static_cast<uint16_t>(placed.x), static_cast<uint16_t>(placed.y), static_cast<uint16_t>(w),
@@ -191,13 +197,7 @@ MV_API void mvAtlasAreaRelease(MVAtlas *atlas, MVAtlasArea *area) {
     markDirty(atlas, area->y, area->y + area->h);
     free(atlas->areas[index]);
     atlas->areas[index] = atlas->areas[--atlas->areaCount];
-    if (atlas->areaCount == 0) {
-        free(atlas->areas);
-        atlas->areas = nullptr;
-    } else {
-        void *shrunk = realloc(atlas->areas, atlas->areaCount * sizeof(Area *));
-        if (shrunk) atlas->areas = static_cast<Area **>(shrunk);
-    }
+    fitAreas(atlas);
     PackRect *used = static_cast<PackRect *>(malloc((atlas->areaCount + 1) * sizeof(PackRect)));
     if (!used) return;  // the space stays taken until a later release succeeds
     for (size_t i = 0; i < atlas->areaCount; i++) used[i] = atlas->areas[i]->footprint;

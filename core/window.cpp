@@ -2,7 +2,6 @@
 // the software renderer, or a headless framebuffer.
 #include <morven/window.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "alloc_fail.h"
 #include "core/renderer.h"
 #include "core/soft_renderer.h"
 
@@ -185,6 +186,36 @@ TEST(Atlas, RejectsWhatDoesNotApply) {
     mvAtlasAreaRelease(other, area);  // not other's: ignored
     EXPECT_DOUBLE_EQ(mvAtlasOccupancy(atlas), 16.0 / 1024);
     mvAtlasDestroy(other);
+    mvAtlasDestroy(atlas);
+}
+
+TEST(Atlas, AllocationFailuresLeaveAConsistentAtlas) {
+    allocfail::everyFailure(
+        [] {
+            MVAtlas *atlas = mvAtlasCreate(16, 16, 32);
+            mvAtlasDestroy(atlas);
+        },
+        [](long) {});
+    MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
+    ASSERT_NE(atlas, nullptr);
+    std::vector<LiveArea> live;
+    for (int i = 0; i < 6; i++) live.push_back({mvAtlasAreaReserve(atlas, 10, 12, 1), 1});
+    long made = allocfail::everyFailure(
+        [&] {
+            if (MVAtlasArea *a = mvAtlasAreaReserve(atlas, 9, 7, 2)) live.push_back({a, 2});
+        },
+        [&](long) { checkLayout(live, 64, 64); });
+    EXPECT_GT(made, 0);
+    // A release whose free-space rebuild fails keeps the space taken, nothing worse.
+    allocfail::failAt(0, true);
+    mvAtlasAreaRelease(atlas, live.back().area);
+    allocfail::disarm();
+    live.pop_back();
+    checkLayout(live, 64, 64);
+    MVAtlasArea *more = mvAtlasAreaReserve(atlas, 9, 7, 2);
+    ASSERT_NE(more, nullptr);
+    live.push_back({more, 2});
+    checkLayout(live, 64, 64);
     mvAtlasDestroy(atlas);
 }
 
