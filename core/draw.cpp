@@ -13,9 +13,11 @@ uint32_t nopTextureCreate(void *, int, int) { return 0; }
 void nopTextureUpdate(void *, uint32_t, int, int, int, int, const uint8_t *) {}
 void nopTextureDestroy(void *, uint32_t) {}
 void nopTextureDraw(void *, uint32_t, float, float, float, float) {}
+bool nopReadPixels(void *, uint8_t *, int, int) { return false; }
 
-MVRenderer nullRenderer = {nullptr,      nopMode,          nopVertex,         nopColor,      nop, nop,
-                           nopTextureCreate, nopTextureUpdate, nopTextureDestroy, nopTextureDraw};
+MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,         nopColor,       nop, nop,
+                           nopTextureCreate, nopTextureUpdate, nopTextureDestroy, nopTextureDraw, nopReadPixels,
+                           nop};
 MVRenderer *current = &nullRenderer;
 
 }  // namespace

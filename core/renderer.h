@@ -19,6 +19,11 @@ struct MVRenderer {
     void (*textureDestroy)(void *self, uint32_t tex);
     // Draws the whole texture as a quad at (x, y), w by h pixels, modulated by the current colour.
     void (*textureDraw)(void *self, uint32_t tex, float x, float y, float w, float h);
+    // Copies the frame drawn so far into rgba (w * h * 4 bytes, top row first).
+    // False when the renderer has no pixels to give or the size differs.
+    bool (*readPixels)(void *self, uint8_t *rgba, int w, int h);
+    // Releases the renderer with its textures; the record is invalid afterwards.
+    void (*destroy)(void *self);
 };
 
 // The renderer the drawing calls use; never null (a do-nothing one by default).

@@ -1,0 +1,59 @@
+// The engine's state, shared by the module loader, start-up and shut-down
+// (engine.cpp) and the window and main loop (window.cpp).
+#ifndef MORVEN_CORE_ENGINE_STATE_H
+#define MORVEN_CORE_ENGINE_STATE_H
+
+#include <csignal>
+#include <cstdint>
+
+#include "core/plugin.h"
+
+enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_STB_IMAGE, MODULE_COUNT };
+
+struct EngineModule {
+    void *handle;  // from dlopen; null: not loaded
+    const MVPlugin *plugin;
+};
+
+struct EngineState {
+    EngineModule modules[MODULE_COUNT];
+    bool running;
+    bool headlessNoticeGiven;
+    const MVPluginPlatform *platform;  // null: headless
+    // The window.
+    bool windowOpen;
+    void *window;  // the platform's; null when headless
+    bool gl;       // drawn by the OpenGL module
+    bool vsync;    // presenting waits for the display
+    int width, height;
+    char *title;
+    MVRenderer *renderer;
+    // The main loop.
+    int64_t maxFrames;  // -1: no limit
+    uint64_t frames;    // presented so far
+    uint64_t lastLoopNs;
+    bool quitRequested;
+    // MORVEN_SCREENSHOT: where to write, and the last presented frame.
+    char *screenshotPath;
+    uint8_t *shot;
+    bool shotValid;
+};
+
+EngineState &engineState();
+
+// Set from the SIGINT/SIGTERM handler.
+extern volatile sig_atomic_t engineStopSignal;
+
+// Writes "MORVEN: no display; running headless" once per engine run.
+void engineNoticeHeadless();
+
+// Closes the window and everything drawn in it (renderer, atlas textures).
+void engineCloseWindow();
+
+// Monotonic clock in nanoseconds.
+uint64_t engineNow();
+
+// The loaded "STB-Image" module's functions, or null.
+const MVPluginImage *engineImagePlugin();
+
+#endif

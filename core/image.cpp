@@ -1,0 +1,33 @@
+// Image files, decoded by the "STB-Image" module.
+#include <morven/image.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/engine_state.h"
+
+extern "C" {
+
+MV_API void *mvImageLoad(const char *path, void *data) {
+    (void)data;
+    const MVPluginImage *codec = engineImagePlugin();
+    if (!path || !codec) return nullptr;
+    int w = 0, h = 0;
+    uint8_t *decoded = codec->decode(path, &w, &h);
+    if (!decoded) return nullptr;
+    // One block: the record, then its pixels, so that free releases both.
+    size_t bytes = static_cast<size_t>(w) * h * 4;
+    MVImage *image = w > 0 && h > 0 ? static_cast<MVImage *>(malloc(sizeof(MVImage) + bytes)) : nullptr;
+    if (image) {
+        image->w = w;
+        image->h = h;
+        image->pixels = reinterpret_cast<uint8_t *>(image + 1);
+        memcpy(image->pixels, decoded, bytes);
+    }
+    codec->release(decoded);
+    return image;
+}
+
+MV_API void mvImageFree(void *image) { free(image); }
+
+}

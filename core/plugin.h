@@ -1,0 +1,62 @@
+// The interface between the core and its run-time modules. A module is a
+// shared object exporting one C function, MV_PLUGIN_ENTRY, that returns a
+// record describing what it offers; parts it does not offer are null.
+// Modules are built from this header and the core's renderer record only.
+#ifndef MORVEN_CORE_PLUGIN_H
+#define MORVEN_CORE_PLUGIN_H
+
+#include <cstdint>
+
+#include "core/renderer.h"
+
+#define MV_PLUGIN_ENTRY "mvPluginEntry"
+constexpr uint32_t MV_PLUGIN_ABI = 1;
+
+// Event bits returned by MVPluginPlatform::poll.
+enum : unsigned { MV_PLATFORM_QUIT = 1u };
+
+// Windows and events.
+struct MVPluginPlatform {
+    // Connects to the display; false when there is none.
+    bool (*init)();
+    void (*quit)();
+    // Opens a window, with an OpenGL context when gl is set. Null on failure.
+    void *(*windowOpen)(int w, int h, bool gl);
+    void (*windowClose)(void *window);
+    void (*windowSetTitle)(void *window, const char *title);
+    // Handles pending events; returns MV_PLATFORM_* bits.
+    unsigned (*poll)(void *window);
+    // Shows the OpenGL back buffer.
+    void (*swap)(void *window);
+    // Shows an RGBA frame (top row first) in a window without OpenGL.
+    void (*blit)(void *window, const uint8_t *rgba, int w, int h);
+    // True when showing a frame waits for the display's refresh.
+    bool (*vsync)(void *window);
+};
+
+// Drawing with a graphics API whose context the platform made current.
+struct MVPluginRenderer {
+    // A renderer for a w x h window, or null when the context is unusable.
+    MVRenderer *(*create)(int w, int h);
+};
+
+// Image files.
+struct MVPluginImage {
+    // Decodes a file to RGBA rows (top first); release the result with release.
+    uint8_t *(*decode)(const char *path, int *w, int *h);
+    void (*release)(uint8_t *pixels);
+    // Writes RGBA rows (top first) as a PNG file.
+    bool (*writePng)(const char *path, const uint8_t *rgba, int w, int h);
+};
+
+struct MVPlugin {
+    uint32_t abi;      // MV_PLUGIN_ABI of the module's build
+    const char *name;  // the name it is loaded by
+    const MVPluginPlatform *platform;
+    const MVPluginRenderer *renderer;
+    const MVPluginImage *image;
+};
+
+typedef const MVPlugin *(*MVPluginEntryFunction)();
+
+#endif

@@ -1,0 +1,303 @@
+// Software rasteriser. It follows the usual hardware conventions so that its
+// pictures agree with the OpenGL module's: pixel centres at +0.5, lines
+// sampled at the centres along their major axis without their last pixel,
+// triangles covering the centres inside them (a top-left rule on edges),
+// nearest texel sampling, and "source over" alpha blending.
+#include "core/soft_renderer.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include <morven/draw.h>
+
+namespace {
+
+struct Vertex {
+    float x, y;
+    float r, g, b, a;
+};
+
+struct Texture {
+    int w, h;
+    uint8_t *pixels;  // null: free slot
+};
+
+struct Soft {
+    MVRenderer record;  // first member: the record's address is the renderer's
+    int w, h;
+    uint8_t *frame;
+    float color[4];
+    int mode;
+    Vertex *vertices;
+    size_t count, capacity;
+    Texture *textures;
+    size_t textureCount;
+};
+
+Soft *soft(void *self) { return static_cast<Soft *>(self); }
+
+float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+uint8_t toByte(float v) { return static_cast<uint8_t>(clamp01(v) * 255.0f + 0.5f); }
+
+void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
+    if (x < 0 || y < 0 || x >= s->w || y >= s->h) return;
+    uint8_t *p = s->frame + 4 * (static_cast<size_t>(y) * s->w + x);
+    a = clamp01(a);
+    float keep = 1.0f - a;
+    p[0] = toByte(clamp01(r) * a + p[0] / 255.0f * keep);
+    p[1] = toByte(clamp01(g) * a + p[1] / 255.0f * keep);
+    p[2] = toByte(clamp01(b) * a + p[2] / 255.0f * keep);
+    p[3] = toByte(a * a + p[3] / 255.0f * keep);
+}
+
+bool finite(const Vertex &v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+
+void point(Soft *s, const Vertex &v) {
+    if (!finite(v) || std::fabs(v.x) > 1e9f || std::fabs(v.y) > 1e9f) return;
+    blend(s, static_cast<int>(std::floor(v.x)), static_cast<int>(std::floor(v.y)), v.r, v.g, v.b, v.a);
+}
+
+// Steps along the major axis over the pixel centres in [start, end) (or
+// (end, start] going backwards), clipped to [0, limit).
+void line(Soft *s, const Vertex &a, const Vertex &b) {
+    if (!finite(a) || !finite(b)) return;
+    float dx = b.x - a.x, dy = b.y - a.y;
+    bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    float from = xMajor ? a.x : a.y, to = xMajor ? b.x : b.y;
+    float delta = xMajor ? dx : dy, other = xMajor ? dy : dx;
+    float otherFrom = xMajor ? a.y : a.x;
+    int limit = xMajor ? s->w : s->h;
+    if (delta == 0.0f) return;
+    double lo, hi;  // pixel indices whose centre lies on the segment, lo <= i < hi
+    if (delta > 0) {
+        lo = std::ceil(from - 0.5);
+        hi = std::ceil(to - 0.5);
+    } else {
+        lo = std::floor(to - 0.5) + 1;
+        hi = std::floor(from - 0.5) + 1;
+    }
+    if (lo < 0) lo = 0;
+    if (hi > limit) hi = limit;
+    for (int i = static_cast<int>(lo); i < hi; i++) {
+        float t = (static_cast<float>(i) + 0.5f - from) / delta;
+        float o = otherFrom + t * other;
+        if (!(std::fabs(o) < 1e9f)) continue;
+        int j = static_cast<int>(std::floor(o));
+        float r = a.r + t * (b.r - a.r), g = a.g + t * (b.g - a.g);
+        float bl = a.b + t * (b.b - a.b), al = a.a + t * (b.a - a.a);
+        if (xMajor)
+            blend(s, i, j, r, g, bl, al);
+        else
+            blend(s, j, i, r, g, bl, al);
+    }
+}
+
+float edge(const Vertex &u, const Vertex &v, float px, float py) {
+    return (v.x - u.x) * (py - u.y) - (v.y - u.y) * (px - u.x);
+}
+
+// Pixels whose centre lies exactly on an edge belong to one of the two
+// triangles sharing that edge: the one for which this is true.
+bool ownsEdge(const Vertex &u, const Vertex &v) { return v.y < u.y || (v.y == u.y && v.x > u.x); }
+
+bool inside(float w, bool owned) { return w > 0.0f || (w == 0.0f && owned); }
+
+void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
+    if (!finite(a) || !finite(b) || !finite(c)) return;
+    float area = edge(a, b, c.x, c.y);
+    if (area == 0.0f || !std::isfinite(area)) return;
+    if (area < 0) {
+        Vertex t = b;
+        b = c;
+        c = t;
+        area = -area;
+    }
+    double minX = std::floor(std::fmin(a.x, std::fmin(b.x, c.x))), maxX = std::ceil(std::fmax(a.x, std::fmax(b.x, c.x)));
+    double minY = std::floor(std::fmin(a.y, std::fmin(b.y, c.y))), maxY = std::ceil(std::fmax(a.y, std::fmax(b.y, c.y)));
+    if (minX < 0) minX = 0;
+    if (minY < 0) minY = 0;
+    if (maxX > s->w - 1) maxX = s->w - 1;
+    if (maxY > s->h - 1) maxY = s->h - 1;
+    bool ownA = ownsEdge(b, c), ownB = ownsEdge(c, a), ownC = ownsEdge(a, b);
+    for (int y = static_cast<int>(minY); y <= maxY; y++) {
+        float py = static_cast<float>(y) + 0.5f;
+        for (int x = static_cast<int>(minX); x <= maxX; x++) {
+            float px = static_cast<float>(x) + 0.5f;
+            float wa = edge(b, c, px, py), wb = edge(c, a, px, py), wc = edge(a, b, px, py);
+            if (!inside(wa, ownA) || !inside(wb, ownB) || !inside(wc, ownC)) continue;
+            // Relative to a, so that a colour shared by all three corners comes out exact.
+            float lb = wb / area, lc = wc / area;
+            blend(s, x, y, a.r + lb * (b.r - a.r) + lc * (c.r - a.r), a.g + lb * (b.g - a.g) + lc * (c.g - a.g),
+                  a.b + lb * (b.b - a.b) + lc * (c.b - a.b), a.a + lb * (b.a - a.a) + lc * (c.a - a.a));
+        }
+    }
+}
+
+void begin(void *self, int mode) {
+    Soft *s = soft(self);
+    s->mode = mode;
+    s->count = 0;
+}
+
+void vertex(void *self, float x, float y) {
+    Soft *s = soft(self);
+    if (s->count == s->capacity) {
+        size_t capacity = s->capacity ? s->capacity * 2 : 64;
+        void *grown = realloc(s->vertices, capacity * sizeof(Vertex));
+        if (!grown) return;
+        s->vertices = static_cast<Vertex *>(grown);
+        s->capacity = capacity;
+    }
+    s->vertices[s->count++] = {x, y, s->color[0], s->color[1], s->color[2], s->color[3]};
+}
+
+void color(void *self, float r, float g, float b, float a) {
+    Soft *s = soft(self);
+    s->color[0] = r;
+    s->color[1] = g;
+    s->color[2] = b;
+    s->color[3] = a;
+}
+
+void end(void *self) {
+    Soft *s = soft(self);
+    const Vertex *v = s->vertices;
+    size_t n = s->count;
+    switch (s->mode) {
+    case MV_DRAW_POINTS:
+        for (size_t i = 0; i < n; i++) point(s, v[i]);
+        break;
+    case MV_DRAW_LINES:
+        for (size_t i = 0; i + 1 < n; i += 2) line(s, v[i], v[i + 1]);
+        break;
+    case MV_DRAW_LINE_STRIP:
+    case MV_DRAW_LINE_LOOP:
+        for (size_t i = 0; i + 1 < n; i++) line(s, v[i], v[i + 1]);
+        if (s->mode == MV_DRAW_LINE_LOOP && n > 2) line(s, v[n - 1], v[0]);
+        break;
+    case MV_DRAW_TRIANGLES:
+        for (size_t i = 0; i + 2 < n; i += 3) triangle(s, v[i], v[i + 1], v[i + 2]);
+        break;
+    case MV_DRAW_TRIANGLE_STRIP:
+        for (size_t i = 0; i + 2 < n; i++) triangle(s, v[i], v[i + 1], v[i + 2]);
+        break;
+    case MV_DRAW_TRIANGLE_FAN:
+        for (size_t i = 1; i + 1 < n; i++) triangle(s, v[0], v[i], v[i + 1]);
+        break;
+    default:
+        break;
+    }
+    s->count = 0;
+}
+
+void clear(void *self) {
+    Soft *s = soft(self);
+    size_t n = static_cast<size_t>(s->w) * s->h;
+    for (size_t i = 0; i < n; i++) {
+        uint8_t *p = s->frame + 4 * i;
+        p[0] = p[1] = p[2] = 0;
+        p[3] = 255;
+    }
+}
+
+Texture *findTexture(Soft *s, uint32_t id) {
+    if (id == 0 || id > s->textureCount) return nullptr;
+    Texture *t = &s->textures[id - 1];
+    return t->pixels ? t : nullptr;
+}
+
+uint32_t textureCreate(void *self, int w, int h) {
+    Soft *s = soft(self);
+    if (w <= 0 || h <= 0 || w > 65535 || h > 65535) return 0;
+    uint8_t *pixels = static_cast<uint8_t *>(calloc(static_cast<size_t>(w) * h, 4));
+    if (!pixels) return 0;
+    size_t slot = 0;
+    while (slot < s->textureCount && s->textures[slot].pixels) slot++;
+    if (slot == s->textureCount) {
+        void *grown = realloc(s->textures, (s->textureCount + 1) * sizeof(Texture));
+        if (!grown) {
+            free(pixels);
+            return 0;
+        }
+        s->textures = static_cast<Texture *>(grown);
+        s->textureCount++;
+    }
+    s->textures[slot] = {w, h, pixels};
+    return static_cast<uint32_t>(slot + 1);
+}
+
+void textureUpdate(void *self, uint32_t id, int x, int y, int w, int h, const uint8_t *rgba) {
+    Texture *t = findTexture(soft(self), id);
+    if (!t || !rgba || x < 0 || y < 0 || w <= 0 || h <= 0 || x > t->w - w || y > t->h - h) return;
+    for (int row = 0; row < h; row++)
+        memcpy(t->pixels + 4 * (static_cast<size_t>(y + row) * t->w + x), rgba + 4 * static_cast<size_t>(row) * w,
+               4 * static_cast<size_t>(w));
+}
+
+void textureDestroy(void *self, uint32_t id) {
+    Texture *t = findTexture(soft(self), id);
+    if (!t) return;
+    free(t->pixels);
+    *t = {0, 0, nullptr};
+}
+
+void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
+    Soft *s = soft(self);
+    Texture *t = findTexture(s, id);
+    if (!t || !(w > 0) || !(h > 0) || !std::isfinite(x + y + w + h)) return;
+    double x0 = std::fmax(0.0, std::ceil(x - 0.5)), x1 = std::fmin(s->w, std::ceil(x + w - 0.5));
+    double y0 = std::fmax(0.0, std::ceil(y - 0.5)), y1 = std::fmin(s->h, std::ceil(y + h - 0.5));
+    const float *c = s->color;
+    for (int py = static_cast<int>(y0); py < y1; py++) {
+        int ty = static_cast<int>((static_cast<float>(py) + 0.5f - y) / h * t->h);
+        if (ty >= t->h) ty = t->h - 1;
+        for (int px = static_cast<int>(x0); px < x1; px++) {
+            int tx = static_cast<int>((static_cast<float>(px) + 0.5f - x) / w * t->w);
+            if (tx >= t->w) tx = t->w - 1;
+            const uint8_t *texel = t->pixels + 4 * (static_cast<size_t>(ty) * t->w + tx);
+            blend(s, px, py, texel[0] / 255.0f * c[0], texel[1] / 255.0f * c[1], texel[2] / 255.0f * c[2],
+                  texel[3] / 255.0f * c[3]);
+        }
+    }
+}
+
+bool readPixels(void *self, uint8_t *rgba, int w, int h) {
+    Soft *s = soft(self);
+    if (!rgba || w != s->w || h != s->h) return false;
+    memcpy(rgba, s->frame, static_cast<size_t>(w) * h * 4);
+    return true;
+}
+
+void destroy(void *self) {
+    Soft *s = soft(self);
+    for (size_t i = 0; i < s->textureCount; i++) free(s->textures[i].pixels);
+    free(s->textures);
+    free(s->vertices);
+    free(s->frame);
+    free(s);
+}
+
+}  // namespace
+
+MVRenderer *softRendererCreate(int w, int h) {
+    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;
+    Soft *s = static_cast<Soft *>(calloc(1, sizeof(Soft)));
+    if (!s) return nullptr;
+    s->frame = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
+    if (!s->frame) {
+        free(s);
+        return nullptr;
+    }
+    s->record = {s,           begin,         vertex,         color,       end,        clear,  textureCreate,
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy};
+    s->w = w;
+    s->h = h;
+    s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;
+    clear(s);
+    return &s->record;
+}
+
+const uint8_t *softRendererPixels(const MVRenderer *renderer) {
+    return static_cast<const Soft *>(renderer->self)->frame;
+}

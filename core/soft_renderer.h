@@ -1,0 +1,17 @@
+// The embedded software renderer: draws into an RGBA8 framebuffer in memory.
+#ifndef MORVEN_CORE_SOFT_RENDERER_H
+#define MORVEN_CORE_SOFT_RENDERER_H
+
+#include <cstdint>
+
+#include "core/renderer.h"
+
+// A renderer with a cleared (opaque black) w x h framebuffer, or null when
+// out of memory or the size is not positive. Release with its destroy member.
+MVRenderer *softRendererCreate(int w, int h);
+
+// The framebuffer of a renderer made by softRendererCreate: w * h RGBA
+// pixels, top row first.
+const uint8_t *softRendererPixels(const MVRenderer *renderer);
+
+#endif

@@ -1,0 +1,37 @@
+/* MORVEN: the window and the main loop.
+ *
+ * One window per engine. With the "SDL" module and a display it is a real
+ * window (drawn with OpenGL when that module is loaded, otherwise by the
+ * software renderer); without a display the engine runs headless and the
+ * window is a framebuffer in memory.
+ *
+ * Environment: MORVEN_MAX_FRAMES=<n> makes mvLoop end once n frames have been
+ * presented (0: at its first call). MORVEN_SCREENSHOT=<file.png> writes the
+ * last presented frame to that file when the engine shuts down. */
+#ifndef MORVEN_WINDOW_H
+#define MORVEN_WINDOW_H
+
+#include <morven/defs.h>
+
+MV_EXTERN_C_BEGIN
+
+/* Opens the window, width x height pixels; bpp must be 32 (or 0 for the
+ * default), flags must be 0. Needs a running engine. False when it is not
+ * running, a window is already open or the size is not positive. */
+MV_API bool mvWindowOpen(int width, int height, int bpp, int flags);
+
+/* Sets the window caption (the engine keeps a copy). Null or no window: nothing. */
+MV_API void mvWindowSetTitle(const char *title);
+
+/* Shows the frame drawn so far. */
+MV_API void mvWindowSwapBuffers(void);
+
+/* Handles pending events and paces the frames; flags must be 0. Returns
+ * false once the program should end: the window was closed, Escape was
+ * pressed, SIGINT or SIGTERM arrived, MORVEN_MAX_FRAMES frames were presented,
+ * or there is no window. */
+MV_API bool mvLoop(int flags);
+
+MV_EXTERN_C_END
+
+#endif

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+#include <morven/draw.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/renderer.h"
+#include "core/soft_renderer.h"
+
+namespace {
+
+// A software renderer installed as the engine's for the drawing calls.
+class SoftRenderer : public ::testing::Test {
+protected:
+    static constexpr int W = 32, H = 24;
+    MVRenderer *r = nullptr;
+    MVRenderer *previous = nullptr;
+
+    void SetUp() override {
+        r = softRendererCreate(W, H);
+        ASSERT_NE(r, nullptr);
+        previous = mvCoreSetRenderer(r);
+    }
+    void TearDown() override {
+        mvCoreSetRenderer(previous);
+        if (r) r->destroy(r->self);
+    }
+    const uint8_t *px(int x, int y) const { return softRendererPixels(r) + 4 * (size_t(y) * W + x); }
+    int count(int channel, int value) const {
+        int n = 0;
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++) n += px(x, y)[channel] == value;
+        return n;
+    }
+};
+
+TEST_F(SoftRenderer, StartsAndClearsOpaqueBlack) {
+    EXPECT_EQ(count(3, 255), W * H);
+    EXPECT_EQ(count(0, 0), W * H);
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(3.5f, 4.9f);
+    mvDrawVertex2f(-1, 2);    // off screen
+    mvDrawVertex2f(NAN, 2);   // ignored
+    mvDrawVertex2f(1e30f, 1e30f);
+    mvDrawEnd();
+    EXPECT_EQ(px(3, 4)[0], 255);
+    EXPECT_EQ(count(0, 255), 1);
+    mvDrawClear();
+    EXPECT_EQ(count(0, 0), W * H);
+}
+
+TEST_F(SoftRenderer, LinesCoverCentresWithoutTheirLastPixel) {
+    mvDrawColor3f(1, 0, 0);
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawVertex2f(1.5f, 2.5f);
+    mvDrawVertex2f(6.5f, 2.5f);  // pixels 1..5 of row 2
+    mvDrawVertex2f(10.5f, 9.5f);
+    mvDrawVertex2f(10.5f, 5.5f);  // upwards: rows 9..6 of column 10
+    mvDrawVertex2f(20, 20);       // an unpaired vertex draws nothing
+    mvDrawEnd();
+    for (int x = 1; x <= 5; x++) EXPECT_EQ(px(x, 2)[0], 255) << x;
+    EXPECT_EQ(px(6, 2)[0], 0);
+    for (int y = 6; y <= 9; y++) EXPECT_EQ(px(10, y)[0], 255) << y;
+    EXPECT_EQ(px(10, 5)[0], 0);
+    EXPECT_EQ(count(0, 255), 9);
+}
+
+TEST_F(SoftRenderer, DiagonalLineHasOnePixelPerColumn) {
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawVertex2f(0.5f, 0.5f);
+    mvDrawVertex2f(20.5f, 10.5f);
+    mvDrawEnd();
+    for (int x = 0; x < 20; x++) {
+        int hits = 0;
+        for (int y = 0; y < H; y++) hits += px(x, y)[0] == 255;
+        EXPECT_EQ(hits, 1) << x;
+        EXPECT_EQ(px(x, int(std::floor(0.5f + x * 0.5f)))[0], 255) << x;
+    }
+    EXPECT_EQ(count(0, 255), 20);
+}
+
+TEST_F(SoftRenderer, StripsAndLoopsBlendEachPixelOnce) {
+    mvDrawColor2f(1, 0.5f);
+    mvDrawBegin(MV_DRAW_LINE_LOOP);
+    mvDrawVertex2f(2.5f, 2.5f);
+    mvDrawVertex2f(8.5f, 2.5f);
+    mvDrawVertex2f(8.5f, 8.5f);
+    mvDrawVertex2f(2.5f, 8.5f);
+    mvDrawEnd();
+    // The outline of the 7 x 7 square: 24 pixels, each half white exactly once.
+    EXPECT_EQ(count(0, 128), 24);
+    EXPECT_EQ(count(0, 0), W * H - 24);
+    EXPECT_EQ(px(2, 2)[0], 128);  // the corner where the loop closes
+    EXPECT_EQ(px(8, 8)[0], 128);
+    EXPECT_EQ(px(5, 5)[0], 0);
+}
+
+TEST_F(SoftRenderer, TrianglesTileWithoutGapsOrOverlap) {
+    mvDrawColor4f(0, 0, 1, 0.5f);
+    mvDrawBegin(MV_DRAW_TRIANGLES);  // a 7.3 x 5.6 quad cut along its diagonal
+    mvDrawVertex2f(1.2f, 1.7f);
+    mvDrawVertex2f(8.5f, 1.7f);
+    mvDrawVertex2f(8.5f, 7.3f);
+    mvDrawVertex2f(1.2f, 1.7f);
+    mvDrawVertex2f(8.5f, 7.3f);
+    mvDrawVertex2f(1.2f, 7.3f);
+    mvDrawEnd();
+    // Centres inside: columns 1..7 (1.5 .. 7.5), rows 2..6 (2.5 .. 6.5).
+    EXPECT_EQ(count(2, 128), 35);
+    EXPECT_EQ(count(2, 0), W * H - 35);
+    // The same square as a strip and as a fan, elsewhere.
+    mvDrawBegin(MV_DRAW_TRIANGLE_STRIP);
+    mvDrawVertex2f(10, 10);
+    mvDrawVertex2f(20, 10);
+    mvDrawVertex2f(10, 20);
+    mvDrawVertex2f(20, 20);
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_TRIANGLE_FAN);
+    mvDrawVertex2f(26, 15);  // centre, then around
+    mvDrawVertex2f(21, 10);
+    mvDrawVertex2f(31, 10);
+    mvDrawVertex2f(31, 20);
+    mvDrawVertex2f(21, 20);
+    mvDrawVertex2f(21, 10);
+    mvDrawEnd();
+    EXPECT_EQ(count(2, 128), 35 + 100 + 100);
+}
+
+TEST_F(SoftRenderer, ColoursInterpolateAcrossVertices) {
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawColor3f(1, 0, 0);
+    mvDrawVertex2f(0.5f, 3.5f);
+    mvDrawColor3f(0, 0, 1);
+    mvDrawVertex2f(30.5f, 3.5f);
+    mvDrawEnd();
+    EXPECT_EQ(px(0, 3)[0], 255);
+    EXPECT_EQ(px(0, 3)[2], 0);
+    EXPECT_NEAR(px(15, 3)[0], 128, 1);
+    for (int x = 1; x < 30; x++) {
+        EXPECT_LT(px(x, 3)[0], px(x - 1, 3)[0]);
+        EXPECT_GT(px(x, 3)[2], px(x - 1, 3)[2]);
+    }
+    mvDrawBegin(MV_DRAW_TRIANGLES);  // grey rising from left to right
+    mvDrawColor1f(0);
+    mvDrawVertex2f(0, 10);
+    mvDrawColor1f(1);
+    mvDrawVertex2f(32, 10);
+    mvDrawVertex2f(32, 24);
+    mvDrawEnd();
+    EXPECT_LT(px(10, 11)[1], px(20, 11)[1]);
+    EXPECT_LT(px(20, 11)[1], px(30, 11)[1]);
+}
+
+// A trail's line strip: alpha rising from 0 at its oldest point to 1 at its
+// newest, drawn over black, shows as brightness rising along the line.
+TEST_F(SoftRenderer, TrailAlphaRamp) {
+    const int points = 6;
+    mvDrawBegin(MV_DRAW_LINE_STRIP);
+    for (int i = 0; i < points; i++) {
+        mvDrawColor4f(1, 1, 1, float(i) / (points - 1));
+        mvDrawVertex2f(2.5f + 5.0f * i, 12.5f);
+    }
+    mvDrawEnd();
+    EXPECT_EQ(px(2, 12)[0], 0);  // the oldest point is transparent
+    for (int x = 3; x < 27; x++) EXPECT_GT(px(x, 12)[0], px(x - 1, 12)[0]) << x;
+    EXPECT_GE(px(26, 12)[0], 240);  // nearly opaque at the newest end
+    EXPECT_EQ(px(27, 12)[0], 0);    // the last vertex's own pixel is not drawn
+    EXPECT_EQ(px(12, 11)[0], 0);
+    // At column 15 (centre 15.5, 13 of 25 pixels along) alpha is 0.52.
+    EXPECT_NEAR(px(15, 12)[0], 133, 1);
+}
+
+TEST_F(SoftRenderer, TexturesAreSampledAndTinted) {
+    uint32_t tex = r->textureCreate(r->self, 2, 2);
+    ASSERT_NE(tex, 0u);
+    const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 0};
+    r->textureUpdate(r->self, tex, 0, 0, 2, 2, texels);
+    mvDrawColor1f(1);
+    r->textureDraw(r->self, tex, 4, 4, 4, 4);  // each texel covers 2 x 2 pixels
+    EXPECT_EQ(px(4, 4)[0], 255);
+    EXPECT_EQ(px(5, 5)[0], 255);
+    EXPECT_EQ(px(6, 4)[1], 255);
+    EXPECT_EQ(px(7, 5)[1], 255);
+    EXPECT_EQ(px(4, 6)[2], 255);
+    EXPECT_EQ(px(7, 7)[0], 0);  // transparent texel: background stays
+    EXPECT_EQ(px(8, 4)[1], 0);
+    mvDrawColor4f(1, 0.5f, 1, 0.5f);  // tint and translucency
+    r->textureDraw(r->self, tex, 10, 10, 2, 2);
+    EXPECT_EQ(px(11, 10)[1], 64);
+    EXPECT_EQ(px(10, 10)[0], 128);
+    // Out-of-range updates are ignored; destroyed ids draw nothing and are reused.
+    r->textureUpdate(r->self, tex, 1, 1, 2, 2, texels);
+    r->textureDestroy(r->self, tex);
+    r->textureDraw(r->self, tex, 20, 10, 2, 2);
+    EXPECT_EQ(px(20, 10)[0], 0);
+    EXPECT_EQ(r->textureCreate(r->self, 1, 1), tex);
+    EXPECT_EQ(r->textureCreate(r->self, 0, 1), 0u);
+}
+
+TEST_F(SoftRenderer, BlendsSourceOver) {
+    mvDrawColor3f(0, 0, 1);
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(1, 1);
+    mvDrawEnd();
+    mvDrawColor4f(1, 0, 0, 0.25f);
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(1, 1);
+    mvDrawEnd();
+    EXPECT_EQ(px(1, 1)[0], 64);
+    EXPECT_EQ(px(1, 1)[2], 191);
+}
+
+TEST_F(SoftRenderer, ReadsBackItsFrame) {
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(31, 23);
+    mvDrawEnd();
+    std::vector<uint8_t> copy(size_t(W) * H * 4);
+    ASSERT_TRUE(r->readPixels(r->self, copy.data(), W, H));
+    EXPECT_EQ(copy[copy.size() - 4], 255);
+    EXPECT_FALSE(r->readPixels(r->self, copy.data(), W - 1, H));
+    EXPECT_EQ(softRendererCreate(0, 5), nullptr);
+}
+
+}  // namespace
