@@ -12,6 +12,7 @@
 
 #include "core/engine_state.h"
 #include "core/png_write.h"
+#include "core/timer_internal.h"
 
 volatile sig_atomic_t engineStopSignal = 0;
 
@@ -194,11 +195,11 @@ MV_API void mvDeinit(void) {
         if (state.platform) state.platform->quit();
         state.platform = nullptr;
         restoreSignalHandlers();
-        // timers: release every timer the engine still holds here.
         free(state.screenshotPath);
         state.screenshotPath = nullptr;
         state.running = false;
     }
+    timerReleaseAll();  // timers may live without a window, so always
     unloadModules();
 }
 

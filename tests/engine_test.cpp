@@ -3,6 +3,7 @@
 #include <morven/draw.h>
 #include <morven/engine.h>
 #include <morven/image.h>
+#include <morven/timer.h>
 #include <morven/window.h>
 
 #include <csignal>
@@ -17,6 +18,7 @@
 
 #include "core/png_write.h"
 #include "core/renderer.h"
+#include "core/timer_internal.h"
 
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION
@@ -260,3 +262,18 @@ TEST_F(Engine, HeadlessLoopSleepsBetweenFrames) {
 }
 
 }  // namespace
+
+// Timers live in the core; shutting the engine down releases those still alive,
+// caller-made and single-shot alike, whether or not a window was opened.
+TEST_F(Engine, ShutDownReleasesTimers) {
+    MVTimer *repeating = mvTimerCreate(0);
+    mvTimerMStart(repeating, 1000);
+    mvTimerMSingle(5000, [](MVTimer *, void *) {}, nullptr, 0);
+    ASSERT_EQ(timerLiveCount(), 2u);
+    ASSERT_TRUE(mvInit(0));
+    mvDeinit();
+    EXPECT_EQ(timerLiveCount(), 0u);
+    mvTimerMSingle(5000, [](MVTimer *, void *) {}, nullptr, 0);
+    mvDeinit();
+    EXPECT_EQ(timerLiveCount(), 0u);
+}
