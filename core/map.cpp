@@ -101,9 +101,49 @@ MVMapNode *pop(MVMap *map, MVTreeNode *n) {
 
 }  // namespace
 
-void mvMapUseStringKeys(MVMap *map) { map->stringKeys = map->count == 0; }
+void mvMapUseStringKeys(MVMap *map) {
+    if (map->count || map->pool.chunks) return;
+    map->stringKeys = true;
+    // One cache line per node: a comparison then reads a single line.
+    mvPoolInit(&map->pool, 64);
+}
 
 MVTreeNode *mvMapTreeRoot(const MVMap *map) { return map->root; }
+
+MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
+    MVTreeNode *found;
+    if (map->stringKeys) {
+        const char *s = static_cast<const char *>(key);
+        slot->prefix = prefixOf(s);
+        found = mvtree::locate(map->root, ByString{s, slot->prefix}, &slot->parent, &slot->left);
+    } else {
+        slot->prefix = 0;
+        found = mvtree::locate(map->root, mvtree::ByItem{map->cmp, key}, &slot->parent, &slot->left);
+    }
+    return entryOf(found);
+}
+
+MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
+    settle(map);
+    MapNode *node = static_cast<MapNode *>(mvPoolAlloc(&map->pool));
+    if (!node) return nullptr;
+    node->tree.item = key;
+    node->value = value;
+    node->prefix = slot->prefix;
+    mvtree::insert(&map->root, slot->parent, slot->left, &node->tree);
+    map->count++;
+    return entryOf(&node->tree);
+}
+
+void *mvMapRemoveNode(MVMap *map, MVMapNode *entry) {
+    settle(map);
+    MVTreeNode *n = treeOf(entry);
+    void *value = entry->value;
+    mvtree::erase(&map->root, n);
+    map->count--;
+    mvPoolFree(&map->pool, n);
+    return value;
+}
 
 extern "C" {
 
@@ -116,7 +156,7 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     map->count = 0;
     map->popped = nullptr;
     map->stringKeys = false;
-    mvPoolInit(&map->pool, sizeof(MapNode));
+    mvPoolInit(&map->pool, 64);
     return map;
 }
 
@@ -137,30 +177,13 @@ MV_API void *mvMapFind(const MVMap *map, const void *key) {
 }
 
 MV_API MVMapNode *mvMapAssignNode(MVMap *map, void *key, void *value) {
-    settle(map);
-    MVTreeNode *parent, *existing;
-    bool left;
-    uint64_t prefix = 0;
-    if (map->stringKeys) {
-        const char *s = static_cast<const char *>(key);
-        prefix = prefixOf(s);
-        existing = mvtree::locate(map->root, ByString{s, prefix}, &parent, &left);
-    } else {
-        existing = mvtree::locate(map->root, mvtree::ByItem{map->cmp, key}, &parent, &left);
-    }
-    if (existing) {
+    MVMapSlot slot;
+    if (MVMapNode *existing = mvMapLocate(map, key, &slot)) {
         // Callers add only absent keys; an equal key keeps its entry and takes the value.
-        mapNode(existing)->value = value;
-        return entryOf(existing);
+        existing->value = value;
+        return existing;
     }
-    MapNode *node = static_cast<MapNode *>(mvPoolAlloc(&map->pool));
-    if (!node) return nullptr;
-    node->tree.item = key;
-    node->value = value;
-    node->prefix = prefix;
-    mvtree::insert(&map->root, parent, left, &node->tree);
-    map->count++;
-    return entryOf(&node->tree);
+    return mvMapInsertAt(map, &slot, key, value);
 }
 
 MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
@@ -170,12 +193,7 @@ MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
 MV_API void *mvMapRemove(MVMap *map, const void *key) {
     settle(map);
     MVTreeNode *n = findNode(map, key);
-    if (!n) return nullptr;
-    void *value = mapNode(n)->value;
-    mvtree::erase(&map->root, n);
-    map->count--;
-    mvPoolFree(&map->pool, n);
-    return value;
+    return n ? mvMapRemoveNode(map, entryOf(n)) : nullptr;
 }
 
 MV_API MVMapNode *mvMapGetRoot(const MVMap *map) { return entryOf(map->root); }

@@ -1,11 +1,12 @@
 #include "core/pool.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
 constexpr size_t kFirstChunk = 16;    // nodes; small containers stay small
 constexpr size_t kLargestChunk = 1024;  // keeps chunks below malloc's mmap threshold
-constexpr size_t kHeader = 16;        // chunk link, padded to keep nodes aligned
+constexpr size_t kLine = 64;          // nodes start on a cache line; the chunk link sits before
 }  // namespace
 
 void mvPoolInit(MVNodePool *pool, size_t nodeSize) {
@@ -19,14 +20,16 @@ void mvPoolInit(MVNodePool *pool, size_t nodeSize) {
 
 void *mvPoolGrow(MVNodePool *pool) {
     size_t count = pool->nextChunk;
-    char *chunk = static_cast<char *>(std::malloc(kHeader + count * pool->nodeSize));
+    char *chunk = static_cast<char *>(std::malloc(kLine + count * pool->nodeSize));
     if (!chunk) return nullptr;
     *reinterpret_cast<void **>(chunk) = pool->chunks;
     pool->chunks = chunk;
     if (count < kLargestChunk) pool->nextChunk = count * 2;
-    pool->fresh = chunk + kHeader + pool->nodeSize;
+    uintptr_t first = (reinterpret_cast<uintptr_t>(chunk) + sizeof(void *) + kLine - 1) & ~uintptr_t(kLine - 1);
+    char *node = chunk + (first - reinterpret_cast<uintptr_t>(chunk));
+    pool->fresh = node + pool->nodeSize;
     pool->freshLeft = count - 1;
-    return chunk + kHeader;
+    return node;
 }
 
 void mvPoolRelease(MVNodePool *pool) {

@@ -19,12 +19,21 @@ char *copyKey(const char *key) {
     return copy;
 }
 
-// Adds an absent key under a fresh copy; releases the copy when the core map
-// cannot take it. Returns the new entry, or null.
-MVMapNode *insertCopy(MVSMap *map, const char *key, const void *value) {
+// Stores value under key: in place when the key is present, else in a new
+// entry under a fresh key copy, which is released again when the core map
+// cannot take it. Sets *previous to the value replaced (null for a new key)
+// and returns the entry, or null when out of memory.
+MVMapNode *store(MVSMap *map, const char *key, const void *value, void **previous) {
+    MVMapSlot slot;
+    if (MVMapNode *node = mvMapLocate(map, key, &slot)) {
+        *previous = node->value;
+        node->value = const_cast<void *>(value);
+        return node;
+    }
+    *previous = nullptr;
     char *copy = copyKey(key);
     if (!copy) return nullptr;
-    MVMapNode *node = mvMapAssignNode(map, copy, const_cast<void *>(value));
+    MVMapNode *node = mvMapInsertAt(map, &slot, copy, const_cast<void *>(value));
     if (!node) std::free(copy);
     return node;
 }
@@ -44,26 +53,20 @@ MV_API void mvSMapDestroy(MVSMap *map) {
 }
 
 MV_API void *mvSMapReplace(MVSMap *map, const char *key, const void *value) {
-    if (MVMapNode *node = mvMapFindNode(map, key)) {
-        void *previous = node->value;
-        node->value = const_cast<void *>(value);
-        return previous;
-    }
-    insertCopy(map, key, value);
-    return nullptr;
+    void *previous;
+    store(map, key, value, &previous);
+    return previous;
 }
 
 MV_API void *mvSMapAssign(MVSMap *map, const char *key, const void *value) {
-    mvSMapAssignNode(map, key, value);
+    void *previous;
+    store(map, key, value, &previous);
     return const_cast<void *>(value);
 }
 
 MV_API MVMapNode *mvSMapAssignNode(MVSMap *map, const char *key, const void *value) {
-    if (MVMapNode *node = mvMapFindNode(map, key)) {
-        node->value = const_cast<void *>(value);
-        return node;
-    }
-    return insertCopy(map, key, value);
+    void *previous;
+    return store(map, key, value, &previous);
 }
 
 MV_API void *mvSMapFind(const MVSMap *map, const char *key) { return mvMapFind(map, key); }
@@ -73,7 +76,7 @@ MV_API void *mvSMapRemove(MVSMap *map, const char *key) {
     MVMapNode *node = mvMapFindNode(map, key);
     if (!node) return nullptr;
     void *copy = node->key;
-    void *result = mvMapRemove(map, copy);
+    void *result = mvMapRemoveNode(map, node);
     std::free(copy);
     return result;
 }
