@@ -3,6 +3,7 @@
 // std::string keys), GLib's GTree and BSD <sys/tree.h> red-black trees.
 #include <benchmark/benchmark.h>
 #include <morven/map.h>
+#include <morven/set.h>
 #include <morven/smap.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -360,6 +362,107 @@ MAP_BENCHMARKS(GTreeMap);
 MAP_BENCHMARKS(BsdRbTree);
 #endif
 
+// ---- ordered sets of C strings, ordered by the set exerciser's comparison:
+// the same pointer is equal at once, otherwise strcmp.
+
+int exerciserOrder(const void *a, const void *b) {
+    if (a == b) return 0;
+    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
+}
+
+struct MorvenSet {
+    MVSet *s = mvSetCreate(exerciserOrder, nullptr);
+    ~MorvenSet() {
+        while (s->root) {
+            void *item = s->root->item;
+            mvSetRemoveItem(s, item);
+            std::free(item);
+        }
+        mvSetDestroy(s);
+    }
+    void insert(const char *k) {
+        if (mvSetSearch(s, k)) return;
+        mvSetInsert(s, copyOf(k));
+    }
+    bool search(const char *k) { return mvSetSearch(s, k) != nullptr; }
+    void remove(const char *k) {
+        if (MVTreeNode *n = mvSetSearch(s, k)) {
+            void *item = n->item;
+            mvSetRemoveItem(s, item);
+            std::free(item);
+        }
+    }
+};
+
+struct SetLess {
+    int (*cmp)(const void *, const void *) = exerciserOrder;
+    bool operator()(const char *a, const char *b) const { return cmp(a, b) < 0; }
+};
+
+struct StdSetCString {
+    std::set<const char *, SetLess> s;
+    ~StdSetCString() {
+        for (const char *k : s) std::free(const_cast<char *>(k));
+    }
+    void insert(const char *k) {
+        auto it = s.lower_bound(k);
+        if (it == s.end() || std::strcmp(*it, k) != 0) s.emplace_hint(it, copyOf(k));
+    }
+    bool search(const char *k) { return s.find(k) != s.end(); }
+    void remove(const char *k) {
+        auto it = s.find(k);
+        if (it == s.end()) return;
+        const char *key = *it;
+        s.erase(it);
+        std::free(const_cast<char *>(key));
+    }
+};
+
+template <class S>
+void SetInsert(benchmark::State &state) {
+    const Keys &k = keysFor(size_t(state.range(0)));
+    for (auto _ : state) {
+        S *s = new S;
+        for (const std::string &key : k.present) s->insert(key.c_str());
+        state.PauseTiming();
+        delete s;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+}
+
+template <class S>
+void SetSearch(benchmark::State &state) {
+    const Keys &k = keysFor(size_t(state.range(0)));
+    S s;
+    for (const std::string &key : k.present) s.insert(key.c_str());
+    for (auto _ : state)
+        for (const char *p : k.probes) benchmark::DoNotOptimize(s.search(p));
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+}
+
+template <class S>
+void SetRemove(benchmark::State &state) {
+    const Keys &k = keysFor(size_t(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        S *s = new S;
+        for (const std::string &key : k.present) s->insert(key.c_str());
+        state.ResumeTiming();
+        for (const char *p : k.probes) s->remove(p);
+        state.PauseTiming();
+        delete s;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
+}
+
+#define SET_BENCHMARKS(S)                           \
+    BENCHMARK_TEMPLATE(SetInsert, S)->Apply(sizes); \
+    BENCHMARK_TEMPLATE(SetSearch, S)->Apply(sizes); \
+    BENCHMARK_TEMPLATE(SetRemove, S)->Apply(sizes)
+
+SET_BENCHMARKS(MorvenSet);
+SET_BENCHMARKS(StdSetCString);
+
 }  // namespace
-
-
