@@ -25,7 +25,8 @@ MV_API bool mvInit(int flags);
 
 /* Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,
  * then releases the window, renderer resources (atlas textures included),
- * timers and modules. Does nothing when the engine is not running. */
+ * timers and modules. Timers and modules are released even when the engine
+ * was never started; the rest only when it runs. */
 MV_API void mvDeinit(void);
 
 MV_EXTERN_C_END
