@@ -30,8 +30,7 @@ find_program(MORVEN_VALGRIND valgrind)
 if(MORVEN_VALGRIND AND TARGET atlas)
   add_test(NAME atlas_valgrind COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
     MORVEN_MAX_FRAMES=2 MORVEN_SCREENSHOT=${MORVEN_ATLAS_OUT}/valgrind.png
-    ${MORVEN_VALGRIND} --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite
-      --show-leak-kinds=definite $<TARGET_FILE:atlas>)
+    ${MORVEN_VALGRIND} --error-exitcode=1 --leak-check=full $<TARGET_FILE:atlas>)
   set_tests_properties(atlas_valgrind PROPERTIES LABELS valgrind)
 endif()
 
