@@ -50,19 +50,24 @@ void listRelease(FreeRects *list) {
     *list = {nullptr, 0, 0};
 }
 
-// The best-short-side-fit place in `list` for a w x h area with padding, or
-// false when none holds it. Padding before the area is dropped at the bin's
-// left and top edges, padding after it is cut off by the right and bottom.
-bool choose(const Packer *p, const FreeRects &list, int w, int h, int padding, PackRect *area, PackRect *foot) {
+// Free pixels a footprint keeps before (left of and above) and after the area.
+struct Gap {
+    int lead, trail;
+};
+
+// The best-short-side-fit place in `list` for a w x h area with its gap, or
+// false when none holds it. The lead is dropped at the bin's left and top
+// edges, the trail is cut off by the right and bottom.
+bool choose(const Packer *p, const FreeRects &list, int w, int h, Gap gap, PackRect *area, PackRect *foot) {
     long bestShort = LONG_MAX, bestLong = LONG_MAX;
     for (size_t i = 0; i < list.count; i++) {
         const PackRect &f = list.items[i];
         if (f.w < w || f.h < h) continue;
-        long left = f.x > 0 ? padding : 0, top = f.y > 0 ? padding : 0;
+        long left = f.x > 0 ? gap.lead : 0, top = f.y > 0 ? gap.lead : 0;
         long right = p->w - (f.x + left + w), bottom = p->h - (f.y + top + h);
         if (right < 0 || bottom < 0) continue;
-        if (right > padding) right = padding;
-        if (bottom > padding) bottom = padding;
+        if (right > gap.trail) right = gap.trail;
+        if (bottom > gap.trail) bottom = gap.trail;
         long fw = left + w + right, fh = top + h + bottom;
         if (fw > f.w || fh > f.h) continue;
         long leftoverW = f.w - fw, leftoverH = f.h - fh;
@@ -115,12 +120,12 @@ bool addCell(Packer *p, const PackRect &bounds) {
 }
 
 // Places the request in a cell that holds it, in the order the cells were made.
-bool insertInCells(Packer *p, int w, int h, int padding, PackRect *area, PackRect *foot) {
+bool insertInCells(Packer *p, int w, int h, int padding, Gap gap, PackRect *area, PackRect *foot) {
     for (size_t i = 0; i < p->cellCount; i++) {
         PackCell &c = p->cells[i];
         if (!mightFit(c, w, h)) continue;
         if (c.failW && w >= c.failW && h >= c.failH && padding >= c.failPadding) continue;
-        if (!choose(p, c.free, w, h, padding, area, foot)) {
+        if (!choose(p, c.free, w, h, gap, area, foot)) {
             c.failW = w;
             c.failH = h;
             c.failPadding = padding;
@@ -131,6 +136,25 @@ bool insertInCells(Packer *p, int w, int h, int padding, PackRect *area, PackRec
         return true;
     }
     return false;
+}
+
+// Opens a new cell for a request that no cell holds, if the bin has room for
+// a cell and the request fits it.
+bool placeInNewCell(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot) {
+    PackRect cell, cellFoot;
+    int cw = p->w < kPackCellSide ? p->w : kPackCellSide, ch = p->h < kPackCellSide ? p->h : kPackCellSide;
+    if (!choose(p, p->top, cw, ch, {0, 0}, &cell, &cellFoot)) return false;
+    FreeRects whole = {&cell, 1, 1};
+    if (!choose(p, whole, w, h, gap, area, foot) || !addCell(p, cell)) return false;
+    PackCell &c = p->cells[p->cellCount - 1];
+    if (!packerCarve(p, &c.free, *foot)) return false;
+    updateBounds(&c);
+    return true;
+}
+
+// Large requests, and small ones that fit only between the cells.
+bool placeInBin(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot) {
+    return choose(p, p->top, w, h, gap, area, foot) && packerCarve(p, &p->top, *foot);
 }
 
 void releaseAll(Packer *p) {
@@ -206,29 +230,18 @@ void packerRelease(Packer *p) {
 
 bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect *footprint) {
     if (w <= 0 || h <= 0 || padding < 0 || w > p->w || h > p->h) return false;
+    // Two areas keep at least the larger of their paddings apart. Every
+    // footprint trails its area by at least the base padding, so a request
+    // with no more than the base needs no lead: neighbours before it
+    // already keep enough room. Only the excess over the base leads.
+    int base = p->hasBase ? p->basePadding : padding;
+    Gap gap = {padding > base ? padding - base : 0, padding > base ? padding : base};
     PackRect bestArea, bestFoot;
-    if (insertInCells(p, w, h, padding, &bestArea, &bestFoot)) {
-        *area = bestArea;
-        *footprint = bestFoot;
-        return true;
-    }
-    // No cell holds it: open a new one if the bin has room for one and the
-    // request fits it.
-    PackRect cell, cellFoot;
-    int cw = p->w < kPackCellSide ? p->w : kPackCellSide, ch = p->h < kPackCellSide ? p->h : kPackCellSide;
-    if (choose(p, p->top, cw, ch, 0, &cell, &cellFoot)) {
-        FreeRects fresh = {&cell, 1, 1};
-        if (choose(p, fresh, w, h, padding, &bestArea, &bestFoot) && addCell(p, cell)) {
-            PackCell &c = p->cells[p->cellCount - 1];
-            if (!packerCarve(p, &c.free, bestFoot)) return false;
-            updateBounds(&c);
-            *area = bestArea;
-            *footprint = bestFoot;
-            return true;
-        }
-    }
-    // Large requests, and small ones that fit only between the cells.
-    if (!choose(p, p->top, w, h, padding, &bestArea, &bestFoot) || !packerCarve(p, &p->top, bestFoot)) return false;
+    bool placed = insertInCells(p, w, h, padding, gap, &bestArea, &bestFoot) || placeInNewCell(p, w, h, gap, &bestArea, &bestFoot) ||
+                  placeInBin(p, w, h, gap, &bestArea, &bestFoot);
+    if (!placed) return false;
+    p->hasBase = true;
+    p->basePadding = base;
     *area = bestArea;
     *footprint = bestFoot;
     return true;
@@ -237,6 +250,9 @@ bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect
 bool packerRebuild(Packer *p, const PackRect *used, size_t count) {
     Packer fresh;
     if (!packerInit(&fresh, p->w, p->h)) return false;
+    // An empty bin takes a new base padding with its next request.
+    fresh.hasBase = count > 0 && p->hasBase;
+    fresh.basePadding = fresh.hasBase ? p->basePadding : 0;
     bool ok = true;
     // Cells that still hold a footprint stay where they are; empty ones go.
     for (size_t c = 0; c < p->cellCount && ok; c++) {

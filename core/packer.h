@@ -39,6 +39,10 @@ struct PackCell {
 
 struct Packer {
     int w, h;
+    // The padding of the first request into the empty bin: every footprint
+    // reaches at least this far right of and below its area.
+    bool hasBase;
+    int basePadding;
     FreeRects top;  // the bin's free space outside the cells
     PackCell *cells;
     size_t cellCount;
@@ -54,9 +58,11 @@ struct Packer {
 bool packerInit(Packer *packer, int w, int h);
 void packerRelease(Packer *packer);
 
-// Places a w x h area with `padding` free pixels around it (not needed at the
-// bin's border). On success fills area and footprint (the area with its
-// padding, clipped to the bin: the part taken from the free space).
+// Places a w x h area that keeps at least `padding` free pixels (or its
+// neighbour's padding, if larger) between it and every other area; none is
+// needed at the bin's border. On success fills area and footprint (the area
+// with the room kept beside it, clipped to the bin: the part taken from the
+// free space).
 bool packerInsert(Packer *packer, int w, int h, int padding, PackRect *area, PackRect *footprint);
 
 // Recomputes the free space from the footprints still in use (after a

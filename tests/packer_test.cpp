@@ -153,4 +153,46 @@ TEST(Packer, SmallRequestsUseTheBinBesideFullCells) {
     packerRelease(&packer);
 }
 
+// One padding for every area: neighbours stay exactly that far apart, so
+// 15 x 15 areas with padding 1 tile a 64 x 64 bin four by four. The base
+// padding is taken afresh once the bin is empty again.
+TEST(Packer, UniformPaddingLeavesOneGapBetweenNeighbours) {
+    Packer packer;
+    ASSERT_TRUE(packerInit(&packer, 64, 64));
+    PackRect area, foot;
+    for (int round = 0; round < 2; round++) {
+        std::vector<Placed> placed;
+        if (round == 1) {  // a different first padding before the release
+            ASSERT_TRUE(packerInsert(&packer, 5, 5, 0, &area, &foot));
+            ASSERT_TRUE(packerRebuild(&packer, nullptr, 0));
+        }
+        while (packerInsert(&packer, 15, 15, 1, &area, &foot)) placed.push_back({area, foot, 1});
+        EXPECT_EQ(placed.size(), 16u) << "round " << round;
+        checkApart(placed, 64, 64);
+        ASSERT_TRUE(packerRebuild(&packer, nullptr, 0));
+    }
+    packerRelease(&packer);
+}
+
+// Paddings that differ: each pair keeps the larger one, whichever came first.
+TEST(Packer, MixedPaddingsKeepTheLargerGap) {
+    for (int first = 0; first <= 3; first++) {
+        Packer packer;
+        ASSERT_TRUE(packerInit(&packer, 90, 90));
+        std::vector<Placed> placed;
+        std::mt19937 rng{static_cast<unsigned>(first)};
+        Placed p{{}, {}, first};
+        ASSERT_TRUE(packerInsert(&packer, 10, 10, first, &p.area, &p.foot));
+        placed.push_back(p);
+        for (int i = 0; i < 200; i++) {
+            Placed q{{}, {}, int(rng() % 5)};
+            if (packerInsert(&packer, 3 + int(rng() % 9), 3 + int(rng() % 9), q.padding, &q.area, &q.foot))
+                placed.push_back(q);
+        }
+        EXPECT_GT(placed.size(), 20u);
+        checkApart(placed, 90, 90);
+        packerRelease(&packer);
+    }
+}
+
 }  // namespace
