@@ -46,7 +46,7 @@ class Results:
     def add(self, data):
         self.context = self.context or data.get("context")
         for b in data["benchmarks"]:
-            name = b.get("run_name", b["name"])
+            name = re.sub(r"/(iterations|repeats|min_time):[^/]*", "", b.get("run_name", b["name"]))
             kind = b.get("aggregate_name")
             if kind == "median" or (kind is None and name not in self.median):
                 self.median[name] = b
@@ -234,9 +234,14 @@ def targets(res, out):
         gap = res.counter("BM_TimerLatenessBusyPoll", "longest_poll_gap_us")
         p99 = res.counter("BM_TimerLatenessBusyPoll", "p99_lateness_us")
         mean = res.counter("BM_TimerLatenessBusyPoll", "mean_lateness_us")
+        inside = res.counter("BM_TimerLatenessBusyPoll", "longest_in_update_us")
+        missed = res.counter("BM_TimerLatenessBusyPoll", "missed_by_earlier_poll")
+        off = res.counter("BM_TimerLatenessBusyPoll", "off_cpu_share")
         row("no timer firing more than 1 ms late (2 s busy poll)",
-            "max %s us, p99 %s us, mean %s us; longest gap between polls %s us" % (
-                fmt(late), fmt(p99), fmt(mean), fmt(gap)), late <= 1000)
+            "max %s us, p99 %s us, mean %s us; longest gap between polls (off the processor) %s us, "
+            "off-processor share %s%%; within an update at most %s us, firings an earlier poll missed: %s" % (
+                fmt(late), fmt(p99), fmt(mean), fmt(gap), fmt(100 * off if off is not None else None, 1),
+                fmt(inside), fmt(missed, 0)), late <= 1000)
     frame = res.ns("AtlasDemoFrame")
     if frame is not None:
         row("software renderer: one atlas-demo frame <= 1 ms", "%s us" % fmt(frame / 1000.0), frame <= 1e6)

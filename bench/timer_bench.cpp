@@ -87,6 +87,14 @@ uint64_t threadCpuNs() {
 }
 
 std::vector<double> lateness;  // nanoseconds, every firing of the run
+// What the timers themselves add, apart from time spent off the processor:
+// the delay from the start of the update that fired (or the due time, if
+// later) to the call, and firings that an earlier update should have made.
+uint64_t pollReading, previousPollReading, longestInUpdate, missedPolls;
+
+// The real clock, remembering what the timers last read.
+uint64_t lastReading;
+uint64_t recordingClock() { return lastReading = mvGetTime(); }
 
 struct Watched {
     uint64_t period, due;
@@ -96,12 +104,17 @@ void recordLateness(MVTimer *, void *data) {
     Watched *w = static_cast<Watched *>(data);
     uint64_t now = mvGetTime();
     lateness.push_back(now > w->due ? double(now - w->due) : 0.0);
+    if (pollReading == UINT64_MAX) pollReading = lastReading;  // first firing of this update
+    uint64_t from = std::max(w->due, pollReading);
+    if (now > from) longestInUpdate = std::max(longestInUpdate, now - from);
+    if (w->due <= previousPollReading) missedPolls++;
     w->due += w->period;
     if (w->due <= now) w->due += ((now - w->due) / w->period + 1) * w->period;  // missed periods are skipped
 }
 
 void BM_TimerLatenessBusyPoll(benchmark::State &state) {
     for (auto _ : state) {
+        timerUseClock(recordingClock);
         makeIdleTimers(10000);
         std::vector<Watched> watched(100);
         std::mt19937 rng(7);
@@ -110,8 +123,8 @@ void BM_TimerLatenessBusyPoll(benchmark::State &state) {
             MVTimer *t = mvTimerCreate(0);
             mvTimerSetFunction(t, recordLateness, &w);
             w.period = uint64_t(ms) * 1000000;
-            w.due = mvGetTime() + w.period;  // read before the start: never flatters
             mvTimerMStart(t, ms);
+            w.due = lastReading + w.period;
         }
         lateness.clear();
         lateness.reserve(100000);
@@ -119,13 +132,19 @@ void BM_TimerLatenessBusyPoll(benchmark::State &state) {
         // The longest stretch between two polls: the process was off the
         // processor for about that long, and a timer due then fires that late.
         uint64_t previous = start, longestGap = 0;
+        longestInUpdate = missedPolls = 0;
+        previousPollReading = 0;
         for (uint64_t now = start; now < end; now = mvGetTime()) {
             longestGap = std::max(longestGap, now - previous);
             previous = now;
+            pollReading = UINT64_MAX;  // set by the update's own clock reading
+            lastReading = 0;
             mvTimerUpdateAll(0, 0);
+            if (lastReading) previousPollReading = lastReading;
         }
         double offCpu = 1.0 - double(threadCpuNs() - cpuStart) / double(mvGetTime() - start);
         timerReleaseAll();
+        timerUseClock(nullptr);
         std::sort(lateness.begin(), lateness.end());
         double sum = 0, over = 0;
         for (double l : lateness) {
@@ -141,6 +160,8 @@ void BM_TimerLatenessBusyPoll(benchmark::State &state) {
         // Time the process spent off the processor shows up as lateness.
         state.counters["off_cpu_share"] = offCpu;
         state.counters["longest_poll_gap_us"] = double(longestGap) / 1000.0;
+        state.counters["longest_in_update_us"] = double(longestInUpdate) / 1000.0;
+        state.counters["missed_by_earlier_poll"] = double(missedPolls);
     }
 }
 BENCHMARK(BM_TimerLatenessBusyPoll)->Iterations(1)->Unit(benchmark::kMillisecond);
