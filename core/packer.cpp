@@ -179,7 +179,8 @@ bool packerCarve(Packer *p, FreeRects *list, const PackRect &used) {
 
     size_t pieceCount = 0;
     for (size_t i = 0; i < n; i++)
-        if (intersects(items[i], used)) pieceCount += static_cast<size_t>(split(items[i], used, p->pieces + pieceCount));
+        if (intersects(items[i], used))
+            pieceCount += static_cast<size_t>(split(items[i], used, p->pieces + pieceCount));
     // Untouched rectangles stay maximal (the free space only shrank). A piece
     // is dropped when another free rectangle holds it; of equal pieces the
     // first stays.
@@ -237,8 +238,8 @@ bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect
     int base = p->hasBase ? p->basePadding : padding;
     Gap gap = {padding > base ? padding - base : 0, padding > base ? padding : base};
     PackRect bestArea, bestFoot;
-    bool placed = insertInCells(p, w, h, padding, gap, &bestArea, &bestFoot) || placeInNewCell(p, w, h, gap, &bestArea, &bestFoot) ||
-                  placeInBin(p, w, h, gap, &bestArea, &bestFoot);
+    bool placed = insertInCells(p, w, h, padding, gap, &bestArea, &bestFoot) ||
+                  placeInNewCell(p, w, h, gap, &bestArea, &bestFoot) || placeInBin(p, w, h, gap, &bestArea, &bestFoot);
     if (!placed) return false;
     p->hasBase = true;
     p->basePadding = base;
