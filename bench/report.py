@@ -252,7 +252,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("bench_dir", nargs="?", default="build/bench")
     parser.add_argument("--min-time", type=float, default=0.2, help="seconds per benchmark and repetition")
-    parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--repetitions", type=int, default=3)
     args = parser.parse_args()
 
     res = Results()
