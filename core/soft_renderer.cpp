@@ -33,6 +33,8 @@ struct Soft {
     size_t count, capacity;
     Texture *textures;
     size_t textureCount;
+    int *columns;  // textureDraw's working space
+    size_t columnCapacity;
 };
 
 Soft *soft(void *self) { return static_cast<Soft *>(self); }
@@ -40,15 +42,37 @@ Soft *soft(void *self) { return static_cast<Soft *>(self); }
 float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 uint8_t toByte(float v) { return static_cast<uint8_t>(clamp01(v) * 255.0f + 0.5f); }
 
-void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
+// byteUnit[i] == i / 255.0f, without the division.
+struct ByteUnits {
+    float value[256];
+    ByteUnits() {
+        for (int i = 0; i < 256; i++) value[i] = static_cast<float>(i) / 255.0f;
+    }
+};
+const ByteUnits byteUnit;
+
+float unit(uint8_t byte) { return byteUnit.value[byte]; }
+
+// "Source over". The opaque and fully transparent cases give the very bytes
+// of the general formula (x * 0 adds nothing, and every byte survives the
+// trip through i / 255.0f), only sooner.
+inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
     if (x < 0 || y < 0 || x >= s->w || y >= s->h) return;
     uint8_t *p = s->frame + 4 * (static_cast<size_t>(y) * s->w + x);
     a = clamp01(a);
+    if (a == 1.0f) {
+        p[0] = toByte(clamp01(r));
+        p[1] = toByte(clamp01(g));
+        p[2] = toByte(clamp01(b));
+        p[3] = 255;
+        return;
+    }
+    if (a == 0.0f && r == r && g == g && b == b) return;
     float keep = 1.0f - a;
-    p[0] = toByte(clamp01(r) * a + p[0] / 255.0f * keep);
-    p[1] = toByte(clamp01(g) * a + p[1] / 255.0f * keep);
-    p[2] = toByte(clamp01(b) * a + p[2] / 255.0f * keep);
-    p[3] = toByte(a * a + p[3] / 255.0f * keep);
+    p[0] = toByte(clamp01(r) * a + unit(p[0]) * keep);
+    p[1] = toByte(clamp01(g) * a + unit(p[1]) * keep);
+    p[2] = toByte(clamp01(b) * a + unit(p[2]) * keep);
+    p[3] = toByte(a * a + unit(p[3]) * keep);
 }
 
 bool finite(const Vertex &v) { return std::isfinite(v.x) && std::isfinite(v.y); }
@@ -120,12 +144,19 @@ void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
     if (maxX > s->w - 1) maxX = s->w - 1;
     if (maxY > s->h - 1) maxY = s->h - 1;
     bool ownA = ownsEdge(b, c), ownB = ownsEdge(c, a), ownC = ownsEdge(a, b);
+    // One colour at all corners: the interpolation below gives exactly it.
+    bool flat = a.r == b.r && a.r == c.r && a.g == b.g && a.g == c.g && a.b == b.b && a.b == c.b && a.a == b.a &&
+                a.a == c.a;
     for (int y = static_cast<int>(minY); y <= maxY; y++) {
         float py = static_cast<float>(y) + 0.5f;
         for (int x = static_cast<int>(minX); x <= maxX; x++) {
             float px = static_cast<float>(x) + 0.5f;
             float wa = edge(b, c, px, py), wb = edge(c, a, px, py), wc = edge(a, b, px, py);
             if (!inside(wa, ownA) || !inside(wb, ownB) || !inside(wc, ownC)) continue;
+            if (flat) {
+                blend(s, x, y, a.r, a.g, a.b, a.a);
+                continue;
+            }
             // Relative to a, so that a colour shared by all three corners comes out exact.
             float lb = wb / area, lc = wc / area;
             blend(s, x, y, a.r + lb * (b.r - a.r) + lc * (c.r - a.r), a.g + lb * (b.g - a.g) + lc * (c.g - a.g),
@@ -193,12 +224,12 @@ void end(void *self) {
 
 void clear(void *self) {
     Soft *s = soft(self);
+    const uint8_t black[4] = {0, 0, 0, 255};
+    uint32_t pixel;
+    memcpy(&pixel, black, 4);
     size_t n = static_cast<size_t>(s->w) * s->h;
-    for (size_t i = 0; i < n; i++) {
-        uint8_t *p = s->frame + 4 * i;
-        p[0] = p[1] = p[2] = 0;
-        p[3] = 255;
-    }
+    uint32_t *p = reinterpret_cast<uint32_t *>(s->frame);  // malloc'd: aligned for any type
+    for (size_t i = 0; i < n; i++) p[i] = pixel;
 }
 
 Texture *findTexture(Soft *s, uint32_t id) {
@@ -249,15 +280,27 @@ void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
     double x0 = std::fmax(0.0, std::ceil(x - 0.5)), x1 = std::fmin(s->w, std::ceil(x + w - 0.5));
     double y0 = std::fmax(0.0, std::ceil(y - 0.5)), y1 = std::fmin(s->h, std::ceil(y + h - 0.5));
     const float *c = s->color;
+    int first = static_cast<int>(x0), columns = static_cast<int>(x1) - first;
+    if (columns <= 0) return;
+    // The texel column of each pixel column, worked out once for all rows.
+    if (static_cast<size_t>(columns) > s->columnCapacity) {
+        void *grown = realloc(s->columns, static_cast<size_t>(columns) * sizeof(int));
+        if (!grown) return;
+        s->columns = static_cast<int *>(grown);
+        s->columnCapacity = static_cast<size_t>(columns);
+    }
+    for (int i = 0; i < columns; i++) {
+        int tx = static_cast<int>((static_cast<float>(first + i) + 0.5f - x) / w * t->w);
+        s->columns[i] = tx >= t->w ? t->w - 1 : tx;
+    }
     for (int py = static_cast<int>(y0); py < y1; py++) {
         int ty = static_cast<int>((static_cast<float>(py) + 0.5f - y) / h * t->h);
         if (ty >= t->h) ty = t->h - 1;
-        for (int px = static_cast<int>(x0); px < x1; px++) {
-            int tx = static_cast<int>((static_cast<float>(px) + 0.5f - x) / w * t->w);
-            if (tx >= t->w) tx = t->w - 1;
-            const uint8_t *texel = t->pixels + 4 * (static_cast<size_t>(ty) * t->w + tx);
-            blend(s, px, py, texel[0] / 255.0f * c[0], texel[1] / 255.0f * c[1], texel[2] / 255.0f * c[2],
-                  texel[3] / 255.0f * c[3]);
+        const uint8_t *row = t->pixels + 4 * static_cast<size_t>(ty) * t->w;
+        for (int i = 0; i < columns; i++) {
+            const uint8_t *texel = row + 4 * s->columns[i];
+            blend(s, first + i, py, unit(texel[0]) * c[0], unit(texel[1]) * c[1], unit(texel[2]) * c[2],
+                  unit(texel[3]) * c[3]);
         }
     }
 }
@@ -273,6 +316,7 @@ void destroy(void *self) {
     Soft *s = soft(self);
     for (size_t i = 0; i < s->textureCount; i++) free(s->textures[i].pixels);
     free(s->textures);
+    free(s->columns);
     free(s->vertices);
     free(s->frame);
     free(s);

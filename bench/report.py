@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""Runs every benchmark program once (with repetitions) and prints Markdown:
+the ratios of MORVEN to the peers measured in the same run, and the figures
+checked against the performance targets.
+
+    python3 bench/report.py [BENCH_DIR] [--min-time S] [--repetitions N]
+
+BENCH_DIR defaults to build/bench. Figures are medians of the repetitions, in
+CPU time; "spread" is the largest coefficient of variation seen in a table.
+Ratios are peer time / MORVEN time: above 1, MORVEN is faster.
+"""
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+PROGRAMS = ["containers_bench", "atlas_bench", "timer_bench", "numeric_bench", "bank_bench", "render_bench"]
+
+
+def run(path, min_time, repetitions):
+    with tempfile.NamedTemporaryFile(suffix=".json", delete=False) as out:
+        out_path = out.name
+    try:
+        cmd = [path, "--benchmark_min_time=%g" % min_time, "--benchmark_repetitions=%d" % repetitions,
+               "--benchmark_report_aggregates_only=true", "--benchmark_out=" + out_path,
+               "--benchmark_out_format=json"]
+        print("running %s" % " ".join(cmd), file=sys.stderr)
+        subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
+        with open(out_path) as f:
+            return json.load(f)
+    finally:
+        os.unlink(out_path)
+
+
+class Results:
+    """Median and coefficient of variation of each benchmark, by run name."""
+
+    def __init__(self):
+        self.median = {}
+        self.cv = {}
+        self.context = None
+
+    def add(self, data):
+        self.context = self.context or data.get("context")
+        for b in data["benchmarks"]:
+            name = re.sub(r"/(iterations|repeats|min_time):[^/]*", "", b.get("run_name", b["name"]))
+            kind = b.get("aggregate_name")
+            if kind == "median" or (kind is None and name not in self.median):
+                self.median[name] = b
+            elif kind == "cv":
+                self.cv[name] = b.get("cpu_time", 0.0)
+
+    def get(self, name):
+        return self.median.get(name)
+
+    def ns(self, name):
+        """CPU time in nanoseconds (per iteration)."""
+        b = self.get(name)
+        if not b:
+            return None
+        scale = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}[b.get("time_unit", "ns")]
+        return b["cpu_time"] * scale
+
+    def counter(self, name, key):
+        b = self.get(name)
+        return None if not b or key not in b else b[key]
+
+    def find(self, pattern):
+        rx = re.compile(pattern)
+        return [n for n in self.median if rx.fullmatch(n)]
+
+
+def fmt(x, digits=2):
+    if x is None:
+        return "n/a"
+    if abs(x) >= 100:
+        return "%.0f" % x
+    return "%.*f" % (digits, x)
+
+
+def ratio(peer, ours):
+    return None if not peer or not ours else peer / ours
+
+
+def per_item_ns(res, name):
+    """CPU nanoseconds per processed item where a benchmark counts items."""
+    b = res.get(name)
+    if not b:
+        return None
+    if b.get("items_per_second"):
+        return 1e9 / b["items_per_second"]
+    return res.ns(name)
+
+
+def spread(res, names):
+    values = [res.cv[n] for n in names if n in res.cv]
+    return "%.0f%%" % (100 * max(values)) if values else "n/a"
+
+
+def containers(res, out):
+    rx = re.compile(r"(\w+)<(\w+)>/(\d+)")
+    groups = {}
+    for name in res.median:
+        m = rx.fullmatch(name)
+        if m:
+            groups.setdefault((m.group(1), int(m.group(3))), {})[m.group(2)] = name
+    if not groups:
+        return
+    ours = sorted({i for g in groups.values() for i in g if i.startswith("Morven")})
+    peers = sorted({i for g in groups.values() for i in g if not i.startswith("Morven")})
+    used = [n for g in groups.values() for n in g.values()]
+    out.append("### Ordered containers (throughput ratio, MORVEN / peer; spread %s)\n" % spread(res, used))
+    out.append("| workload | N | MORVEN | " + " | ".join("vs " + p for p in peers) + " |")
+    out.append("|---|---:|---|" + "---:|" * len(peers))
+    for (workload, n) in sorted(groups, key=lambda k: (k[0], k[1])):
+        g = groups[(workload, n)]
+        for mine in ours:
+            if mine not in g:
+                continue
+            t = per_item_ns(res, g[mine])
+            cells = [fmt(ratio(per_item_ns(res, g[p]), t)) if p in g else "" for p in peers]
+            out.append("| %s | %d | %s (%s ns) | %s |" % (workload, n, mine, fmt(t), " | ".join(cells)))
+    out.append("")
+
+
+def atlas(res, out):
+    names = res.find(r"AtlasOccupancy256/.*")
+    if not names:
+        return
+    out.append("### Atlas packing (256 x 256, 20 seeds, until 50 requests in a row fail)\n")
+    out.append("| sizes | padding | MORVEN | MaxRects-BSSF | stb skyline | MORVEN / MaxRects | MORVEN / stb |")
+    out.append("|---|---:|---:|---:|---:|---:|---:|")
+    for sizes in ("12_16", "4_64"):
+        for padding in (0, 1):
+            occ = {}
+            for who in ("morven", "maxrects_bssf", "stb_skyline"):
+                occ[who] = res.counter("AtlasOccupancy256/%s/sizes_%s/padding_%d" % (who, sizes, padding), "occupancy")
+            out.append("| %s | %d | %s | %s | %s | %s | %s |" % (
+                sizes.replace("_", "-"), padding, fmt(occ["morven"], 3), fmt(occ["maxrects_bssf"], 3),
+                fmt(occ["stb_skyline"], 3), fmt(ratio(occ["morven"], occ["maxrects_bssf"]), 3),
+                fmt(ratio(occ["morven"], occ["stb_skyline"]), 3)))
+    times = {who: res.counter("AtlasReserve2048/" + who, "ns_per_reservation")
+             for who in ("morven", "stb_skyline", "maxrects_bssf")}
+    occ = {who: res.counter("AtlasReserve2048/" + who, "occupancy") for who in times}
+    used = res.find(r"AtlasReserve2048/.*")
+    out.append("")
+    out.append("Filling a 2048 x 2048 atlas with sizes 4-64 (spread %s):\n" % spread(res, used))
+    out.append("| packer | ns per reservation | occupancy | time / stb |")
+    out.append("|---|---:|---:|---:|")
+    for who in ("morven", "stb_skyline", "maxrects_bssf"):
+        out.append("| %s | %s | %s | %s |" % (who, fmt(times[who]), fmt(occ[who], 3),
+                                             fmt(ratio(times[who], times["stb_skyline"]))))
+    out.append("")
+
+
+def pairs(res, out, title, rows):
+    """rows: (label, MORVEN benchmark, peer benchmark, peer label)."""
+    present = [r for r in rows if res.get(r[1])]
+    if not present:
+        return
+    used = [r[1] for r in present] + [r[2] for r in present]
+    out.append("### %s (spread %s)\n" % (title, spread(res, used)))
+    out.append("| case | MORVEN ns | peer | peer ns | peer / MORVEN |")
+    out.append("|---|---:|---|---:|---:|")
+    for label, mine, peer, peer_label in present:
+        a, b = per_item_ns(res, mine), per_item_ns(res, peer)
+        out.append("| %s | %s | %s | %s | %s |" % (label, fmt(a), peer_label, fmt(b), fmt(ratio(b, a))))
+    out.append("")
+
+
+def numeric(res, out):
+    rows = []
+    for n in (8, 64):
+        for mode in ("nearest", "linear", "cosine", "cubic"):
+            rows.append(("gradient %s, %d stops" % (mode, n), "GradientSample/%s/%d" % (mode, n),
+                         "SortedVectorLerp/%d" % n, "sorted vector + binary search, linear"))
+    for n in (64, 4096):
+        rows.append(("trail append at bound %d" % n, "TrailAppendAtBound/%d" % n, "DequeAppendAtBound/%d" % n,
+                     "std::deque"))
+    for n in (100, 10000):
+        rows.append(("bank hit, %d held" % n, "BankHit/%d" % n, "StdMapHit/%d" % n, "std::map<std::string>"))
+        rows.append(("bank hit, %d held" % n, "BankHit/%d" % n, "StdUnorderedMapHit/%d" % n,
+                     "std::unordered_map<std::string>"))
+    pairs(res, out, "Numeric modules and the bank", rows)
+    angles = res.find(r"AngleDifference\w+/\d+")
+    if angles:
+        out.append("Angle differences (no peer): " + ", ".join(
+            "%s %s ns" % (n, fmt(res.ns(n))) for n in sorted(angles)) + "\n")
+
+
+def targets(res, out):
+    out.append("### Targets\n")
+    out.append("| target | measured | met |")
+    out.append("|---|---:|---|")
+
+    def row(text, value, ok):
+        out.append("| %s | %s | %s |" % (text, value, "n/a" if ok is None else ("yes" if ok else "**no**")))
+
+    for n in (100000, 1000000):
+        for workload, need_std, need_gtree in (("Insert", 1.5, 1.2), ("FindHit", 1.5, 1.2), ("FindMiss", 1.5, 1.2),
+                                               ("RemoveAll", 1.5, 1.2), ("Iterate", 1.5, None)):
+            mine = per_item_ns(res, "%s<MorvenSMap>/%d" % (workload, n))
+            std = per_item_ns(res, "%s<StdMapCString>/%d" % (workload, n))
+            r = ratio(std, mine)
+            if r is not None:
+                row("string map %s, N=%d: >= %.1fx std::map<const char*>" % (workload, n, need_std),
+                    fmt(r) + "x", r >= need_std)
+            if need_gtree:
+                r = ratio(per_item_ns(res, "%s<GTreeMap>/%d" % (workload, n)), mine)
+                if r is not None:
+                    row("string map %s, N=%d: >= %.1fx GTree" % (workload, n, need_gtree), fmt(r) + "x",
+                        r >= need_gtree)
+    for sizes, about in (("12_16", "0.89"), ("4_64", "0.96")):
+        mine = res.counter("AtlasOccupancy256/morven/sizes_%s/padding_0" % sizes, "occupancy")
+        ref = res.counter("AtlasOccupancy256/maxrects_bssf/sizes_%s/padding_0" % sizes, "occupancy")
+        if mine is not None and ref is not None:
+            row("atlas occupancy %s >= MaxRects-BSSF (about %s)" % (sizes.replace("_", "-"), about),
+                "%.3f vs %.3f" % (mine, ref), mine >= ref)
+    mine = res.counter("AtlasReserve2048/morven", "ns_per_reservation")
+    stb = res.counter("AtlasReserve2048/stb_skyline", "ns_per_reservation")
+    if mine and stb:
+        row("atlas time per reservation <= 3x stb skyline (2048 x 2048)",
+            "%s ns vs %s ns = %.2fx" % (fmt(mine), fmt(stb), mine / stb), mine <= 3 * stb)
+    idle = res.ns("BM_TimerUpdateNothingDue/10000")
+    if idle is not None:
+        clock = res.ns("BM_ClockRead")
+        row("timer update, nothing due, 10,000 timers <= 30 ns",
+            "%s ns (clock read alone %s ns)" % (fmt(idle, 1), fmt(clock, 1)), idle <= 30)
+    late = res.counter("BM_TimerLatenessBusyPoll", "max_lateness_us")
+    if late is not None:
+        gap = res.counter("BM_TimerLatenessBusyPoll", "longest_poll_gap_us")
+        p99 = res.counter("BM_TimerLatenessBusyPoll", "p99_lateness_us")
+        mean = res.counter("BM_TimerLatenessBusyPoll", "mean_lateness_us")
+        inside = res.counter("BM_TimerLatenessBusyPoll", "longest_in_update_us")
+        missed = res.counter("BM_TimerLatenessBusyPoll", "missed_by_earlier_poll")
+        off = res.counter("BM_TimerLatenessBusyPoll", "off_cpu_share")
+        row("no timer firing more than 1 ms late (2 s busy poll)",
+            "max %s us, p99 %s us, mean %s us; longest gap between polls (off the processor) %s us, "
+            "off-processor share %s%%; within an update at most %s us, firings an earlier poll missed: %s" % (
+                fmt(late), fmt(p99), fmt(mean), fmt(gap), fmt(100 * off if off is not None else None, 1),
+                fmt(inside), fmt(missed, 0)), late <= 1000)
+    frame = res.ns("AtlasDemoFrame")
+    if frame is not None:
+        row("software renderer: one atlas-demo frame <= 1 ms", "%s us" % fmt(frame / 1000.0), frame <= 1e6)
+    out.append("")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("bench_dir", nargs="?", default="build/bench")
+    parser.add_argument("--min-time", type=float, default=0.2, help="seconds per benchmark and repetition")
+    parser.add_argument("--repetitions", type=int, default=3)
+    args = parser.parse_args()
+
+    res = Results()
+    ran = []
+    for program in PROGRAMS:
+        path = os.path.join(args.bench_dir, program)
+        if not os.access(path, os.X_OK):
+            print("missing %s: skipped" % path, file=sys.stderr)
+            continue
+        res.add(run(path, args.min_time, args.repetitions))
+        ran.append(program)
+
+    out = []
+    ctx = res.context or {}
+    out.append("Command: `python3 bench/report.py %s --min-time %g --repetitions %d` (%s; %s CPUs at %s MHz; "
+               "load average at start %s). Medians of %d repetitions, CPU time.\n" % (
+                   args.bench_dir, args.min_time, args.repetitions, ", ".join(ran), ctx.get("num_cpus", "?"),
+                   ctx.get("mhz_per_cpu", "?"), " ".join("%.2f" % x for x in ctx.get("load_avg", [])),
+                   args.repetitions))
+    targets(res, out)
+    containers(res, out)
+    atlas(res, out)
+    numeric(res, out)
+    timer_rows = res.find(r"BM_\w+(/\d+)?")
+    if timer_rows:
+        out.append("Timers: " + ", ".join("%s %s ns" % (n, fmt(res.ns(n), 1)) for n in sorted(timer_rows)
+                                          if "Lateness" not in n) + "\n")
+    print("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()
