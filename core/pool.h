@@ -13,6 +13,7 @@ struct MVNodePool {
     char *fresh;         // next never-used node of the newest chunk
     size_t freshLeft;    // never-used nodes left in the newest chunk
     size_t nextChunk;    // node count of the next chunk
+    size_t bytes;        // taken from malloc so far
 };
 
 void mvPoolInit(MVNodePool *pool, size_t nodeSize);

@@ -162,10 +162,15 @@ void erase(MVTreeNode **root, MVTreeNode *z) {
     }
 }
 
+// Walks down the left spine. In-order walks come back to every right child
+// met on the way, so its cache line is fetched now, while the walk goes on.
 MVTreeNode *first(MVTreeNode *n) {
-    if (n)
-        while (n->left) n = n->left;
-    return n;
+    if (!n) return n;
+    for (;;) {
+        if (n->right) __builtin_prefetch(n->right);
+        if (!n->left) return n;
+        n = n->left;
+    }
 }
 
 MVTreeNode *last(MVTreeNode *n) {

@@ -33,6 +33,10 @@ MVTreeNode *prev(const MVTreeNode *node);
 template <class Order>
 inline MVTreeNode *find(MVTreeNode *n, Order order) {
     while (n) {
+        // Both children are fetched before the comparison decides between
+        // them, so a mispredicted branch does not delay the next level.
+        __builtin_prefetch(n->left);
+        __builtin_prefetch(n->right);
         int c = order(n);
         if (c == 0) return n;
         n = c < 0 ? n->left : n->right;
@@ -46,6 +50,8 @@ inline MVTreeNode *locate(MVTreeNode *n, Order order, MVTreeNode **parentOut, bo
     MVTreeNode *p = nullptr;
     bool left = false;
     while (n) {
+        __builtin_prefetch(n->left);
+        __builtin_prefetch(n->right);
         int c = order(n);
         if (c == 0) return n;
         p = n;
