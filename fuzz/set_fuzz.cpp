@@ -13,6 +13,7 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "set_dialogue.h"
 #include "tree_invariants.h"
 
 extern "C" int morvenSetMain(void);
@@ -20,19 +21,6 @@ extern "C" char *__real_fgets(char *s, int size, FILE *stream);
 extern "C" MVSet *__real_mvSetCreate(MVCompareFunction cmp, void *data);
 
 namespace {
-
-const char kSeparator[] = "----------------------------------------";
-const std::string kMenu = std::string("Select a set operation:\n"
-                                      "+<elem> -- Add a new element\n"
-                                      "-<elem> -- Delete an element\n"
-                                      "?<elem> -- Query whether an element is present\n"
-                                      "p       -- Print all elements in (strcmp) order\n"
-                                      "pp      -- Pretty-print the set's search tree\n"
-                                      "s       -- Print the set's tree in a compact s-expression form\n"
-                                      "ss      -- Pretty print the set's tree in a compact s-expression form\n"
-                                      "\n"
-                                      "q        -- Quit the program\n") +
-                          kSeparator + "\n";
 
 int byStrcmp(const void *a, const void *b) {
     return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
@@ -165,7 +153,7 @@ std::string perform(Run &run, const std::string &line, bool *quit) {
 // Called by the program for every prompt: checks everything up to the prompt,
 // then predicts what the program will read and write next.
 void atPrompt(Run &run) {
-    run.expected += run.pending + kMenu + "Selection: ";
+    run.expected += run.pending + kSetMenu + "Selection: ";
     checkOutput(run);
     checkSet(run);
     FUZZ_CHECK(!run.ended);
@@ -215,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     run.in = size ? fmemopen(const_cast<uint8_t *>(data), size, "r") : std::fopen("/dev/null", "r");
     run.out = open_memstream(&run.outText, &run.outSize);
     FUZZ_CHECK(run.in && run.out);
-    run.expected = std::string("Example of MORVEN sets") + kSeparator + "\n";
+    run.expected = kSetBanner;
 
     FILE *savedIn = stdin, *savedOut = stdout;
     stdin = run.in;

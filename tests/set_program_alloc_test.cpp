@@ -12,23 +12,11 @@
 #include <vector>
 
 #include "alloc_fail.h"
+#include "set_dialogue.h"
 
 extern "C" int morvenSetMain(void);
 
 namespace {
-
-const std::string kSeparator = "----------------------------------------";
-const std::string kMenu = "Select a set operation:\n"
-                          "+<elem> -- Add a new element\n"
-                          "-<elem> -- Delete an element\n"
-                          "?<elem> -- Query whether an element is present\n"
-                          "p       -- Print all elements in (strcmp) order\n"
-                          "pp      -- Pretty-print the set's search tree\n"
-                          "s       -- Print the set's tree in a compact s-expression form\n"
-                          "ss      -- Pretty print the set's tree in a compact s-expression form\n"
-                          "\n"
-                          "q        -- Quit the program\n" +
-                          kSeparator + "\n";
 
 struct Dialogue {
     int status;
@@ -110,7 +98,7 @@ TEST(SetProgramAllocation, EveryRefusedAllocationIsReportedAndKeepsTheDialogueCo
             // Rebuild the whole dialogue from a model, taking from the
             // output only which adds were refused.
             std::set<std::string> model;
-            std::string expected = "Example of MORVEN sets" + kSeparator + "\n";
+            std::string expected = kSetBanner;
             std::vector<long> refusedAdds;
             bool refusing = false;
             for (size_t i = 0; i < commands.size(); i++) {
@@ -142,9 +130,9 @@ TEST(SetProgramAllocation, EveryRefusedAllocationIsReportedAndKeepsTheDialogueCo
                     for (const std::string &m : model) answer += "\"" + m + "\" ";
                     answer = (model.empty() ? "<the set is empty>" : answer) + "\n";
                 }
-                expected += kMenu + "Selection: \n" + answer + "\n";
+                expected += kSetMenu + "Selection: \n" + answer + "\n";
             }
-            expected += kMenu + "Selection: \n\n";
+            expected += kSetMenu + "Selection: \n\n";
             EXPECT_EQ(d.out, expected);
 
             if (made <= k) {

@@ -14,6 +14,8 @@
 
 #include <unistd.h>
 
+#include "set_dialogue.h"
+
 namespace {
 
 int byStrcmp(const void *a, const void *b) {
@@ -65,19 +67,7 @@ std::string inOrder(const MVTreeNode *n) {
     return inOrder(n->left) + "\"" + item(n) + "\" " + inOrder(n->right);
 }
 
-const char kMenu[] =
-    "Select a set operation:\n"
-    "+<elem> -- Add a new element\n"
-    "-<elem> -- Delete an element\n"
-    "?<elem> -- Query whether an element is present\n"
-    "p       -- Print all elements in (strcmp) order\n"
-    "pp      -- Pretty-print the set's search tree\n"
-    "s       -- Print the set's tree in a compact s-expression form\n"
-    "ss      -- Pretty print the set's tree in a compact s-expression form\n"
-    "\n"
-    "q        -- Quit the program\n"
-    "----------------------------------------\n"
-    "Selection: \n";
+const std::string kMenu = kSetMenu + "Selection: \n";
 
 // Applies commands to a core set and renders the dialogue the program must write.
 class Model {
