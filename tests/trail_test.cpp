@@ -5,6 +5,7 @@
 #include <deque>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "alloc_fail.h"
@@ -62,6 +63,22 @@ void point(Calls &calls, float alpha, Entry e) {
 }
 void strip(Calls &calls) { calls.push_back(beginCall(3)); }
 void stripEnd(Calls &calls) { calls.push_back(endCall()); }
+
+// The calls for a single line strip through the given (alpha, point) pairs.
+Calls oneStrip(const std::vector<std::pair<float, Entry>> &points) {
+    Calls calls;
+    strip(calls);
+    for (const auto &p : points) point(calls, p.first, p.second);
+    stripEnd(calls);
+    return calls;
+}
+
+// The calls one draw of the trail makes.
+Calls drawn(MVTrail *trail) {
+    RecordingRenderer recorder;
+    mvTrailDraw(trail);
+    return recorder.calls;
+}
 
 using TrailEditing = TrailFixture;
 using TrailDrawing = TrailFixture;
@@ -178,37 +195,18 @@ TEST_F(TrailDrawing, WorkedExampleSplitsAtTheBreak) {
 TEST_F(TrailDrawing, AlphaRisesLinearlyOverTheEntries) {
     make(0);
     add({{0, 0}, {1, 0}});
-    {
-        RecordingRenderer recorder;
-        mvTrailDraw(trail);
-        Calls expected;
-        strip(expected);
-        point(expected, 0.0f, {0, 0});
-        point(expected, 1.0f, {1, 0});
-        stripEnd(expected);
-        EXPECT_EQ(recorder.calls, expected);
-    }
+    EXPECT_EQ(drawn(trail), oneStrip({{0.0f, {0, 0}}, {1.0f, {1, 0}}}));
     make(0);
     add({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
-    RecordingRenderer recorder;
-    mvTrailDraw(trail);
-    Calls expected;
-    strip(expected);
-    for (uint32_t i = 0; i < 7; i++) point(expected, static_cast<float>(i) / 6.0f, {static_cast<float>(i), 0});
-    stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    std::vector<std::pair<float, Entry>> ramp;
+    for (uint32_t i = 0; i < 7; i++) ramp.push_back({static_cast<float>(i) / 6.0f, {static_cast<float>(i), 0}});
+    EXPECT_EQ(drawn(trail), oneStrip(ramp));
 }
 
 TEST_F(TrailDrawing, SinglePointIsDrawnOpaque) {
     make(0);
     add({{9, -9}});
-    RecordingRenderer recorder;
-    mvTrailDraw(trail);
-    Calls expected;
-    strip(expected);
-    point(expected, 1.0f, {9, -9});
-    stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(drawn(trail), oneStrip({{1.0f, {9, -9}}}));
 }
 
 TEST_F(TrailDrawing, EmptyTrailsAndALoneBreakDrawNothing) {
@@ -227,14 +225,7 @@ TEST_F(TrailDrawing, LeadingBreakIsRemovedForGood) {
     make(0);
     mvTrailAddBreak(trail);
     add({{1, 1}, {2, 2}});
-    RecordingRenderer recorder;
-    mvTrailDraw(trail);
-    Calls expected;
-    strip(expected);
-    point(expected, 0.0f, {1, 1});
-    point(expected, 1.0f, {2, 2});
-    stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(drawn(trail), oneStrip({{0.0f, {1, 1}}, {1.0f, {2, 2}}}));
     EXPECT_TRUE(sameEntries({{1, 1}, {2, 2}}, entries()));
 }
 
