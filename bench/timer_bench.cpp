@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "core/timer_internal.h"
+#include "core/system/timer_internal.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/map_internal.h"
+#include "core/containers/map_internal.h"
 #include "fuzz_check.h"
 #include "tree_invariants.h"
 

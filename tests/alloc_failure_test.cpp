@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "alloc_fail.h"
-#include "core/map_internal.h"
+#include "core/containers/map_internal.h"
 #include "float_bits.h"
 #include "recording_renderer.h"
 #include "tree_invariants.h"

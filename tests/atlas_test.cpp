@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "alloc_fail.h"
-#include "core/renderer.h"
-#include "core/soft_renderer.h"
+#include "core/render/renderer.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 

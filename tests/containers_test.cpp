@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "alloc_fail.h"
-#include "core/map_internal.h"
+#include "core/containers/map_internal.h"
 #include "tree_check.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/png_write.h"
-#include "core/renderer.h"
-#include "core/timer_internal.h"
+#include "core/render/png_write.h"
+#include "core/render/renderer.h"
+#include "core/system/timer_internal.h"
 
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION

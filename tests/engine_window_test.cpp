@@ -15,9 +15,9 @@
 #include <dlfcn.h>
 #endif
 
-#include "core/engine_state.h"
-#include "core/renderer.h"
-#include "core/soft_renderer.h"
+#include "core/platform/engine_state.h"
+#include "core/render/renderer.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 

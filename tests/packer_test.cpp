@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "core/packer.h"
+#include "core/atlas/packer.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <vector>
 
-#include "core/renderer.h"
+#include "core/render/renderer.h"
 #include "float_bits.h"
 
 struct DrawCall {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/map_internal.h"
+#include "core/containers/map_internal.h"
 #include "tree_invariants.h"
 
 #if __has_include(<valgrind/valgrind.h>)

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "core/renderer.h"
-#include "core/soft_renderer.h"
+#include "core/render/renderer.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 

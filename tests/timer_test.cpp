@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "alloc_fail.h"
-#include "core/timer_internal.h"
+#include "core/system/timer_internal.h"
 
 namespace {
 

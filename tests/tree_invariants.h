@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/tree.h"
+#include "core/containers/tree.h"
 
 // The height of the subtree under n, or -1 when any invariant fails.
 inline int checkedHeight(const MVTreeNode *n, const MVTreeNode *parent, MVCompareFunction cmp) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/map_internal.h"
+#include "core/containers/map_internal.h"
 
 namespace {
 

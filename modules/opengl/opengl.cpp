@@ -8,7 +8,7 @@
 
 #include <morven/draw.h>
 
-#include "core/plugin.h"
+#include "core/platform/plugin.h"
 
 namespace {
 

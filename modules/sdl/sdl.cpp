@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/plugin.h"
+#include "core/platform/plugin.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/pool.h"
+#include "core/containers/pool.h"
 
 #include <cstdint>
 #include <cstdlib>

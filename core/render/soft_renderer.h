@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/renderer.h"
+#include "core/render/renderer.h"
 
 // A renderer with a cleared (opaque black) w x h framebuffer, or null when
 // out of memory or the size is not positive. Release with its destroy member.

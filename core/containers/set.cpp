@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "core/pool.h"
-#include "core/tree.h"
+#include "core/containers/pool.h"
+#include "core/containers/tree.h"
 
 static_assert(offsetof(MVTreeNode, left) == 0 && offsetof(MVTreeNode, right) == sizeof(void *) &&
                   offsetof(MVTreeNode, link) == 2 * sizeof(void *) &&

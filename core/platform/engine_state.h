@@ -6,7 +6,7 @@
 #include <csignal>
 #include <cstdint>
 
-#include "core/plugin.h"
+#include "core/platform/plugin.h"
 
 enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_STB_IMAGE, MODULE_COUNT };
 

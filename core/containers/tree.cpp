@@ -1,4 +1,4 @@
-#include "core/tree.h"
+#include "core/containers/tree.h"
 
 namespace mvtree {
 namespace {

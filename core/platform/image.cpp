@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/engine_state.h"
+#include "core/platform/engine_state.h"
 
 extern "C" {
 

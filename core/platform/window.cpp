@@ -6,9 +6,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/atlas_internal.h"
-#include "core/engine_state.h"
-#include "core/soft_renderer.h"
+#include "core/atlas/atlas_internal.h"
+#include "core/platform/engine_state.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "core/timer_internal.h"
+#include "core/system/timer_internal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/png_write.h"
+#include "core/render/png_write.h"
 
 #include <cstdio>
 #include <cstring>

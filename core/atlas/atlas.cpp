@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/atlas_internal.h"
-#include "core/packer.h"
+#include "core/atlas/atlas_internal.h"
+#include "core/atlas/packer.h"
 
 namespace {
 

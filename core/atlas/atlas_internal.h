@@ -2,7 +2,7 @@
 #ifndef MORVEN_CORE_ATLAS_INTERNAL_H
 #define MORVEN_CORE_ATLAS_INTERNAL_H
 
-#include "core/renderer.h"
+#include "core/render/renderer.h"
 
 // Destroys, in renderer r, the textures of all live atlases that made
 // theirs there; they make a new one when drawn again. Called before r goes.

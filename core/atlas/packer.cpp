@@ -1,4 +1,4 @@
-#include "core/packer.h"
+#include "core/atlas/packer.h"
 
 #include <climits>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // sampled at the centres along their major axis without their last pixel,
 // triangles covering the centres inside them (a top-left rule on edges),
 // nearest texel sampling, and "source over" alpha blending.
-#include "core/soft_renderer.h"
+#include "core/render/soft_renderer.h"
 
 #include <cmath>
 #include <cstdlib>

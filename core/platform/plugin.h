@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "core/renderer.h"
+#include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
 constexpr uint32_t MV_PLUGIN_ABI = 1;

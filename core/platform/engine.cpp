@@ -10,9 +10,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/engine_state.h"
-#include "core/png_write.h"
-#include "core/timer_internal.h"
+#include "core/platform/engine_state.h"
+#include "core/render/png_write.h"
+#include "core/system/timer_internal.h"
 
 volatile sig_atomic_t engineStopSignal = 0;
 

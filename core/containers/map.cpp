@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/map_internal.h"
-#include "core/pool.h"
-#include "core/tree.h"
+#include "core/containers/map_internal.h"
+#include "core/containers/pool.h"
+#include "core/containers/tree.h"
 
 namespace {
 
