@@ -20,20 +20,20 @@
 
 MV_EXTERN_C_BEGIN
 
-/* b - a in radians, wrapped by steps of the double 2*pi while it is below the
+/** b - a in radians, wrapped by steps of the double 2*pi while it is below the
  * double -pi or above the double pi (each step computed in double and
  * rounded to float). The result lies in [-3.1415925, 3.1415925], the floats
  * just inside +-pi: the float nearest pi lies above pi, so it is wrapped. */
 MV_API float mvAngleDifferenceRads(float a, float b);
 
-/* b - a in degrees, wrapped in float by steps of 360 while below -180 or
+/** b - a in degrees, wrapped in float by steps of 360 while below -180 or
  * above 180. The result lies in [-180, 180], both ends included. */
 MV_API float mvAngleDifferenceDegs(float a, float b);
 
-/* The angle in degrees: rads * 180 / pi, in double, rounded once. NaN stays NaN. */
+/** The angle in degrees: rads * 180 / pi, in double, rounded once. NaN stays NaN. */
 MV_API float mvAngleRadToDeg(float rads);
 
-/* The angle in radians: degs * pi / 180, in double, rounded once. NaN stays NaN. */
+/** The angle in radians: degs * pi / 180, in double, rounded once. NaN stays NaN. */
 MV_API float mvAngleDegToRad(float degs);
 
 MV_EXTERN_C_END

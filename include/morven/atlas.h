@@ -14,7 +14,7 @@ MV_EXTERN_C_BEGIN
 
 typedef struct MVAtlas MVAtlas;
 
-/* A reserved area: its top-left pixel (x, y) in the atlas, width and height. */
+/** A reserved area: its top-left pixel (x, y) in the atlas, width and height. */
 typedef struct MVAtlasArea {
     uint16_t x;
     uint16_t y;
@@ -22,39 +22,39 @@ typedef struct MVAtlasArea {
     uint16_t h;
 } MVAtlasArea;
 
-/* What mvAtlasDrawDBG draws. */
+/** What mvAtlasDrawDBG draws. */
 enum {
     MV_ATLAS_DRAW_IMAGE = 0,  /* the atlas image, tinted by the current colour */
     MV_ATLAS_DRAW_FRAMES = 1  /* a one-pixel frame inside each reserved area */
 };
 
-/* A new, fully transparent atlas of width x height pixels (1..65535) at bpp
+/** A new, fully transparent atlas of width x height pixels (1..65535) at bpp
  * bits per pixel; only 32 (RGBA8) is supported. Null for other arguments or
  * when out of memory. The caller owns it until mvAtlasDestroy. */
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp);
 
-/* Releases the atlas, its areas and its texture. Null is ignored. */
+/** Releases the atlas, its areas and its texture. Null is ignored. */
 MV_API void mvAtlasDestroy(MVAtlas *atlas);
 
-/* Reserves a w x h area that keeps `padding` pixels free around it on every
+/** Reserves a w x h area that keeps `padding` pixels free around it on every
  * side (0 = none; the atlas border needs no gap). Returns the area, owned by
  * the atlas and valid until released or the atlas is destroyed, or null when
  * nothing fits or an argument is out of range. */
 MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int64_t padding);
 
-/* Copies the pixels (w x h, rows of RGBA bytes without gaps, bpp 32) into
+/** Copies the pixels (w x h, rows of RGBA bytes without gaps, bpp 32) into
  * the area; what exceeds the area is cut off. The caller keeps its buffer.
  * False when an argument does not apply. */
 MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, int bpp, const void *pixels);
 
-/* Frees the area for reuse; its pixels become transparent and the record
+/** Frees the area for reuse; its pixels become transparent and the record
  * invalid. An area not of this atlas, or null, is ignored. */
 MV_API void mvAtlasAreaRelease(MVAtlas *atlas, MVAtlasArea *area);
 
-/* Fraction (0..1) of the atlas' pixels covered by reserved areas. */
+/** Fraction (0..1) of the atlas' pixels covered by reserved areas. */
 MV_API double mvAtlasOccupancy(const MVAtlas *atlas);
 
-/* Draws the atlas with its top-left corner at (x, y) in the current colour;
+/** Draws the atlas with its top-left corner at (x, y) in the current colour;
  * flags must be 0, what is MV_ATLAS_DRAW_IMAGE or MV_ATLAS_DRAW_FRAMES. */
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what);
 

@@ -17,11 +17,11 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Makes a resource from path (valid only during the call); data is what the
+/** Makes a resource from path (valid only during the call); data is what the
  * caller passed to mvBankLoad. Returns null when nothing could be made. */
 typedef void *(*MVBankLoadFunction)(const char *path, void *data);
 
-/* Releases a resource that the bank held. */
+/** Releases a resource that the bank held. */
 typedef void (*MVBankUnloadFunction)(void *resource);
 
 typedef struct MVBank {
@@ -31,20 +31,20 @@ typedef struct MVBank {
     MVBankUnloadFunction unload;  /* may be null */
 } MVBank;
 
-/* A new bank with its own copy of the pattern list (null means "%s"). A null
+/** A new bank with its own copy of the pattern list (null means "%s"). A null
  * load callback makes every miss return null. Returns null when out of memory. */
 MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnloadFunction unload);
 
-/* Destroys the bank. Held resources are neither unloaded nor released; the
+/** Destroys the bank. Held resources are neither unloaded nor released; the
  * bank's own memory (its copies of names and patterns) is. Null is ignored. */
 MV_API void mvBankDestroy(MVBank *bank);
 
-/* The resource held under name, loading it on a miss; null when no
+/** The resource held under name, loading it on a miss; null when no
  * alternative yields one or memory runs out. If the name cannot be recorded
  * the loaded resource is still returned but not held. name must not be null. */
 MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data);
 
-/* Hands the resource held under name to the unload callback (when there is
+/** Hands the resource held under name to the unload callback (when there is
  * one) and forgets it. A name not held, or null, does nothing. */
 MV_API void mvBankUnload(MVBank *bank, const char *name);
 

@@ -6,7 +6,7 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Nanoseconds of the system's monotonic clock. Never decreases; the origin is
+/** Nanoseconds of the system's monotonic clock. Never decreases; the origin is
  * arbitrary, so only differences between two readings mean anything. */
 MV_API uint64_t mvGetTime(void);
 

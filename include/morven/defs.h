@@ -6,7 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/* MV_API marks a function exported from libMORVEN.so; everything else stays hidden. */
+/** MV_API marks a function exported from libMORVEN.so; everything else stays hidden. */
 #if defined(MORVEN_BUILDING)
 #define MV_API __attribute__((visibility("default")))
 #else
@@ -23,7 +23,7 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Orders two keys or items like strcmp: negative, zero or positive. */
+/** Orders two keys or items like strcmp: negative, zero or positive. */
 typedef int (*MVCompareFunction)(const void *a, const void *b);
 
 MV_EXTERN_C_END

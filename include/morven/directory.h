@@ -9,10 +9,10 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Opaque directory handle. */
+/** Opaque directory handle. */
 typedef struct MVDirectory MVDirectory;
 
-/* Kinds of entry reported by mvDirectoryNext. A symbolic link is reported as
+/** Kinds of entry reported by mvDirectoryNext. A symbolic link is reported as
  * a link, not as what it points to. */
 typedef enum MVDirectoryEntryType {
     MV_DIRECTORY_ENTRY_UNKNOWN = 0, /* the kind could not be found out */
@@ -22,24 +22,24 @@ typedef enum MVDirectoryEntryType {
     MV_DIRECTORY_ENTRY_OTHER = 4    /* device, pipe, socket */
 } MVDirectoryEntryType;
 
-/* Flags for mvDirectoryNext; 0 yields every entry. */
+/** Flags for mvDirectoryNext; 0 yields every entry. */
 enum {
     MV_DIRECTORY_SKIP_DOTS = 1,     /* leave out "." and ".." */
     MV_DIRECTORY_SKIP_HIDDEN = 2    /* leave out every name starting with "." */
 };
 
-/* Opens the directory at path for reading. Returns a handle the caller
+/** Opens the directory at path for reading. Returns a handle the caller
  * releases with mvDirectoryClose, or null when the directory cannot be opened
  * (errno then tells why) or path is null. */
 MV_API MVDirectory *mvDirectoryOpen(const char *path);
 
-/* The next entry's name, or null at the end of the directory, on a read error
+/** The next entry's name, or null at the end of the directory, on a read error
  * or for a null handle. The name belongs to the handle and stays valid until
  * the next call or mvDirectoryClose. When type is not null, the entry's kind
  * is stored there. flags is 0 or a combination of MV_DIRECTORY_SKIP_... */
 MV_API const char *mvDirectoryNext(MVDirectory *dir, MVDirectoryEntryType *type, int flags);
 
-/* Releases the handle. Null is ignored. */
+/** Releases the handle. Null is ignored. */
 MV_API void mvDirectoryClose(MVDirectory *dir);
 
 MV_EXTERN_C_END

@@ -10,7 +10,7 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Primitive modes for mvDrawBegin. */
+/** Primitive modes for mvDrawBegin. */
 enum {
     MV_DRAW_POINTS = 0,
     MV_DRAW_LINES = 1,
@@ -21,28 +21,28 @@ enum {
     MV_DRAW_TRIANGLE_FAN = 6
 };
 
-/* Starts a primitive of the given mode; the vertices that follow form it. */
+/** Starts a primitive of the given mode; the vertices that follow form it. */
 MV_API void mvDrawBegin(int mode);
 
-/* Adds a vertex at (x, y) in the current colour. */
+/** Adds a vertex at (x, y) in the current colour. */
 MV_API void mvDrawVertex2f(float x, float y);
 
-/* Ends the primitive and draws it. */
+/** Ends the primitive and draws it. */
 MV_API void mvDrawEnd(void);
 
-/* Sets the current colour: grey with alpha 1. */
+/** Sets the current colour: grey with alpha 1. */
 MV_API void mvDrawColor1f(float grey);
 
-/* Sets the current colour: grey with the given alpha. */
+/** Sets the current colour: grey with the given alpha. */
 MV_API void mvDrawColor2f(float grey, float alpha);
 
-/* Sets the current colour: red, green, blue with alpha 1. */
+/** Sets the current colour: red, green, blue with alpha 1. */
 MV_API void mvDrawColor3f(float r, float g, float b);
 
-/* Sets the current colour: red, green, blue, alpha. */
+/** Sets the current colour: red, green, blue, alpha. */
 MV_API void mvDrawColor4f(float r, float g, float b, float a);
 
-/* Clears the frame, so the next one starts empty. */
+/** Clears the frame, so the next one starts empty. */
 MV_API void mvDrawClear(void);
 
 MV_EXTERN_C_END

@@ -13,17 +13,17 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Loads the named module. True when it is loaded (now or before); an unknown
+/** Loads the named module. True when it is loaded (now or before); an unknown
  * name, null or a plugin that cannot be found or opened gives false and
  * changes nothing. */
 MV_API bool mvLoadModule(const char *name);
 
-/* Starts the engine with the loaded modules; flags must be 0. Reads the
+/** Starts the engine with the loaded modules; flags must be 0. Reads the
  * environment variables MORVEN_MAX_FRAMES and MORVEN_SCREENSHOT. True when
  * the engine runs (also when it already did). */
 MV_API bool mvInit(int flags);
 
-/* Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,
+/** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,
  * then releases the window, renderer resources (atlas textures included),
  * timers and modules. Timers and modules are released even when the engine
  * was never started; the rest only when it runs. */

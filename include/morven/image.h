@@ -9,19 +9,19 @@
 
 MV_EXTERN_C_BEGIN
 
-/* A decoded image: w x h pixels as rows of RGBA bytes, top row first. */
+/** A decoded image: w x h pixels as rows of RGBA bytes, top row first. */
 typedef struct MVImage {
     int w;
     int h;
     uint8_t *pixels;
 } MVImage;
 
-/* Decodes the image file at path (PNG, JPEG, BMP, TGA, ...) to an MVImage*
+/** Decodes the image file at path (PNG, JPEG, BMP, TGA, ...) to an MVImage*
  * that the caller frees with mvImageFree; data is unused. Null when the file
  * cannot be read or decoded, or the "STB-Image" module is not loaded. */
 MV_API void *mvImageLoad(const char *path, void *data);
 
-/* Frees an image from mvImageLoad. Null is ignored. */
+/** Frees an image from mvImageLoad. Null is ignored. */
 MV_API void mvImageFree(void *image);
 
 MV_EXTERN_C_END

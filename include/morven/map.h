@@ -11,56 +11,56 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Opaque map handle. */
+/** Opaque map handle. */
 typedef struct MVMap MVMap;
 
-/* One entry: callers read both members and may overwrite `value` in place. */
+/** One entry: callers read both members and may overwrite `value` in place. */
 typedef struct MVMapNode {
     void *key;
     void *value;
 } MVMapNode;
 
-/* Creates an empty map ordered by cmp (called as cmp(a, b) on two keys).
+/** Creates an empty map ordered by cmp (called as cmp(a, b) on two keys).
  * data is kept for the caller (see mvMapGetData). Returns null when out of memory. */
 MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data);
 
-/* Releases the map and its entries, not the keys and values. Null is ignored. */
+/** Releases the map and its entries, not the keys and values. Null is ignored. */
 MV_API void mvMapDestroy(MVMap *map);
 
-/* The user-data pointer given to mvMapCreate. */
+/** The user-data pointer given to mvMapCreate. */
 MV_API void *mvMapGetData(const MVMap *map);
 
-/* Number of entries. */
+/** Number of entries. */
 MV_API size_t mvMapCount(const MVMap *map);
 
-/* The value stored under a key that compares equal to key, or null. */
+/** The value stored under a key that compares equal to key, or null. */
 MV_API void *mvMapFind(const MVMap *map, const void *key);
 
-/* The entry whose key compares equal to key, or null. */
+/** The entry whose key compares equal to key, or null. */
 MV_API MVMapNode *mvMapFindNode(const MVMap *map, const void *key);
 
-/* Adds an entry holding this very key pointer and value; the key must be
+/** Adds an entry holding this very key pointer and value; the key must be
  * absent. Returns the value, or null when out of memory. */
 MV_API void *mvMapAssign(MVMap *map, void *key, void *value);
 
-/* As mvMapAssign, returning the new entry, or null when out of memory. */
+/** As mvMapAssign, returning the new entry, or null when out of memory. */
 MV_API MVMapNode *mvMapAssignNode(MVMap *map, void *key, void *value);
 
-/* Removes the entry whose key compares equal to key and returns its value;
+/** Removes the entry whose key compares equal to key and returns its value;
  * null when absent. The map does not touch the key after it returns. */
 MV_API void *mvMapRemove(MVMap *map, const void *key);
 
-/* The entry at the tree's root, with the smallest key, with the largest key;
+/** The entry at the tree's root, with the smallest key, with the largest key;
  * null when the map is empty. */
 MV_API MVMapNode *mvMapGetRoot(const MVMap *map);
 MV_API MVMapNode *mvMapGetFirst(const MVMap *map);
 MV_API MVMapNode *mvMapGetLast(const MVMap *map);
 
-/* The entry following or preceding node in key order, or null at the end. */
+/** The entry following or preceding node in key order, or null at the end. */
 MV_API MVMapNode *mvMapNext(const MVMap *map, const MVMapNode *node);
 MV_API MVMapNode *mvMapPrev(const MVMap *map, const MVMapNode *node);
 
-/* As the get functions, but the entry is also removed from the map. The
+/** As the get functions, but the entry is also removed from the map. The
  * returned entry stays readable until the next call that changes this map,
  * or its destroy. Null when the map is empty. */
 MV_API MVMapNode *mvMapPopRoot(MVMap *map);

@@ -11,7 +11,7 @@
 
 MV_EXTERN_C_BEGIN
 
-/* A tree node. */
+/** A tree node. */
 typedef struct MVTreeNode {
     struct MVTreeNode *left;   /* subtree of smaller items, or null */
     struct MVTreeNode *right;  /* subtree of greater items, or null */
@@ -21,7 +21,7 @@ typedef struct MVTreeNode {
 
 struct MVNodePool;
 
-/* A set. Only `root` is for callers to read; the rest is internal. */
+/** A set. Only `root` is for callers to read; the rest is internal. */
 typedef struct MVSet {
     MVTreeNode *root;          /* null when the set is empty */
     MVCompareFunction cmp;
@@ -30,28 +30,28 @@ typedef struct MVSet {
     struct MVNodePool *pool;
 } MVSet;
 
-/* Creates an empty set ordered by cmp (called as cmp(a, b) on two items).
+/** Creates an empty set ordered by cmp (called as cmp(a, b) on two items).
  * data is kept for the caller. Returns null when out of memory. */
 MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data);
 
-/* Releases the set and its nodes, not the items. Null is ignored. */
+/** Releases the set and its nodes, not the items. Null is ignored. */
 MV_API void mvSetDestroy(MVSet *set);
 
-/* The node whose item compares equal to item, or null. */
+/** The node whose item compares equal to item, or null. */
 MV_API MVTreeNode *mvSetSearch(const MVSet *set, const void *item);
 
-/* Adds item. Returns its new node, the existing node when an equal item is
+/** Adds item. Returns its new node, the existing node when an equal item is
  * already present, or null when out of memory. */
 MV_API MVTreeNode *mvSetInsert(MVSet *set, void *item);
 
-/* Removes the node whose item compares equal to item. Returns true when one
+/** Removes the node whose item compares equal to item. Returns true when one
  * was removed. The set does not touch the item after it returns. */
 MV_API bool mvSetRemoveItem(MVSet *set, const void *item);
 
-/* Number of items. */
+/** Number of items. */
 MV_API size_t mvSetCount(const MVSet *set);
 
-/* The node with the smallest item, the one following node, or null. */
+/** The node with the smallest item, the one following node, or null. */
 MV_API MVTreeNode *mvSetFirst(const MVSet *set);
 MV_API MVTreeNode *mvSetNext(const MVTreeNode *node);
 

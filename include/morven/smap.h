@@ -15,45 +15,45 @@ MV_EXTERN_C_BEGIN
 
 typedef MVMap MVSMap;
 
-/* A new, empty string map, or null when out of memory. */
+/** A new, empty string map, or null when out of memory. */
 MV_API MVSMap *mvSMapCreate(void);
 
-/* Destroys the map. The key copies of entries still in it are NOT released:
+/** Destroys the map. The key copies of entries still in it are NOT released:
  * to release them, pop the entries first and free each popped entry's key.
  * Null is ignored. */
 MV_API void mvSMapDestroy(MVSMap *map);
 
-/* Stores value under key. Returns the value the key held before, or null when
+/** Stores value under key. Returns the value the key held before, or null when
  * the key was absent (also when its key copy could not be allocated, in which
  * case nothing is stored). */
 MV_API void *mvSMapReplace(MVSMap *map, const char *key, const void *value);
 
-/* Stores value under key and returns value, on every path: also when the key
+/** Stores value under key and returns value, on every path: also when the key
  * copy could not be allocated and nothing was stored. Callers who must detect
  * that failure use mvSMapAssignNode. */
 MV_API void *mvSMapAssign(MVSMap *map, const char *key, const void *value);
 
-/* The value stored under key, or null when absent (or when null is stored). */
+/** The value stored under key, or null when absent (or when null is stored). */
 MV_API void *mvSMapFind(const MVSMap *map, const char *key);
 
-/* Removes key and releases its key copy. Returns the removed entry's value,
+/** Removes key and releases its key copy. Returns the removed entry's value,
  * or null when the key is absent. */
 MV_API void *mvSMapRemove(MVSMap *map, const char *key);
 
-/* The entry for key, or null when absent. */
+/** The entry for key, or null when absent. */
 MV_API MVMapNode *mvSMapFindNode(const MVSMap *map, const char *key);
 
-/* Stores value under key and returns the entry that holds it, or null when
+/** Stores value under key and returns the entry that holds it, or null when
  * out of memory (then nothing is stored). */
 MV_API MVMapNode *mvSMapAssignNode(MVSMap *map, const char *key, const void *value);
 
-/* The entry at the root, with the smallest key, with the largest key; null
+/** The entry at the root, with the smallest key, with the largest key; null
  * when empty. */
 MV_API MVMapNode *mvSMapGetRoot(const MVSMap *map);
 MV_API MVMapNode *mvSMapGetFirst(const MVSMap *map);
 MV_API MVMapNode *mvSMapGetLast(const MVSMap *map);
 
-/* As the get functions, removing the entry. The caller takes over the key copy
+/** As the get functions, removing the entry. The caller takes over the key copy
  * (release it with free); the entry itself stays readable until the next call
  * that changes this map. Null when empty. */
 MV_API MVMapNode *mvSMapPopRoot(MVSMap *map);

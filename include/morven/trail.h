@@ -18,7 +18,7 @@
 
 MV_EXTERN_C_BEGIN
 
-/* A trail. Members may be read; change them only through the functions below. */
+/** A trail. Members may be read; change them only through the functions below. */
 typedef struct MVTrail {
     uint32_t numpoints; /* entries held */
     float *xpoints;     /* numpoints x coordinates, index 0 the oldest; owned */
@@ -26,25 +26,25 @@ typedef struct MVTrail {
     uint32_t maxpoints; /* most entries held after an append; 0: no bound */
 } MVTrail;
 
-/* A new, empty trail holding at most maxpoints entries (0: unbounded), or null
+/** A new, empty trail holding at most maxpoints entries (0: unbounded), or null
  * when out of memory. Release it with mvTrailDestroy. */
 MV_API MVTrail *mvTrailCreate(uint32_t maxpoints);
 
-/* Releases both arrays and the trail. */
+/** Releases both arrays and the trail. */
 MV_API void mvTrailDestroy(MVTrail *trail);
 
-/* Appends (x, y) as the newest entry, then removes the oldest entry if the
+/** Appends (x, y) as the newest entry, then removes the oldest entry if the
  * trail now holds more than maxpoints. A NaN in x or y makes the entry a
  * break. A trail already holding 2^32 - 1 entries ignores the append. */
 MV_API void mvTrailAddPoint2f(MVTrail *trail, float x, float y);
 
-/* Appends a break: the quiet NaN 0x7FC00000 in both coordinates. */
+/** Appends a break: the quiet NaN 0x7FC00000 in both coordinates. */
 MV_API void mvTrailAddBreak(MVTrail *trail);
 
-/* Removes the oldest entry, point or break; an empty trail stays empty. */
+/** Removes the oldest entry, point or break; an empty trail stays empty. */
 MV_API void mvTrailPopPoint(MVTrail *trail);
 
-/* Removes the oldest entry if it is a break (only that one), then draws the
+/** Removes the oldest entry if it is a break (only that one), then draws the
  * trail through the drawing calls (see <morven/draw.h>) as line strips,
  * mode 3. Entry i of n gets mvDrawColor2f(1, i / (n - 1)); a single remaining
  * point is drawn fully opaque. An empty trail makes no drawing call. */

@@ -6,13 +6,13 @@
 
 MV_EXTERN_C_BEGIN
 
-/* A point or direction: x then y, passed and returned by value. */
+/** A point or direction: x then y, passed and returned by value. */
 typedef struct MVVec2 {
     float x;
     float y;
 } MVVec2;
 
-/* Returns the vector (x, y). */
+/** Returns the vector (x, y). */
 MV_API MVVec2 mvVec2f(float x, float y);
 
 MV_EXTERN_C_END

@@ -15,18 +15,18 @@
 
 MV_EXTERN_C_BEGIN
 
-/* Opens the window, width x height pixels; bpp must be 32 (or 0 for the
+/** Opens the window, width x height pixels; bpp must be 32 (or 0 for the
  * default), flags must be 0. Needs a running engine. False when it is not
  * running, a window is already open or the size is not positive. */
 MV_API bool mvWindowOpen(int width, int height, int bpp, int flags);
 
-/* Sets the window caption (the engine keeps a copy). Null or no window: nothing. */
+/** Sets the window caption (the engine keeps a copy). Null or no window: nothing. */
 MV_API void mvWindowSetTitle(const char *title);
 
-/* Shows the frame drawn so far. */
+/** Shows the frame drawn so far. */
 MV_API void mvWindowSwapBuffers(void);
 
-/* Handles pending events and paces the frames; flags must be 0. Returns
+/** Handles pending events and paces the frames; flags must be 0. Returns
  * false once the program should end: the window was closed, Escape was
  * pressed, SIGINT or SIGTERM arrived, MORVEN_MAX_FRAMES frames were presented,
  * or there is no window. */
