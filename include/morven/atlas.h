@@ -9,6 +9,7 @@
 #define MORVEN_ATLAS_H
 
 #include <morven/defs.h>
+#include <morven/image.h>
 
 MV_EXTERN_C_BEGIN
 
@@ -57,6 +58,18 @@ MV_API double mvAtlasOccupancy(const MVAtlas *atlas);
 /** Draws the atlas with its top-left corner at (x, y) in the current colour;
  * flags must be 0, what is MV_ATLAS_DRAW_IMAGE or MV_ATLAS_DRAW_FRAMES. */
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what);
+
+/** Draws the area's pixels into a w x h rectangle centred at (x, y), turned
+ * by `angle` radians (positive turns +x towards +y), multiplied by the
+ * current colour and alpha-blended, with nearest-texel sampling. Null atlas
+ * or area, or no window: nothing. Engine thread. */
+MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y,
+                            float w, float h, float angle);
+
+/** Reserves an area the size of the decoded image (with `padding` free
+ * pixels around it) and copies the image into it. Null when the image is
+ * null or does not fit; the image stays the caller's. */
+MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, int padding);
 
 MV_EXTERN_C_END
 

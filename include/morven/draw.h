@@ -45,6 +45,15 @@ MV_API void mvDrawColor4f(float r, float g, float b, float a);
 /** Clears the frame, so the next one starts empty. */
 MV_API void mvDrawClear(void);
 
+/** Sets the colour mvDrawClear fills the frame with (components 0..1,
+ * clamped); black until set. */
+MV_API void mvDrawClearColor(float r, float g, float b);
+
+/** Draws text with the built-in bitmap font (printable ASCII) in the current
+ * colour: top-left corner at (x, y), character cells `size` pixels tall;
+ * '\n' starts a new line. Other bytes draw as a box. Null draws nothing. */
+MV_API void mvDrawText(float x, float y, float size, const char *text);
+
 MV_EXTERN_C_END
 
 #endif

@@ -50,6 +50,11 @@ MV_API void mvTrailPopPoint(MVTrail *trail);
  * point is drawn fully opaque. An empty trail makes no drawing call. */
 MV_API void mvTrailDraw(MVTrail *trail);
 
+/** Draws the trail as mvTrailDraw does (breaks and leading-break removal
+ * included), in the colour (r, g, b) instead of white, each point with its
+ * own alpha. Null draws nothing. Engine thread. */
+MV_API void mvTrailDrawColor3f(MVTrail *trail, float r, float g, float b);
+
 MV_EXTERN_C_END
 
 #endif

@@ -32,6 +32,17 @@ MV_API void mvWindowSwapBuffers(void);
  * or there is no window. */
 MV_API bool mvLoop(int flags);
 
+/** The window's size in pixels into width and height (either may be null);
+ * 0 x 0 without a window. */
+MV_API void mvWindowGetSize(int *width, int *height);
+
+/** Seconds between the last two frames (the last two mvLoop calls); 0 before
+ * the second frame. During an input replay, exactly one frame period. */
+MV_API double mvFrameTime(void);
+
+/** Sets the pace of mvLoop in frames per second; 0 leaves frames unpaced. */
+MV_API void mvLoopSetRate(int framesPerSecond);
+
 MV_EXTERN_C_END
 
 #endif
