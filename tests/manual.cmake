@@ -1,0 +1,31 @@
+# The manual: a page or link for every exported function, pages that lint
+# clean, and an installation in which man(1) finds them. A check whose tool
+# is missing is reported as skipped.
+function(morven_skipped_test name reason)
+  add_test(NAME ${name} COMMAND sh -c "echo '${reason}; skipped'; exit 77")
+endfunction()
+
+if(MORVEN_FUNCTION_PAGES)
+  add_test(NAME manual.function_pages
+    COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:MORVEN> -DMAN3=${MORVEN_MAN_DIR}/man3
+            -DHEADERS=${PROJECT_SOURCE_DIR}/include/morven
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/manual/check_function_pages.cmake)
+else()
+  morven_skipped_test(manual.function_pages "the section-3 pages are not generated (no doxygen)")
+endif()
+
+find_program(MORVEN_MANDOC mandoc)
+if(MORVEN_MANDOC)
+  add_test(NAME manual.lint
+    COMMAND ${CMAKE_COMMAND} -DMANDOC=${MORVEN_MANDOC} -DMAN=${MORVEN_MAN_DIR}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/manual/lint_pages.cmake)
+else()
+  morven_skipped_test(manual.lint "mandoc not installed (Debian package mandoc)")
+endif()
+
+add_test(NAME manual.installed
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/manual/installed.sh ${CMAKE_BINARY_DIR}
+          ${CMAKE_CURRENT_BINARY_DIR}/manual-install ${CMAKE_INSTALL_MANDIR} ${MORVEN_FUNCTION_PAGES})
+
+set_tests_properties(manual.function_pages manual.lint PROPERTIES LABELS manual SKIP_RETURN_CODE 77)
+set_tests_properties(manual.installed PROPERTIES LABELS "manual;install" SKIP_RETURN_CODE 77 TIMEOUT 300)
