@@ -6,14 +6,16 @@
 # - comment text is escaped, so "%s", "<file>", '\n', "#" and '"' read as written;
 # - an indented block that is not part of a "-" list stays preformatted.
 
+# An "@" before a letter is doxygen markup a header asks for ("@file", "@c").
 function escape(text) {
-    gsub(/[\\@%<>&#$]/, "\\\\&", text)
+    gsub(/[\\%<>&#$]/, "\\\\&", text)
+    gsub(/@[^A-Za-z]/, "\\\\&", text)
     gsub(/"/, QUOTE, text)
     return text
 }
 
 # Writes one line of comment text; `opener` and `closer` are already split off.
-function comment_line(opener, text, closer,    body, extra) {
+function comment_line(opener, text, closer,    body, line) {
     if (text ~ /^ \*?   /) {
         body = text
         sub(/^ \*? /, "", body)

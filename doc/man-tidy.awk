@@ -17,7 +17,15 @@ function flush_paragraph(next_line) {
     pending = ""
 }
 
-BEGIN { last = ".TH"; pending = ""; section = ""; fill = 1 }
+BEGIN {
+    last = ".TH"; pending = ""; section = ""; fill = 1
+    heading["Detailed Description"] = "DESCRIPTION"
+    heading["Data Structure Documentation"] = "DATA STRUCTURES"
+    heading["Macro Definition Documentation"] = "MACROS"
+    heading["Typedef Documentation"] = "TYPES"
+    heading["Enumeration Type Documentation"] = "CONSTANTS"
+    heading["Function Documentation"] = "FUNCTIONS"
+}
 
 NR == 1 {
     emit(".TH \"" title "\" 3 \"" date "\" \"MORVEN " version "\" \"MORVEN Reference Manual\"")
@@ -40,6 +48,7 @@ NR == 1 {
         next
     }
     flush_paragraph($0)
+    if (section in heading) $0 = ".SH \"" heading[section] "\""
     emit($0)
     if (section == "NAME") {
         getline description
