@@ -3,7 +3,8 @@
 # - the file's top comment "/* MORVEN: what ... */" becomes its @file block;
 # - a trailing "/* ... */" after a member or enumerator documents it;
 # - one "/** ... */" before several declarations documents each of them;
-# - comment text is escaped, so "%s", "<file>", '\n', "#" and '"' read as written;
+# - comment text is escaped, so "%s", "<file>", '\n', "#" and '"' read as written,
+#   and a `name` in back quotes is emphasised;
 # - an indented block that is not part of a "-" list stays preformatted.
 
 # An "@" before a letter is doxygen markup a header asks for ("@file", "@c").
@@ -11,6 +12,10 @@ function escape(text) {
     gsub(/[\\%<>&#$]/, "\\\\&", text)
     gsub(/@[^A-Za-z]/, "\\\\&", text)
     gsub(/"/, QUOTE, text)
+    # `name` marks a parameter or member: emphasised, as manual pages do.
+    while (match(text, /`[A-Za-z0-9_]+`/))
+        text = substr(text, 1, RSTART - 1) "@e " substr(text, RSTART + 1, RLENGTH - 2) \
+               substr(text, RSTART + RLENGTH)
     return text
 }
 

@@ -32,7 +32,9 @@ NR == 1 {
     next
 }
 
+# A literal backslash, "\\" from doxygen, must survive macro arguments too.
 {
+    gsub(/\\\\/, "\\e")
     gsub(/zzDQzz/, "\\(dq")
     gsub(/\\fC/, "\\fB")
 }
