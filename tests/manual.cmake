@@ -1,5 +1,6 @@
 # The manual: a page or link for every exported function, pages that lint
-# clean, and an installation in which man(1) finds them. A check whose tool
+# clean and keep every word of the header comments, and an installation in
+# which man(1) finds them. A check whose tool
 # is missing is reported as skipped.
 function(morven_skipped_test name reason)
   add_test(NAME ${name} COMMAND sh -c "echo '${reason}; skipped'; exit 77")
@@ -23,9 +24,17 @@ else()
   morven_skipped_test(manual.lint "mandoc not installed (Debian package mandoc)")
 endif()
 
+if(MORVEN_MANDOC AND MORVEN_FUNCTION_PAGES)
+  add_test(NAME manual.header_text
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/manual/header_text.sh
+            ${PROJECT_SOURCE_DIR}/include/morven ${MORVEN_MAN_DIR}/man3 ${MORVEN_MANDOC})
+else()
+  morven_skipped_test(manual.header_text "needs mandoc and the generated section-3 pages")
+endif()
+
 add_test(NAME manual.installed
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/manual/installed.sh ${CMAKE_BINARY_DIR}
           ${CMAKE_CURRENT_BINARY_DIR}/manual-install ${CMAKE_INSTALL_MANDIR} ${MORVEN_FUNCTION_PAGES})
 
-set_tests_properties(manual.function_pages manual.lint PROPERTIES LABELS manual SKIP_RETURN_CODE 77)
+set_tests_properties(manual.function_pages manual.lint manual.header_text PROPERTIES LABELS manual SKIP_RETURN_CODE 77)
 set_tests_properties(manual.installed PROPERTIES LABELS "manual;install" SKIP_RETURN_CODE 77 TIMEOUT 300)
