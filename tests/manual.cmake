@@ -38,3 +38,24 @@ add_test(NAME manual.installed
 
 set_tests_properties(manual.function_pages manual.lint manual.header_text PROPERTIES LABELS manual SKIP_RETURN_CODE 77)
 set_tests_properties(manual.installed PROPERTIES LABELS "manual;install" SKIP_RETURN_CODE 77 TIMEOUT 300)
+
+# The minimal program of morven(3) compiles as C99 and runs headless.
+set(MORVEN_OVERVIEW ${PROJECT_SOURCE_DIR}/doc/morven.3)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${MORVEN_OVERVIEW})
+file(READ ${MORVEN_OVERVIEW} overview)
+string(FIND "${overview}" ".Sh EXAMPLES" at)
+string(SUBSTRING "${overview}" ${at} -1 overview)
+string(FIND "${overview}" ".Bd -literal -offset indent\n" begin)
+string(FIND "${overview}" "\n.Ed\n" end)
+string(LENGTH ".Bd -literal -offset indent\n" opener)
+math(EXPR begin "${begin} + ${opener}")
+math(EXPR length "${end} - ${begin} + 1")
+string(SUBSTRING "${overview}" ${begin} ${length} program)
+string(REPLACE "\\e" "\\" program "${program}")
+file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/overview_example.c CONTENT "${program}")
+add_executable(overview_example ${CMAKE_CURRENT_BINARY_DIR}/generated/overview_example.c)
+target_link_libraries(overview_example PRIVATE MORVEN)
+set_target_properties(overview_example PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
+add_test(NAME manual.overview_example COMMAND overview_example)
+set_tests_properties(manual.overview_example PROPERTIES LABELS manual
+  ENVIRONMENT "MORVEN_MAX_FRAMES=3;MORVEN_MODULE_PATH=;DISPLAY=")
