@@ -7,10 +7,17 @@
 #   and a `name` in back quotes is emphasised;
 # - an indented block that is not part of a "-" list stays preformatted.
 
-# An "@" before a letter is doxygen markup a header asks for ("@file", "@c").
-function escape(text) {
-    gsub(/[\\%<>&#$]/, "\\\\&", text)
-    gsub(/@[^A-Za-z]/, "\\\\&", text)
+# A word that starts with "@" and a letter is doxygen markup that a header
+# asks for ("@file", "@c"); any other "@" is text.
+function escape(text,    out) {
+    gsub(/[\\%<>&#$@]/, "\\\\&", text)
+    text = " " text
+    out = ""
+    while (match(text, /[ \t]\\@[A-Za-z]/)) {
+        out = out substr(text, 1, RSTART) "@"
+        text = substr(text, RSTART + 3)
+    }
+    text = substr(out text, 2)
     gsub(/"/, QUOTE, text)
     # `name` marks a parameter or member: emphasised, as manual pages do.
     while (match(text, /`[A-Za-z0-9_]+`/))
