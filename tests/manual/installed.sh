@@ -10,12 +10,16 @@ names="morven morven-set morven-atlas morven-timer morven-directory morven-chase
 if [ "$generated" = ON ]; then
   names="$names mvSMapCreate mvBankLoad morven_smap.h"
 fi
+case $mandir in
+  /*) manpath=$mandir ;;
+  *) manpath=$work/prefix/$mandir ;;
+esac
 status=0
 for name in $names; do
-  if page=$(man -w -M "$work/prefix/$mandir" "$name" 2>/dev/null); then
+  if page=$(man -w -M "$manpath" "$name" 2>/dev/null); then
     echo "$name: $page"
   else
-    echo "man -M $work/prefix/$mandir $name: no page" >&2
+    echo "man -M $manpath $name: no page" >&2
     status=1
   fi
 done
