@@ -71,10 +71,13 @@ function comment(line, first,    opener, text, closer, at) {
         text = substr(text, 1, at - 1)
     }
     if (in_block && closer != "") {
+        # The comment ends inside a preformatted block: close the block first.
         comment_line(opener, text, "")
-        print "@endverbatim"
-        docs = docs "\n@endverbatim"
-        in_block = 0
+        if (in_block) {
+            print "@endverbatim"
+            docs = docs "\n@endverbatim"
+            in_block = 0
+        }
         print " */"
         docs = docs "\n */"
         return 0

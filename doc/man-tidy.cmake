@@ -3,7 +3,7 @@
 # symbolic link per function, type and constant pointing at its header's page.
 # Doxygen's pages for struct members, anonymous enums and directories go.
 # -DDOXYGEN_MAN=<doxygen man3 dir> -DMAN3=<man3 dir> -DAWK=<awk> -DTIDY=<man-tidy.awk>
-# -DVERSION=<project version>
+# -DVERSION=<project version> [-DHTML=<doxygen html dir>, whose quotes it also restores]
 cmake_minimum_required(VERSION 3.25)
 foreach(var DOXYGEN_MAN MAN3 AWK TIDY VERSION)
   if(NOT DEFINED ${var})
