@@ -35,8 +35,9 @@ typedef struct MVBank {
  * load callback makes every miss return null. Returns null when out of memory. */
 MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnloadFunction unload);
 
-/** Destroys the bank. Held resources are neither unloaded nor released; the
- * bank's own memory (its copies of names and patterns) is. Null is ignored. */
+/** Destroys the bank. Held resources are neither unloaded nor released (call
+ * mvBankUnloadAll first for that); the bank's own memory (its copies of names
+ * and patterns) is. Null is ignored. */
 MV_API void mvBankDestroy(MVBank *bank);
 
 /** The resource held under name, loading it on a miss; null when no
@@ -47,6 +48,11 @@ MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data);
 /** Hands the resource held under name to the unload callback (when there is
  * one) and forgets it. A name not held, or null, does nothing. */
 MV_API void mvBankUnload(MVBank *bank, const char *name);
+
+/** Hands every held resource to the unload callback (when there is one) and
+ * forgets it, releasing the bank's copies of the names. The bank stays usable
+ * and loads anew on the next request. Null is ignored. */
+MV_API void mvBankUnloadAll(MVBank *bank);
 
 MV_EXTERN_C_END
 
