@@ -9,7 +9,11 @@
  * alternative "%s" stands for the name, "%%" for one "%". Blanks, tabs, CR, LF
  * and VT after a "%" are skipped ("% s" is the name too). A "%" followed by any
  * other byte passes through unchanged, and a "%" left open at the end of an
- * alternative emits nothing. Example: "data/%s.png|data/%s.bmp". */
+ * alternative emits nothing. Example: "data/%s.png|data/%s.bmp".
+ *
+ * Threads: a bank may be used on any thread, by one thread at a time; banks
+ * on different threads need no locking. The callbacks run on the calling
+ * thread, inside the call that needs them. */
 #ifndef MORVEN_BANK_H
 #define MORVEN_BANK_H
 

@@ -5,7 +5,13 @@
  * them the engine still runs: headless, drawing into its own software
  * framebuffer. Plugins are searched in the directories of MORVEN_MODULE_PATH
  * (separated by ':'), then beside libMORVEN.so, then in the installed module
- * directory. */
+ * directory.
+ *
+ * Threads: the thread that calls mvInit becomes the engine's thread; the
+ * engine, window, drawing, input, timer and image-loading calls belong to it
+ * until mvDeinit (and the caller's timers until they are destroyed). Load the
+ * modules on that thread too. The other modules may be used on any thread.
+ * Debug builds abort on an engine call from another thread. */
 #ifndef MORVEN_ENGINE_H
 #define MORVEN_ENGINE_H
 

@@ -5,7 +5,10 @@
  * It is an ordinary MVMap whose entries' keys are heap copies made and owned
  * by the string map, so callers may pass keys held in temporary buffers.
  * Values are stored as passed and never read through; null is a valid value.
- * Keys must not be null; the map must not be null except for mvSMapDestroy. */
+ * Keys must not be null; the map must not be null except for mvSMapDestroy.
+ *
+ * Threads: a string map may be used on any thread, by one thread at a time;
+ * finds and gets may run on several threads at once while none changes it. */
 #ifndef MORVEN_SMAP_H
 #define MORVEN_SMAP_H
 
