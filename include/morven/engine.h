@@ -30,9 +30,12 @@ MV_API bool mvLoadModule(const char *name);
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,
- * then releases the window, renderer resources (atlas textures included),
- * timers and modules. Timers and modules are released even when the engine
- * was never started; the rest only when it runs. */
+ * then releases what the core owns: the window, renderer resources (atlas
+ * textures included), the single-shot timers of mvTimerMSingle and the
+ * modules. The caller's own objects stay the caller's: timers from
+ * mvTimerCreate are stopped but stay valid until mvTimerDestroy, atlases
+ * until mvAtlasDestroy. Timers and modules are dealt with even when the
+ * engine was never started; the rest only when it runs. */
 MV_API void mvDeinit(void);
 
 MV_EXTERN_C_END
