@@ -1,13 +1,23 @@
 /* Set exerciser: adds, removes and looks up strings in a MORVEN set, prints
  * them in order and draws the set's search tree in three forms. */
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <morven/set.h>
 
+#define PROGRAM "morven-set"
 #define SEPARATOR "----------------------------------------"
 #define LEVELS 256
+
+/* Flushes standard output. Nonzero, with *error set, when anything written
+ * so far is lost: a full disk, a closed descriptor, a reader gone. */
+static int outputLost(int *error) {
+    if (fflush(stdout) != EOF && !ferror(stdout)) return 0;
+    *error = errno ? errno : EIO;
+    return 1;
+}
 
 /* Orders elements byte-wise; the same pointer is equal without a look. */
 static int _setCmp(const void *a, const void *b) {
@@ -81,6 +91,7 @@ static void pprintNode(const MVTreeNode *node, int depth, unsigned char *flags) 
 int main(void) {
     char buffer[1024];
     unsigned char levels[LEVELS] = {0};
+    int writeError = 0;
     MVSet *set = mvSetCreate(_setCmp, NULL);
     if (!set) {
         fputs("set: cannot create the set (out of memory)\n", stderr);
@@ -91,7 +102,8 @@ int main(void) {
         char *command = buffer;
         int gotLine;
         fputs(MENU "Selection: ", stdout);
-        fflush(stdout);
+        /* With its output gone the dialogue is over: read no further. */
+        if (outputLost(&writeError)) break;
         gotLine = fgets(buffer, sizeof buffer, stdin) != NULL;
         fputc('\n', stdout);
         if (!gotLine) break; /* end of input or read error: quit as "q" does */
@@ -154,12 +166,14 @@ int main(void) {
             printf("Invalid option '%s'!\n", command);
         }
         fputc('\n', stdout);
-        fflush(stdout);
+        if (outputLost(&writeError)) break;
     }
 
     /* Quit: empty the set, releasing every element copy, and destroy it. */
-    fputc('\n', stdout);
-    fflush(stdout);
+    if (!writeError) {
+        fputc('\n', stdout);
+        outputLost(&writeError);
+    }
     while (set->root) {
         MVTreeNode *node = mvSetSearch(set, set->root->item);
         void *item = node->item;
@@ -167,5 +181,9 @@ int main(void) {
         free(item);
     }
     mvSetDestroy(set);
+    if (writeError) {
+        fprintf(stderr, PROGRAM ": write error: %s\n", strerror(writeError));
+        return 1;
+    }
     return 0;
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <morven/bank.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -197,4 +199,45 @@ TEST_F(Bank, FailedAllocations) {
     EXPECT_EQ(loader.paths.size(), 2u);
     EXPECT_EQ(mvSMapFind(bank->map, "r"), &loader.resource);
     mvBankDestroy(bank);
+}
+
+namespace {
+// Resources are heap copies of their paths; unloading frees them and records
+// the path, so a resource unloaded twice or never shows in the record and in
+// the memory checks.
+std::vector<std::string> unloadedPaths;
+void *loadCopy(const char *path, void *) { return strdup(path); }
+void unloadCopy(void *resource) {
+    unloadedPaths.push_back(static_cast<char *>(resource));
+    std::free(resource);
+}
+}  // namespace
+
+TEST_F(Bank, UnloadAllHandsEveryResourceOverAndKeepsTheBank) {
+    MVBank *bank = mvBankCreate("r/%s", loadCopy, unloadCopy);
+    unloadedPaths.clear();
+    for (const char *name : {"b", "a", "c", "a"}) ASSERT_NE(mvBankLoad(bank, name, nullptr), nullptr);
+    mvBankUnloadAll(bank);
+    EXPECT_EQ(unloadedPaths, (std::vector<std::string>{"r/a", "r/b", "r/c"}));
+    EXPECT_EQ(mvSMapGetFirst(bank->map), nullptr);
+
+    // Still usable: a request loads anew, and an empty bank unloads nothing.
+    void *again = mvBankLoad(bank, "a", nullptr);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(mvBankLoad(bank, "a", nullptr), again);
+    mvBankUnloadAll(bank);
+    mvBankUnloadAll(bank);
+    EXPECT_EQ(unloadedPaths.size(), 4u);
+    mvBankDestroy(bank);
+    mvBankUnloadAll(nullptr);
+
+    // Without an unload callback the names are forgotten, the resources left.
+    loader.hits = {"x"};
+    MVBank *keeping = mvBankCreate(nullptr, load, nullptr);
+    mvBankLoad(keeping, "x", nullptr);
+    mvBankUnloadAll(keeping);
+    EXPECT_EQ(loader.unloads, 0);
+    mvBankLoad(keeping, "x", nullptr);
+    EXPECT_EQ(loader.paths.size(), 2u);
+    mvBankDestroy(keeping);
 }

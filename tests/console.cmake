@@ -71,3 +71,34 @@ set_tests_properties(timer.demo PROPERTIES LABELS slow TIMEOUT 60)
 # The unit tests run the set program to compare its tree views with the core's tree.
 add_dependencies(morven_tests set)
 target_compile_definitions(morven_tests PRIVATE MORVEN_SET_PROGRAM="$<TARGET_FILE:set>")
+
+# Output that cannot be written is an error, not a success: /dev/full, a
+# closed standard output, and a pipe whose reader leaves early.
+set(MORVEN_WRITE_ERROR_CHECK ${CMAKE_CURRENT_SOURCE_DIR}/console/check_write_error.cmake)
+file(WRITE ${MORVEN_TRANSCRIPT_OUT}/current_directory.in ".\n")
+function(morven_add_write_error program name input output)
+  set(test write_error.${program}_${output})
+  set(args -DPROGRAM=$<TARGET_FILE:${program}> -DNAME=${name} -DINPUT=${input} -DOUTPUT=${output}
+    -DSCRATCH=${MORVEN_TRANSCRIPT_OUT}/${test})
+  add_test(NAME ${test} COMMAND ${CMAKE_COMMAND} ${args} -P ${MORVEN_WRITE_ERROR_CHECK})
+  set_tests_properties(${test} PROPERTIES LABELS console TIMEOUT 30)
+endfunction()
+foreach(output full closed)
+  morven_add_write_error(set morven-set ${MORVEN_TRANSCRIPTS}/set_basic.in ${output})
+  morven_add_write_error(directory morven-directory ${MORVEN_TRANSCRIPT_OUT}/current_directory.in ${output})
+  morven_add_write_error(timer morven-timer /dev/null ${output})
+endforeach()
+# set keeps reading commands only while its answers can go somewhere.
+morven_add_write_error(set morven-set endless pipe)
+# The listing leaves in one write at the end.
+morven_add_write_error(directory morven-directory ${MORVEN_TRANSCRIPT_OUT}/current_directory.in readerless-pipe)
+# The second label (at 2 s) finds the reader gone after the first.
+morven_add_write_error(timer morven-timer /dev/null pipe)
+
+find_program(MORVEN_TIMEOUT timeout)
+if(MORVEN_TIMEOUT)
+  add_test(NAME timer.interrupted_run_keeps_its_labels
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:timer> -DTIMEOUT=${MORVEN_TIMEOUT}
+            -DOUTPUT=${MORVEN_TRANSCRIPT_OUT}/timer_interrupted.out -P ${CMAKE_CURRENT_SOURCE_DIR}/console/check_timer_interrupt.cmake)
+  set_tests_properties(timer.interrupted_run_keeps_its_labels PROPERTIES LABELS console TIMEOUT 30)
+endif()

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -263,17 +264,105 @@ TEST_F(Engine, HeadlessLoopSleepsBetweenFrames) {
 
 }  // namespace
 
-// Timers live in the core; shutting the engine down releases those still alive,
-// caller-made and single-shot alike, whether or not a window was opened.
-TEST_F(Engine, ShutDownReleasesTimers) {
-    MVTimer *repeating = mvTimerCreate(0);
-    mvTimerMStart(repeating, 1000);
-    mvTimerMSingle(5000, [](MVTimer *, void *) {}, nullptr, 0);
-    ASSERT_EQ(timerLiveCount(), 2u);
+namespace {
+uint64_t frozenNs = 0;
+uint64_t frozenClock() { return frozenNs; }
+void countFiring(MVTimer *, void *data) { ++*static_cast<int *>(data); }
+void shutDownFromTimer(MVTimer *, void *data) {
+    ++*static_cast<int *>(data);
+    mvDeinit();
+}
+}  // namespace
+
+// Shutting the engine down releases the core's single-shot timers and stops the
+// caller's, which stay valid until mvTimerDestroy: the usual C order (shut
+// down, then free your objects) is sound, and nothing fires afterwards.
+TEST_F(Engine, ShutDownKeepsTheCallersTimersAndStopsThem) {
+    timerUseClock(frozenClock);
+    frozenNs = 1000000000;
+    int repeated = 0, single = 0;
+    ASSERT_TRUE(mvInit(0));
+    MVTimer *t = mvTimerCreate(0);
+    mvTimerSetFunction(t, countFiring, &repeated);
+    mvTimerMStart(t, 10);
+    mvTimerMSingle(10, countFiring, &single, 0);
+    mvDeinit();
+    EXPECT_EQ(timerLiveCount(), 1u);
+    EXPECT_FALSE(mvTimerIsRunning(t));
+    frozenNs += 1000000000;
+    EXPECT_EQ(mvTimerUpdateAll(0, 0), 0u);
+    EXPECT_EQ(repeated + single, 0);
+    mvTimerDestroy(t);
+    EXPECT_EQ(timerLiveCount(), 0u);
+
+    // Without mvInit too, and a stopped timer may be started again.
+    t = mvTimerCreate(0);
+    mvTimerSetFunction(t, countFiring, &repeated);
+    mvTimerMStart(t, 10);
+    mvDeinit();
+    mvTimerMStart(t, 10);
+    frozenNs += 10000000;
+    EXPECT_EQ(mvTimerUpdateAll(0, 0), 1u);
+    EXPECT_EQ(repeated, 1);
+    mvTimerDestroy(t);
+    timerUseClock(nullptr);
+}
+
+TEST_F(Engine, ShutDownFromATimerFunctionEndsTheUpdate) {
+    timerUseClock(frozenClock);
+    frozenNs = 1000000000;
+    int fired = 0;
+    ASSERT_TRUE(mvInit(0));
+    mvTimerMSingle(10, shutDownFromTimer, &fired, 0);
+    MVTimer *later = mvTimerCreate(0);
+    mvTimerSetFunction(later, countFiring, &fired);
+    mvTimerMStart(later, 10);
+    frozenNs += 10000000;
+    EXPECT_EQ(mvTimerUpdateAll(0, 0), 1u);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(timerLiveCount(), 1u);
+    mvTimerDestroy(later);
+    timerUseClock(nullptr);
+}
+
+// The engine's calls belong to one thread. Debug builds catch a call from
+// another one before it can touch the shared state.
+TEST(EngineThreadDeathTest, CallsFromASecondThreadAbortInDebugBuilds) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "checked in debug builds only";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            MVTimer *mine = mvTimerCreate(0);
+            std::thread([] { mvTimerCreate(0); }).join();
+            mvTimerDestroy(mine);
+        },
+        "mvTimerCreate called from a thread that is not the engine's thread");
+    EXPECT_DEATH(
+        {
+            mvInit(0);
+            std::thread([] { mvDrawBegin(3); }).join();
+        },
+        "mvDrawBegin called from a thread that is not the engine's thread");
+#endif
+}
+
+// Once the engine is down and no timer is left, another thread may take it.
+TEST(EngineThread, IsFreeAgainAfterShutDown) {
+    timerReleaseAll();
+    mvDeinit();
+    MVTimer *t = mvTimerCreate(0);
     ASSERT_TRUE(mvInit(0));
     mvDeinit();
-    EXPECT_EQ(timerLiveCount(), 0u);
-    mvTimerMSingle(5000, [](MVTimer *, void *) {}, nullptr, 0);
-    mvDeinit();
+    mvTimerDestroy(t);
+    bool started = false;
+    std::thread([&] {
+        started = mvInit(0);
+        MVTimer *own = mvTimerCreate(0);
+        mvTimerDestroy(own);
+        mvDeinit();
+    }).join();
+    EXPECT_TRUE(started);
     EXPECT_EQ(timerLiveCount(), 0u);
 }

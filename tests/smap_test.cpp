@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "alloc_fail.h"
@@ -161,4 +162,48 @@ TEST_F(SMap, FailedAllocationsLeaveTheMapUnchanged) {
         mvSMapDestroy(map);
         map = mvSMapCreate();
     }
+}
+
+namespace {
+std::multiset<int> freedValues;
+void freeValue(void *value) {
+    freedValues.insert(*static_cast<int *>(value));
+    std::free(value);
+}
+}  // namespace
+
+// Every key copy and every non-null value goes; the values each exactly once.
+// (The memory checks see any key copy left behind.)
+TEST_F(SMap, DestroyAllReleasesKeysAndHandsOverValues) {
+    MVSMap *full = mvSMapCreate();
+    std::multiset<int> expected;
+    std::mt19937 rng(11);
+    for (int i = 0; i < 500; i++) {
+        std::string key = std::to_string(rng() % 300);
+        int *value = nullptr;
+        if (i % 7) {
+            value = static_cast<int *>(std::malloc(sizeof(int)));
+            *value = i;
+        }
+        std::free(mvSMapReplace(full, key.c_str(), value));
+    }
+    for (MVMapNode *e = mvSMapGetFirst(full); e; e = mvMapNext(full, e))
+        if (e->value) expected.insert(*static_cast<int *>(e->value));
+    // A popped entry is the caller's already and is left alone.
+    MVMapNode *popped = mvSMapPopFirst(full);
+    ASSERT_NE(popped, nullptr);
+    void *poppedKey = popped->key, *poppedValue = popped->value;
+    if (poppedValue) expected.erase(expected.find(*static_cast<int *>(poppedValue)));
+    freedValues.clear();
+    mvSMapDestroyAll(full, freeValue);
+    EXPECT_EQ(freedValues, expected);
+    std::free(poppedKey);
+    std::free(poppedValue);
+
+    // Without a value function only the keys go; a null map does nothing.
+    MVSMap *plain = mvSMapCreate();
+    mvSMapAssign(plain, "kept", &v1);
+    mvSMapAssign(plain, "", &v2);
+    mvSMapDestroyAll(plain, nullptr);
+    mvSMapDestroyAll(nullptr, freeValue);
 }

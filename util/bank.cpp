@@ -99,6 +99,17 @@ MV_API void mvBankDestroy(MVBank *bank) {
     std::free(bank);
 }
 
+MV_API void mvBankUnloadAll(MVBank *bank) {
+    if (!bank) return;
+    // Each entry leaves the map before its resource is unloaded, so the
+    // callback always sees a bank in order.
+    while (MVMapNode *entry = mvSMapPopFirst(bank->map)) {
+        void *resource = entry->value;
+        std::free(entry->key);
+        if (bank->unload) bank->unload(resource);
+    }
+}
+
 MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
     if (void *held = mvSMapFind(bank->map, name)) return held;
     if (!bank->load) return nullptr;

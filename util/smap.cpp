@@ -52,6 +52,18 @@ MV_API void mvSMapDestroy(MVSMap *map) {
     if (map) mvMapDestroy(map);
 }
 
+MV_API void mvSMapDestroyAll(MVSMap *map, void (*freeValue)(void *)) {
+    if (!map) return;
+    // The walk follows tree links, never keys, so each key may go as soon as
+    // its successor is known.
+    for (MVMapNode *entry = mvMapGetFirst(map), *next; entry; entry = next) {
+        next = mvMapNext(map, entry);
+        std::free(entry->key);
+        if (freeValue && entry->value) freeValue(entry->value);
+    }
+    mvMapDestroy(map);
+}
+
 MV_API void *mvSMapReplace(MVSMap *map, const char *key, const void *value) {
     void *previous;
     store(map, key, value, &previous);

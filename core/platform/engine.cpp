@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "core/platform/engine_state.h"
+#include "core/platform/engine_thread.h"
 #include "core/render/png_write.h"
 #include "core/system/timer_internal.h"
 
@@ -158,6 +159,7 @@ const MVPluginImage *engineImagePlugin() {
 extern "C" {
 
 MV_API bool mvLoadModule(const char *name) {
+    engineThreadCheck(__func__);
     if (!name) return false;
     for (int kind = 0; kind < MODULE_COUNT; kind++) {
         if (strcmp(name, moduleNames[kind].name) != 0) continue;
@@ -168,6 +170,7 @@ MV_API bool mvLoadModule(const char *name) {
 }
 
 MV_API bool mvInit(int flags) {
+    engineThreadCheck(__func__);
     if (flags != 0) return false;
     if (state.running) return true;
     const char *shot = getenv("MORVEN_SCREENSHOT");
@@ -185,10 +188,13 @@ MV_API bool mvInit(int flags) {
     engineStopSignal = 0;
     installSignalHandlers();
     state.running = true;
+    engineThreadClaim(__func__);
+    engineThreadStarted();
     return true;
 }
 
 MV_API void mvDeinit(void) {
+    engineThreadCheck(__func__);
     if (state.running) {
         writeScreenshot();
         engineCloseWindow();
@@ -199,8 +205,11 @@ MV_API void mvDeinit(void) {
         state.screenshotPath = nullptr;
         state.running = false;
     }
-    timerReleaseAll();  // timers may live without a window, so always
+    // Timers may live without a window, so always. Only the core's own go;
+    // the caller's are stopped and stay valid until mvTimerDestroy.
+    timerShutDown();
     unloadModules();
+    engineThreadStopped(timerLiveCount() > 0);
 }
 
 }

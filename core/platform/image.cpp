@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "core/platform/engine_state.h"
+#include "core/platform/engine_thread.h"
 
 extern "C" {
 
 MV_API void *mvImageLoad(const char *path, void *data) {
+    engineThreadCheck(__func__);
     (void)data;
     const MVPluginImage *codec = engineImagePlugin();
     if (!path || !codec) return nullptr;

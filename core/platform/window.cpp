@@ -8,6 +8,7 @@
 
 #include "core/atlas/atlas_internal.h"
 #include "core/platform/engine_state.h"
+#include "core/platform/engine_thread.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -68,6 +69,7 @@ void engineCloseWindow() {
 extern "C" {
 
 MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
+    engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.running || s.windowOpen || flags != 0 || (bpp != 0 && bpp != 32)) return false;
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
@@ -100,6 +102,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
 }
 
 MV_API void mvWindowSetTitle(const char *title) {
+    engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!title || !s.windowOpen) return;
     size_t n = strlen(title) + 1;
@@ -112,6 +115,7 @@ MV_API void mvWindowSetTitle(const char *title) {
 }
 
 MV_API void mvWindowSwapBuffers(void) {
+    engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.windowOpen) return;
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
@@ -125,6 +129,7 @@ MV_API void mvWindowSwapBuffers(void) {
 }
 
 MV_API bool mvLoop(int flags) {
+    engineThreadCheck(__func__);
     (void)flags;
     EngineState &s = engineState();
     if (!s.windowOpen || s.quitRequested) return false;

@@ -1,6 +1,7 @@
 // Immediate-mode drawing calls, routed to the current renderer.
 #include <morven/draw.h>
 
+#include "core/platform/engine_thread.h"
 #include "core/render/renderer.h"
 
 namespace {
@@ -32,13 +33,13 @@ MVRenderer *mvCoreSetRenderer(MVRenderer *r) {
 
 extern "C" {
 
-MV_API void mvDrawBegin(int mode) { current->begin(current->self, mode); }
-MV_API void mvDrawVertex2f(float x, float y) { current->vertex(current->self, x, y); }
-MV_API void mvDrawEnd(void) { current->end(current->self); }
-MV_API void mvDrawColor1f(float grey) { current->color(current->self, grey, grey, grey, 1.0f); }
-MV_API void mvDrawColor2f(float grey, float alpha) { current->color(current->self, grey, grey, grey, alpha); }
-MV_API void mvDrawColor3f(float r, float g, float b) { current->color(current->self, r, g, b, 1.0f); }
-MV_API void mvDrawColor4f(float r, float g, float b, float a) { current->color(current->self, r, g, b, a); }
-MV_API void mvDrawClear(void) { current->clear(current->self); }
+MV_API void mvDrawBegin(int mode) { engineThreadCheck(__func__); current->begin(current->self, mode); }
+MV_API void mvDrawVertex2f(float x, float y) { engineThreadCheck(__func__); current->vertex(current->self, x, y); }
+MV_API void mvDrawEnd(void) { engineThreadCheck(__func__); current->end(current->self); }
+MV_API void mvDrawColor1f(float grey) { engineThreadCheck(__func__); current->color(current->self, grey, grey, grey, 1.0f); }
+MV_API void mvDrawColor2f(float grey, float alpha) { engineThreadCheck(__func__); current->color(current->self, grey, grey, grey, alpha); }
+MV_API void mvDrawColor3f(float r, float g, float b) { engineThreadCheck(__func__); current->color(current->self, r, g, b, 1.0f); }
+MV_API void mvDrawColor4f(float r, float g, float b, float a) { engineThreadCheck(__func__); current->color(current->self, r, g, b, a); }
+MV_API void mvDrawClear(void) { engineThreadCheck(__func__); current->clear(current->self); }
 
 }

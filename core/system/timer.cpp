@@ -1,12 +1,15 @@
 // Timers: a registry of every live timer plus a binary min-heap of the started
 // ones, keyed on (due time, creation number). An update with nothing due costs
-// one clock reading and one comparison with the heap's top.
+// one clock reading and one comparison with the heap's top. The registry is
+// shared and unlocked: the calls belong to the engine's thread, which debug
+// builds check.
 #include <morven/timer.h>
 
 #include <morven/clock.h>
 
 #include <cstdlib>
 
+#include "core/platform/engine_thread.h"
 #include "core/system/timer_internal.h"
 
 namespace {
@@ -104,6 +107,16 @@ uint64_t nextDue(const MVTimer *t, uint64_t at) {
     return t->due + ((at - t->due) / t->period + 1) * t->period;
 }
 
+// The heap's storage lives only while some timer does, so a program that
+// has destroyed its timers holds nothing of the registry.
+void dropStorageIfUnused() {
+    if (reg.liveCount) return;
+    std::free(reg.heap);
+    reg.heap = nullptr;
+    reg.heapSize = 0;
+    reg.heapCapacity = 0;
+}
+
 void release(MVTimer *t) {
     if (t->slot != kNotQueued) dequeue(t);
     if (t->prev)
@@ -114,6 +127,10 @@ void release(MVTimer *t) {
     reg.liveCount--;
     if (t == reg.firing) reg.firingReleased = true;
     std::free(t);
+    if (reg.liveCount == 0) {
+        dropStorageIfUnused();
+        engineThreadTimersGone();
+    }
 }
 
 MVTimer *makeTimer(int flags, bool coreOwned) {
@@ -125,7 +142,10 @@ MVTimer *makeTimer(int flags, bool coreOwned) {
         reg.heapCapacity = capacity;
     }
     MVTimer *t = static_cast<MVTimer *>(std::malloc(sizeof(MVTimer)));
-    if (!t) return nullptr;
+    if (!t) {
+        dropStorageIfUnused();
+        return nullptr;
+    }
     t->due = 0;
     t->period = 0;
     t->serial = reg.nextSerial++;
@@ -159,10 +179,17 @@ void start(MVTimer *t, uint32_t ms) {
 
 void timerReleaseAll() {
     while (reg.live) release(reg.live);
-    std::free(reg.heap);
-    reg.heap = nullptr;
-    reg.heapSize = 0;
-    reg.heapCapacity = 0;
+    dropStorageIfUnused();
+}
+
+void timerShutDown() {
+    for (MVTimer *t = reg.live, *next; t; t = next) {
+        next = t->next;
+        if (t->coreOwned)
+            release(t);
+        else if (t->slot != kNotQueued)
+            dequeue(t);
+    }
 }
 
 void timerUseClock(uint64_t (*clock)()) { reg.clock = clock; }
@@ -171,27 +198,37 @@ size_t timerLiveCount() { return reg.liveCount; }
 
 extern "C" {
 
-MV_API MVTimer *mvTimerCreate(int flags) { return makeTimer(flags, false); }
+MV_API MVTimer *mvTimerCreate(int flags) {
+    engineThreadClaim(__func__);
+    return makeTimer(flags, false);
+}
 
 MV_API void mvTimerSetFunction(MVTimer *timer, MVTimerFunction function, void *data) {
+    engineThreadClaim(__func__);
     if (!timer) return;
     timer->function = function;
     timer->data = data;
 }
 
 MV_API bool mvTimerMStart(MVTimer *timer, uint32_t ms) {
+    engineThreadClaim(__func__);
     if (!timer) return false;
     start(timer, ms);
     return true;
 }
 
 MV_API void mvTimerStop(MVTimer *timer) {
+    engineThreadClaim(__func__);
     if (timer && timer->slot != kNotQueued) dequeue(timer);
 }
 
-MV_API bool mvTimerIsRunning(const MVTimer *timer) { return timer && timer->slot != kNotQueued; }
+MV_API bool mvTimerIsRunning(const MVTimer *timer) {
+    engineThreadClaim(__func__);
+    return timer && timer->slot != kNotQueued;
+}
 
 MV_API bool mvTimerMSingle(uint32_t ms, MVTimerFunction function, void *data, int flags) {
+    engineThreadClaim(__func__);
     MVTimer *t = makeTimer(flags | MV_TIMER_ONCE, true);
     if (!t) return false;
     t->function = function;
@@ -201,6 +238,7 @@ MV_API bool mvTimerMSingle(uint32_t ms, MVTimerFunction function, void *data, in
 }
 
 MV_API size_t mvTimerUpdateAll(size_t maxFirings, uint64_t budgetNs) {
+    engineThreadClaim(__func__);
     if (reg.updating || reg.heapSize == 0) return 0;
     uint64_t at = now();
     if (reg.heap[0]->due > at) return 0;
@@ -231,6 +269,7 @@ MV_API size_t mvTimerUpdateAll(size_t maxFirings, uint64_t budgetNs) {
 }
 
 MV_API void mvTimerDestroy(MVTimer *timer) {
+    engineThreadClaim(__func__);
     if (timer) release(timer);
 }
 

@@ -9,7 +9,11 @@
  * alternative "%s" stands for the name, "%%" for one "%". Blanks, tabs, CR, LF
  * and VT after a "%" are skipped ("% s" is the name too). A "%" followed by any
  * other byte passes through unchanged, and a "%" left open at the end of an
- * alternative emits nothing. Example: "data/%s.png|data/%s.bmp". */
+ * alternative emits nothing. Example: "data/%s.png|data/%s.bmp".
+ *
+ * Threads: a bank may be used on any thread, by one thread at a time; banks
+ * on different threads need no locking. The callbacks run on the calling
+ * thread, inside the call that needs them. */
 #ifndef MORVEN_BANK_H
 #define MORVEN_BANK_H
 
@@ -35,8 +39,9 @@ typedef struct MVBank {
  * load callback makes every miss return null. Returns null when out of memory. */
 MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnloadFunction unload);
 
-/** Destroys the bank. Held resources are neither unloaded nor released; the
- * bank's own memory (its copies of names and patterns) is. Null is ignored. */
+/** Destroys the bank. Held resources are neither unloaded nor released (call
+ * mvBankUnloadAll first for that); the bank's own memory (its copies of names
+ * and patterns) is. Null is ignored. */
 MV_API void mvBankDestroy(MVBank *bank);
 
 /** The resource held under name, loading it on a miss; null when no
@@ -47,6 +52,11 @@ MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data);
 /** Hands the resource held under name to the unload callback (when there is
  * one) and forgets it. A name not held, or null, does nothing. */
 MV_API void mvBankUnload(MVBank *bank, const char *name);
+
+/** Hands every held resource to the unload callback (when there is one) and
+ * forgets it, releasing the bank's copies of the names. The bank stays usable
+ * and loads anew on the next request. Null is ignored. */
+MV_API void mvBankUnloadAll(MVBank *bank);
 
 MV_EXTERN_C_END
 

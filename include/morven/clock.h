@@ -1,4 +1,6 @@
-/* MORVEN: clock. */
+/* MORVEN: clock.
+ *
+ * Threads: any thread. */
 #ifndef MORVEN_CLOCK_H
 #define MORVEN_CLOCK_H
 

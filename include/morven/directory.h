@@ -1,7 +1,9 @@
 /* MORVEN: reading directories.
  *
  * A handle walks the entries of one directory in the order the system lists
- * them, "." and ".." included unless a flag skips them. */
+ * them, "." and ".." included unless a flag skips them.
+ *
+ * Threads: any thread; a handle is used by one thread at a time. */
 #ifndef MORVEN_DIRECTORY_H
 #define MORVEN_DIRECTORY_H
 

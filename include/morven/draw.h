@@ -2,7 +2,10 @@
  *
  * Coordinates are window pixels, origin at the top left, y pointing down.
  * Colour components run from 0 to 1. Calls go to the engine's current
- * renderer; before mvInit, and without a window, they draw nothing. */
+ * renderer; before mvInit, and without a window, they draw nothing.
+ *
+ * Threads: these calls belong to the engine's thread: the thread that called
+ * mvInit. Debug builds abort on a call from another thread. */
 #ifndef MORVEN_DRAW_H
 #define MORVEN_DRAW_H
 

@@ -5,7 +5,13 @@
  * them the engine still runs: headless, drawing into its own software
  * framebuffer. Plugins are searched in the directories of MORVEN_MODULE_PATH
  * (separated by ':'), then beside libMORVEN.so, then in the installed module
- * directory. */
+ * directory.
+ *
+ * Threads: the thread that calls mvInit becomes the engine's thread; the
+ * engine, window, drawing, input, timer and image-loading calls belong to it
+ * until mvDeinit (and the caller's timers until they are destroyed). Load the
+ * modules on that thread too. The other modules may be used on any thread.
+ * Debug builds abort on an engine call from another thread. */
 #ifndef MORVEN_ENGINE_H
 #define MORVEN_ENGINE_H
 
@@ -24,9 +30,12 @@ MV_API bool mvLoadModule(const char *name);
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,
- * then releases the window, renderer resources (atlas textures included),
- * timers and modules. Timers and modules are released even when the engine
- * was never started; the rest only when it runs. */
+ * then releases what the core owns: the window, renderer resources (atlas
+ * textures included), the single-shot timers of mvTimerMSingle and the
+ * modules. The caller's own objects stay the caller's: timers from
+ * mvTimerCreate are stopped but stay valid until mvTimerDestroy, atlases
+ * until mvAtlasDestroy. Timers and modules are dealt with even when the
+ * engine was never started; the rest only when it runs. */
 MV_API void mvDeinit(void);
 
 MV_EXTERN_C_END

@@ -11,7 +11,10 @@
  * Editing functions report nothing: requests that do not apply (an index out
  * of range, a key with no equal stop, an unknown mode) are ignored, and so is
  * an edit whose stop-array resize the allocator refuses; the gradient is then
- * left exactly as it was. */
+ * left exactly as it was.
+ *
+ * Threads: a gradient may be used on any thread, by one thread at a time;
+ * the interpolation function runs on the calling thread. */
 #ifndef MORVEN_GRADIENT_H
 #define MORVEN_GRADIENT_H
 

@@ -1,7 +1,11 @@
 /* MORVEN: image files, decoded by the "STB-Image" module.
  *
  * mvImageLoad and mvImageFree fit a resource bank as its load and unload
- * callbacks. */
+ * callbacks.
+ *
+ * Threads: mvImageLoad uses the engine's module and belongs to the engine's
+ * thread (so does a bank that loads with it); mvImageFree may run on any
+ * thread. */
 #ifndef MORVEN_IMAGE_H
 #define MORVEN_IMAGE_H
 

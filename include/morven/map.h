@@ -3,7 +3,11 @@
  * A balanced binary search tree of entries {key, value}, ordered by the
  * caller's comparison function. The map never copies, frees or reads through
  * keys and values: it only compares keys. Entries handed out by the map stay
- * valid until that entry is removed. */
+ * valid until that entry is removed.
+ *
+ * Threads: a map may be used on any thread, by one thread at a time. Calls
+ * that only read (find, get, next, previous, count) may run on several
+ * threads at once while no thread changes the map. */
 #ifndef MORVEN_MAP_H
 #define MORVEN_MAP_H
 

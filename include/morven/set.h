@@ -3,7 +3,11 @@
  * A balanced binary search tree of items, ordered by the caller's comparison
  * function. The set never copies or frees items. Callers may walk the tree
  * read-only from `root` through `left`, `right` and `item`; an in-order walk
- * meets the items in ascending order. */
+ * meets the items in ascending order.
+ *
+ * Threads: a set may be used on any thread, by one thread at a time. Calls
+ * that only read (search, first, next, count) may run on several threads at
+ * once while no thread changes the set. */
 #ifndef MORVEN_SET_H
 #define MORVEN_SET_H
 

@@ -5,7 +5,10 @@
  * It is an ordinary MVMap whose entries' keys are heap copies made and owned
  * by the string map, so callers may pass keys held in temporary buffers.
  * Values are stored as passed and never read through; null is a valid value.
- * Keys must not be null; the map must not be null except for mvSMapDestroy. */
+ * Keys must not be null; the map must not be null except for mvSMapDestroy.
+ *
+ * Threads: a string map may be used on any thread, by one thread at a time;
+ * finds and gets may run on several threads at once while none changes it. */
 #ifndef MORVEN_SMAP_H
 #define MORVEN_SMAP_H
 
@@ -18,10 +21,15 @@ typedef MVMap MVSMap;
 /** A new, empty string map, or null when out of memory. */
 MV_API MVSMap *mvSMapCreate(void);
 
-/** Destroys the map. The key copies of entries still in it are NOT released:
- * to release them, pop the entries first and free each popped entry's key.
- * Null is ignored. */
+/** Destroys the map. The key copies of entries still in it are NOT released
+ * (mvSMapDestroyAll releases them, or pop the entries first and free each
+ * popped entry's key). Null is ignored. */
 MV_API void mvSMapDestroy(MVSMap *map);
+
+/** Destroys the map with everything it holds: releases every key copy and
+ * hands every non-null value to freeValue (in key order) before the map goes.
+ * A null freeValue leaves the values alone. Null map is ignored. */
+MV_API void mvSMapDestroyAll(MVSMap *map, void (*freeValue)(void *));
 
 /** Stores value under key. Returns the value the key held before, or null when
  * the key was absent (also when its key copy could not be allocated, in which

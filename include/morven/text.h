@@ -1,4 +1,6 @@
-/* MORVEN: text helpers for zero-terminated byte strings. */
+/* MORVEN: text helpers for zero-terminated byte strings.
+ *
+ * Threads: any thread. */
 #ifndef MORVEN_TEXT_H
 #define MORVEN_TEXT_H
 

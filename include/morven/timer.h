@@ -13,8 +13,15 @@
  * timer started during an update waits for the next one.
  *
  * Timer functions may start, stop, create and destroy timers, their own
- * included. mvDeinit releases every timer still alive; handles are invalid
- * afterwards. Every function accepts a null timer and then does nothing. */
+ * included. mvDeinit releases the single-shot timers of mvTimerMSingle, which
+ * the core owns, and stops every other timer: a timer from mvTimerCreate
+ * stays the caller's, valid and stopped, until mvTimerDestroy, and may be
+ * started again. Every function accepts a null timer and then does nothing.
+ *
+ * Threads: the timers share one unlocked registry, so every timer call
+ * belongs to the engine's thread (the one that called mvInit or, in a
+ * program that never calls it, the one thread that uses timers). Debug
+ * builds abort on a timer call from another thread. */
 #ifndef MORVEN_TIMER_H
 #define MORVEN_TIMER_H
 
@@ -55,7 +62,7 @@ MV_API bool mvTimerIsRunning(const MVTimer *timer);
 
 /** Makes a single-shot timer that calls function(timer, data) once, ms
  * milliseconds from now. The core owns it and releases it right after it has
- * fired (or at mvDeinit). flags: 0 (MV_TIMER_ONCE is implied). Returns false
+ * fired (or, unfired, at mvDeinit). flags: 0 (MV_TIMER_ONCE is implied). Returns false
  * when out of memory. */
 MV_API bool mvTimerMSingle(uint32_t ms, MVTimerFunction function, void *data, int flags);
 

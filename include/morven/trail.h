@@ -10,7 +10,11 @@
  * arrays are sized exactly to numpoints. When the allocator refuses to grow
  * them, an append is dropped and the trail stays as it was; when it refuses
  * to shrink them, the removal still happens and the arrays keep their larger
- * blocks. Either way numpoints and both arrays agree. */
+ * blocks. Either way numpoints and both arrays agree.
+ *
+ * Threads: a trail may be built and changed on any thread, by one thread at
+ * a time; mvTrailDraw and mvTrailDrawColor3f draw, so they belong to the
+ * engine's thread. */
 #ifndef MORVEN_TRAIL_H
 #define MORVEN_TRAIL_H
 

@@ -1,4 +1,6 @@
-/* MORVEN: two-dimensional float vector. */
+/* MORVEN: two-dimensional float vector.
+ *
+ * Threads: any thread. */
 #ifndef MORVEN_VEC2_H
 #define MORVEN_VEC2_H
 

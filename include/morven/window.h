@@ -7,7 +7,10 @@
  *
  * Environment: MORVEN_MAX_FRAMES=<n> makes mvLoop end once n frames have been
  * presented (0: at its first call). MORVEN_SCREENSHOT=<file.png> writes the
- * last presented frame to that file when the engine shuts down. */
+ * last presented frame to that file when the engine shuts down.
+ *
+ * Threads: these calls belong to the engine's thread: the thread that called
+ * mvInit. Debug builds abort on a call from another thread. */
 #ifndef MORVEN_WINDOW_H
 #define MORVEN_WINDOW_H
 
