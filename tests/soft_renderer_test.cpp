@@ -39,12 +39,12 @@ TEST_F(SoftRenderer, StartsAndClearsOpaqueBlack) {
     EXPECT_EQ(count(0, 0), W * H);
     mvDrawColor1f(1);
     mvDrawBegin(MV_DRAW_POINTS);
-    mvDrawVertex2f(3.5f, 4.9f);
-    mvDrawVertex2f(-1, 2);    // off screen
+    mvDrawVertex2f(3.5f, 4.9f);  // moved by (3/8, 5/16): pixel (3, 5)
+    mvDrawVertex2f(-1, 2);       // off screen
     mvDrawVertex2f(NAN, 2);   // ignored
     mvDrawVertex2f(1e30f, 1e30f);
     mvDrawEnd();
-    EXPECT_EQ(px(3, 4)[0], 255);
+    EXPECT_EQ(px(3, 5)[0], 255);
     EXPECT_EQ(count(0, 255), 1);
     mvDrawClear();
     EXPECT_EQ(count(0, 0), W * H);
@@ -53,10 +53,10 @@ TEST_F(SoftRenderer, StartsAndClearsOpaqueBlack) {
 TEST_F(SoftRenderer, LinesCoverCentresWithoutTheirLastPixel) {
     mvDrawColor3f(1, 0, 0);
     mvDrawBegin(MV_DRAW_LINES);
-    mvDrawVertex2f(1.5f, 2.5f);
-    mvDrawVertex2f(6.5f, 2.5f);  // pixels 1..5 of row 2
-    mvDrawVertex2f(10.5f, 9.5f);
-    mvDrawVertex2f(10.5f, 5.5f);  // upwards: rows 9..6 of column 10
+    mvDrawVertex2f(1, 2);
+    mvDrawVertex2f(6, 2);  // pixels 1..5 of row 2
+    mvDrawVertex2f(10, 9);
+    mvDrawVertex2f(10, 5);        // upwards: rows 9..6 of column 10
     mvDrawVertex2f(20, 20);       // an unpaired vertex draws nothing
     mvDrawEnd();
     for (int x = 1; x <= 5; x++) EXPECT_EQ(px(x, 2)[0], 255) << x;
@@ -69,14 +69,14 @@ TEST_F(SoftRenderer, LinesCoverCentresWithoutTheirLastPixel) {
 TEST_F(SoftRenderer, DiagonalLineHasOnePixelPerColumn) {
     mvDrawColor1f(1);
     mvDrawBegin(MV_DRAW_LINES);
-    mvDrawVertex2f(0.5f, 0.5f);
-    mvDrawVertex2f(20.5f, 10.5f);
+    mvDrawVertex2f(0, 0);
+    mvDrawVertex2f(20, 10);
     mvDrawEnd();
     for (int x = 0; x < 20; x++) {
         int hits = 0;
         for (int y = 0; y < H; y++) hits += px(x, y)[0] == 255;
         EXPECT_EQ(hits, 1) << x;
-        EXPECT_EQ(px(x, int(std::floor(0.5f + x * 0.5f)))[0], 255) << x;
+        EXPECT_EQ(px(x, x / 2)[0], 255) << x;  // y = (x + 0.5) / 2 at the column's centre
     }
     EXPECT_EQ(count(0, 255), 20);
 }
@@ -84,10 +84,10 @@ TEST_F(SoftRenderer, DiagonalLineHasOnePixelPerColumn) {
 TEST_F(SoftRenderer, StripsAndLoopsBlendEachPixelOnce) {
     mvDrawColor2f(1, 0.5f);
     mvDrawBegin(MV_DRAW_LINE_LOOP);
-    mvDrawVertex2f(2.5f, 2.5f);
-    mvDrawVertex2f(8.5f, 2.5f);
-    mvDrawVertex2f(8.5f, 8.5f);
-    mvDrawVertex2f(2.5f, 8.5f);
+    mvDrawVertex2f(2, 2);
+    mvDrawVertex2f(8, 2);
+    mvDrawVertex2f(8, 8);
+    mvDrawVertex2f(2, 8);
     mvDrawEnd();
     // The outline of the 7 x 7 square: 24 pixels, each half white exactly once.
     EXPECT_EQ(count(0, 128), 24);
@@ -131,13 +131,15 @@ TEST_F(SoftRenderer, TrianglesTileWithoutGapsOrOverlap) {
 TEST_F(SoftRenderer, ColoursInterpolateAcrossVertices) {
     mvDrawBegin(MV_DRAW_LINES);
     mvDrawColor3f(1, 0, 0);
-    mvDrawVertex2f(0.5f, 3.5f);
+    mvDrawVertex2f(0, 3);
     mvDrawColor3f(0, 0, 1);
-    mvDrawVertex2f(30.5f, 3.5f);
+    mvDrawVertex2f(30, 3);
     mvDrawEnd();
-    EXPECT_EQ(px(0, 3)[0], 255);
-    EXPECT_EQ(px(0, 3)[2], 0);
-    EXPECT_NEAR(px(15, 3)[0], 128, 1);
+    // Sampled at the pixel centres, from the start moved by 3/8.
+    EXPECT_EQ(px(0, 3)[0], 254);
+    EXPECT_EQ(px(0, 3)[2], 1);
+    EXPECT_EQ(px(15, 3)[0], 126);
+    EXPECT_EQ(px(15, 3)[2], 129);
     for (int x = 1; x < 30; x++) {
         EXPECT_LT(px(x, 3)[0], px(x - 1, 3)[0]);
         EXPECT_GT(px(x, 3)[2], px(x - 1, 3)[2]);
@@ -160,16 +162,16 @@ TEST_F(SoftRenderer, TrailAlphaRamp) {
     mvDrawBegin(MV_DRAW_LINE_STRIP);
     for (int i = 0; i < points; i++) {
         mvDrawColor4f(1, 1, 1, float(i) / (points - 1));
-        mvDrawVertex2f(2.5f + 5.0f * i, 12.5f);
+        mvDrawVertex2f(2.0f + 5.0f * i, 12.0f);
     }
     mvDrawEnd();
-    EXPECT_EQ(px(2, 12)[0], 0);  // the oldest point is transparent
+    EXPECT_LE(px(2, 12)[0], 1);  // the oldest point is transparent
     for (int x = 3; x < 27; x++) EXPECT_GT(px(x, 12)[0], px(x - 1, 12)[0]) << x;
     EXPECT_GE(px(26, 12)[0], 240);  // nearly opaque at the newest end
     EXPECT_EQ(px(27, 12)[0], 0);    // the last vertex's own pixel is not drawn
     EXPECT_EQ(px(12, 11)[0], 0);
-    // At column 15 (centre 15.5, 13 of 25 pixels along) alpha is 0.52.
-    EXPECT_NEAR(px(15, 12)[0], 133, 1);
+    // At column 15 alpha is (15.5 - 2.375) / 25 = 0.525.
+    EXPECT_EQ(px(15, 12)[0], 134);
 }
 
 TEST_F(SoftRenderer, TexturesAreSampledAndTinted) {
