@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <morven/draw.h>
 
+#include <morven/trail.h>
+
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
@@ -26,6 +29,15 @@ protected:
         if (r) r->destroy(r->self);
     }
     const uint8_t *px(int x, int y) const { return softRendererPixels(r) + 4 * (size_t(y) * W + x); }
+    std::vector<uint8_t> frame() const { return std::vector<uint8_t>(px(0, 0), px(0, 0) + size_t(W) * H * 4); }
+    // The pixels lit in white, as (x, y) pairs in row order.
+    std::vector<std::pair<int, int>> white() const {
+        std::vector<std::pair<int, int>> lit;
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++)
+                if (px(x, y)[0] == 255 && px(x, y)[1] == 255) lit.push_back({x, y});
+        return lit;
+    }
     int count(int channel, int value) const {
         int n = 0;
         for (int y = 0; y < H; y++)
@@ -224,6 +236,136 @@ TEST_F(SoftRenderer, ReadsBackItsFrame) {
     EXPECT_EQ(copy[copy.size() - 4], 255);
     EXPECT_FALSE(r->readPixels(r->self, copy.data(), W - 1, H));
     EXPECT_EQ(softRendererCreate(0, 5), nullptr);
+}
+
+// The worked examples of draw.h.
+TEST_F(SoftRenderer, PixelRulesForPointsLinesAndEdges) {
+    using Pixels = std::vector<std::pair<int, int>>;
+    auto lineOf = [](float x0, float y0, float x1, float y1) {
+        mvDrawBegin(MV_DRAW_LINES);
+        mvDrawVertex2f(x0, y0);
+        mvDrawVertex2f(x1, y1);
+        mvDrawEnd();
+    };
+    mvDrawColor1f(1);
+    lineOf(10, 0, 10, 20);
+    Pixels column;
+    for (int y = 0; y < 20; y++) column.push_back({10, y});
+    EXPECT_EQ(white(), column);
+    mvDrawClear();
+    lineOf(0, 7, 6, 7);
+    lineOf(6, 9, 0, 9);
+    lineOf(1.5f, 2.5f, 6.5f, 2.5f);
+    lineOf(6.5f, 4.5f, 1.5f, 4.5f);
+    EXPECT_EQ(white(), (Pixels{{2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {2, 4}, {3, 4}, {4, 4}, {5, 4}, {6, 4},
+                               {0, 7}, {1, 7}, {2, 7}, {3, 7}, {4, 7}, {5, 7}, {1, 9}, {2, 9}, {3, 9}, {4, 9},
+                               {5, 9}, {6, 9}}));
+    mvDrawClear();
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(10, 5);
+    mvDrawVertex2f(10.5f, 5.5f);
+    mvDrawVertex2f(3.6f, 8.6f);  // 3.975, 8.9125
+    mvDrawVertex2f(3.7f, 8.7f);  // 4.075, 9.0125
+    mvDrawEnd();
+    EXPECT_EQ(white(), (Pixels{{10, 5}, {3, 8}, {4, 9}}));
+    // Centres on the quad's edges: left and bottom ones are inside.
+    mvDrawClear();
+    mvDrawBegin(MV_DRAW_TRIANGLE_FAN);
+    mvDrawVertex2f(2.5f, 2.5f);
+    mvDrawVertex2f(10.5f, 2.5f);
+    mvDrawVertex2f(10.5f, 6.5f);
+    mvDrawVertex2f(2.5f, 6.5f);
+    mvDrawEnd();
+    Pixels quad;
+    for (int y = 3; y <= 6; y++)
+        for (int x = 2; x <= 9; x++) quad.push_back({x, y});
+    EXPECT_EQ(white(), quad);
+}
+
+TEST_F(SoftRenderer, ColoursOutOfRangeAreClamped) {
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawColor4f(NAN, 2, -1, INFINITY);
+    mvDrawVertex2f(1, 1);
+    mvDrawColor4f(0.5f, -INFINITY, 7, NAN);  // transparent: nothing
+    mvDrawVertex2f(2, 1);
+    mvDrawEnd();
+    EXPECT_EQ(std::vector<int>(px(1, 1), px(1, 1) + 4), (std::vector<int>{0, 255, 0, 255}));
+    EXPECT_EQ(std::vector<int>(px(2, 1), px(2, 1) + 4), (std::vector<int>{0, 0, 0, 255}));
+}
+
+// Open primitives end at the next begin and at read-back; stray vertices
+// and unknown modes draw nothing.
+TEST_F(SoftRenderer, UnclosedAndNestedPrimitivesAreEndedAndDrawn) {
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawVertex2f(0, 0);
+    mvDrawVertex2f(3, 0);
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(5, 5);
+    mvDrawEnd();
+    mvDrawVertex2f(7, 7);  // outside a primitive
+    mvDrawEnd();
+    mvDrawBegin(42);
+    mvDrawVertex2f(8, 8);
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(9, 9);
+    std::vector<uint8_t> copy(size_t(W) * H * 4);
+    ASSERT_TRUE(r->readPixels(r->self, copy.data(), W, H));
+    EXPECT_EQ(copy, frame());
+    using Pixels = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(white(), (Pixels{{0, 0}, {1, 0}, {2, 0}, {5, 5}, {9, 9}}));
+    mvDrawVertex2f(10, 10);  // the point primitive ended with the read
+    mvDrawEnd();
+    EXPECT_EQ(white().size(), 5u);
+}
+
+// Far off screen nothing is examined, however far; huge primitives crossing
+// the frame cost only the pixels they cover on it.
+TEST_F(SoftRenderer, DrawingCostIsBoundedByTheFrame) {
+    const std::vector<uint8_t> black = frame();
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_LINES);
+    const float far[][4] = {{3e9f, 0, 3e9f, 20},        {0, 3e9f, 20, 3e9f},         {-3e9f, -5, 3e9f, -5},
+                            {-FLT_MAX, 3, -1e30f, 40},  {FLT_MAX, FLT_MAX, 1e38f, 0}, {5, -1e38f, 20, -FLT_MAX},
+                            {NAN, 3, 10, 3},            {INFINITY, 3, 10, 4},        {3e9f, 1, -3e9f, 2e9f}};
+    for (const auto &l : far) {
+        mvDrawVertex2f(l[0], l[1]);
+        mvDrawVertex2f(l[2], l[3]);
+    }
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_TRIANGLES);
+    const float farTriangles[][6] = {{3e9f, -1e9f, 3.1e9f, 1e9f, 3e9f, 1e9f},  // full height, far right
+                                     {0, 3e9f, 1e9f, 3e9f + 512, 0, 3e9f + 1024},
+                                     {-FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, 0, -1e30f},
+                                     {1, 1, NAN, 5, 9, 9}};
+    for (const auto &t : farTriangles)
+        for (int i = 0; i < 6; i += 2) mvDrawVertex2f(t[i], t[i + 1]);
+    mvDrawEnd();
+    MVTrail *trail = mvTrailCreate(8);
+    for (float x : {3e9f, 3.5e9f, 4e9f}) mvTrailAddPoint2f(trail, x, 10);
+    mvTrailDraw(trail);
+    mvTrailDestroy(trail);
+    EXPECT_EQ(frame(), black);
+    EXPECT_EQ(softRendererWork(r), 0u);
+
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawVertex2f(-1e30f, 5);
+    mvDrawVertex2f(1e30f, 5);
+    mvDrawVertex2f(7, FLT_MAX);
+    mvDrawVertex2f(7, -FLT_MAX);
+    mvDrawEnd();
+    EXPECT_EQ(count(0, 255), W + H - 1);
+    EXPECT_LE(softRendererWork(r), uint64_t(W + H) + 4);
+    mvDrawClear();
+    uint64_t before = softRendererWork(r);
+    mvDrawBegin(MV_DRAW_TRIANGLES);
+    mvDrawVertex2f(-FLT_MAX, -FLT_MAX);
+    mvDrawVertex2f(FLT_MAX, -FLT_MAX);
+    mvDrawVertex2f(0, FLT_MAX);
+    mvDrawEnd();
+    EXPECT_EQ(count(0, 255), W * H);
+    EXPECT_EQ(softRendererWork(r) - before, uint64_t(W) * H);
 }
 
 }  // namespace
