@@ -112,15 +112,17 @@ void line(Soft *s, const Vertex &a, const Vertex &b) {
     double first = std::fmax(std::ceil(lo - 0.5), 0.0), last = std::fmin(std::floor(hi - 0.5), majorCount - 1);
     if (!(first <= last)) return;
     double k = forward ? slope : -slope;  // minor change per unit step in the line's direction
-    for (int i = int(first), end = int(last); i <= end; i++) {
+    for (int i = int(first), stop = int(last); i <= stop; i++) {
         s->work++;
         double c = i + 0.5;
         double q = q0 + (c - p0) * slope;
         if (!(q >= 0 && q < minorCount)) continue;
         double j = std::floor(q);
-        double v = q - (j + 0.5);
-        double u = (0.5 - v) / (1 + k);  // leaving through the diamond's side beyond the centre across...
-        if (!(v + k * u >= 0)) u = (0.5 + v) / (1 - k);  // ...or through the side before it
+        double v = q - (j + 0.5);  // across, from the diamond's centre
+        // The line leaves the diamond u further on along the major axis,
+        // through one of the two far sides: |u| + |v + k u| = 1/2.
+        double u = (0.5 - v) / (1 + k);
+        if (!(v + k * u >= 0)) u = (0.5 + v) / (1 - k);
         double exit = forward ? c + u : c - u;
         if (forward ? !(p0 < exit && exit <= p1) : !(p1 <= exit && exit < p0)) continue;
         float t = static_cast<float>(std::fmin(std::fmax((c - p0) / (p1 - p0), 0.0), 1.0));
