@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <morven/draw.h>
 
+#include <morven/atlas.h>
 #include <morven/trail.h>
 
 #include <cfloat>
@@ -346,6 +347,14 @@ TEST_F(SoftRenderer, DrawingCostIsBoundedByTheFrame) {
     for (float x : {3e9f, 3.5e9f, 4e9f}) mvTrailAddPoint2f(trail, x, 10);
     mvTrailDraw(trail);
     mvTrailDestroy(trail);
+    MVAtlas *atlas = mvAtlasCreate(16, 16, 32);
+    MVAtlasArea *area = mvAtlasAreaReserve(atlas, 8, 8, 0);
+    ASSERT_NE(area, nullptr);
+    const std::vector<uint8_t> opaque(8 * 8 * 4, 255);
+    ASSERT_TRUE(mvAtlasAreaSetData(atlas, area, 8, 8, 32, opaque.data()));
+    for (float at : {3e9f, -3e9f, 1e30f, -FLT_MAX})
+        for (int what : {MV_ATLAS_DRAW_IMAGE, MV_ATLAS_DRAW_FRAMES}) mvAtlasDrawDBG(atlas, at, at, 0, what);
+    mvAtlasDestroy(atlas);
     EXPECT_EQ(frame(), black);
     EXPECT_EQ(softRendererWork(r), 0u);
 
