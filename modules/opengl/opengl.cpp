@@ -158,8 +158,8 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     end(self);
     size_t row = static_cast<size_t>(w) * 4;
     memset(rgba, 0, row * h);
-    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; i++) {
-    }  // earlier calls' errors are not this read's
+    // Errors that earlier calls left behind are not this read's.
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; i++) continue;
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
