@@ -15,6 +15,15 @@ TEST(DrawCalls, ColourShorthandsFillInTheMissingComponents) {
                                      colorCall(0.1f, 0.2f, 0.3f, 1.0f), colorCall(0.4f, 0.6f, 0.8f, 0.125f)}));
 }
 
+TEST(DrawCalls, ColoursReachTheRendererClampedToZeroAndOne) {
+    RecordingRenderer recorder;
+    const float nan = floatFromBits(0x7FC00000u), inf = floatFromBits(0x7F800000u);
+    mvDrawColor4f(nan, -1e-30f, 1.0000001f, inf);
+    mvDrawColor2f(-inf, nan);
+    mvDrawColor3f(-0.0f, 0.5f, 1e30f);
+    EXPECT_EQ(recorder.calls, (Calls{colorCall(0, 0, 1, 1), colorCall(0, 0, 0, 0), colorCall(0, 0.5f, 1, 1)}));
+}
+
 TEST(DrawCalls, PassModesVerticesAndClearsThroughUnchanged) {
     RecordingRenderer recorder;
     mvDrawClear();

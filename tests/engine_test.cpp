@@ -220,6 +220,23 @@ TEST_F(Engine, StopSignalsEndTheLoopAndHandlersAreRestored) {
     }
 }
 
+// The first signal asks the loop to end; a second one, of either kind,
+// ends a program that does not stop with the signal's default action.
+TEST_F(Engine, ASecondStopSignalEndsTheProgram) {
+    const int pairs[][2] = {{SIGINT, SIGINT}, {SIGTERM, SIGTERM}, {SIGINT, SIGTERM}};
+    for (const auto &pair : pairs) {
+        EXPECT_EXIT(
+            {
+                if (!mvInit(0) || !mvWindowOpen(8, 8, 32, 0)) _exit(2);
+                raise(pair[0]);
+                if (mvLoop(0)) _exit(3);
+                raise(pair[1]);
+                _exit(0);
+            },
+            testing::KilledBySignal(pair[1]), "");
+    }
+}
+
 TEST_F(Engine, ShutDownTakesAtlasTexturesAlong) {
     MVAtlas *atlas = mvAtlasCreate(4, 4, 32);
     MVAtlasArea *area = mvAtlasAreaReserve(atlas, 1, 1, 0);

@@ -5,9 +5,11 @@
 #include <morven/engine.h>
 #include <morven/window.h>
 
+#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #ifdef MORVEN_TEST_SDL
@@ -65,6 +67,55 @@ void drawScene(MVRenderer *r) {
     r->textureDestroy(r->self, tex);
 }
 
+// The cases the pixel rules make exact in every renderer: lines along the
+// axes at whole and half coordinates in both directions, points, triangles
+// with pixel centres on their edges, flat colours out of range, NaN and
+// translucent, and a line strip still open when the frame is read.
+void drawExactScene(MVRenderer *r) {
+    r->clear(r->self);
+    mvDrawColor3f(1, NAN, 2);  // magenta
+    mvDrawBegin(MV_DRAW_LINES);
+    for (int i = 0; i < 6; i++) {
+        float x = 2.0f + 5 * i + (i % 2 ? 0.5f : 0.0f), y = 1.0f + 3 * i + (i % 3 ? 0.5f : 0.0f);
+        mvDrawVertex2f(x, i < 3 ? 0 : H - 1);  // vertical, downwards then upwards
+        mvDrawVertex2f(x, i < 3 ? 20 + i : 24 - i);
+        mvDrawVertex2f(i < 3 ? 33 : 62, y);  // horizontal, rightwards then leftwards
+        mvDrawVertex2f(i < 3 ? 62 - i : 34 + i, y);
+    }
+    mvDrawEnd();
+    mvDrawColor4f(-1, 0.5f, 7, 0.5f);  // translucent cyan over both
+    mvDrawBegin(MV_DRAW_TRIANGLE_FAN);
+    mvDrawVertex2f(6.5f, 6.5f);
+    mvDrawVertex2f(40.5f, 6.5f);
+    mvDrawVertex2f(40.5f, 30.5f);
+    mvDrawVertex2f(6.5f, 30.5f);
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_TRIANGLES);
+    mvDrawColor4f(INFINITY, -INFINITY, 0.25f, 1);
+    mvDrawVertex2f(44, 30);
+    mvDrawVertex2f(60.5f, 30);
+    mvDrawVertex2f(44, 46.5f);
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_POINTS);
+    for (int i = 0; i < 10; i++) {
+        mvDrawColor4f(NAN, 1, 0.25f * (i % 5), i % 2 ? 1.0f : 0.75f);
+        mvDrawVertex2f(2.0f + 3 * i + 0.5f * (i % 2), 40.0f + 0.5f * (i % 3));
+    }
+    mvDrawEnd();
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_LINE_STRIP);  // never ended
+    mvDrawVertex2f(1, 46);
+    mvDrawVertex2f(30, 46);
+    mvDrawVertex2f(30, 33);
+}
+
+// Red, green and blue of each pixel; OpenGL's window keeps no alpha.
+std::vector<uint8_t> colours(const std::vector<uint8_t> &rgba) {
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i < rgba.size(); i += 4) rgb.insert(rgb.end(), &rgba[i], &rgba[i] + 3);
+    return rgb;
+}
+
 std::vector<uint8_t> readBack(MVRenderer *r) {
     std::vector<uint8_t> rgba(size_t(W) * H * 4);
     EXPECT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
@@ -95,10 +146,10 @@ protected:
     }
 
     // The scene as the embedded software renderer draws it.
-    std::vector<uint8_t> softScene() {
+    std::vector<uint8_t> softScene(void (*scene)(MVRenderer *) = drawScene) {
         MVRenderer *soft = softRendererCreate(W, H);
         MVRenderer *previous = mvCoreSetRenderer(soft);
-        drawScene(soft);
+        scene(soft);
         std::vector<uint8_t> rgba = readBack(soft);
         mvCoreSetRenderer(previous);
         soft->destroy(soft->self);
@@ -127,6 +178,46 @@ TEST_F(EngineWindow, OpenGLAgreesWithTheSoftwareRenderer) {
     EXPECT_GE(agree, 0.97);
     EXPECT_NEAR(hardware[4 * (10 * W + 20) + 2], software[4 * (10 * W + 20) + 2], 2);  // inside the triangle
     EXPECT_GT(hardware[4 * (10 * W + 20) + 2], 100);
+}
+
+TEST_F(EngineWindow, OpenGLFollowsThePixelRulesExactly) {
+    ASSERT_TRUE(mvLoadModule("SDL"));
+    ASSERT_TRUE(mvLoadModule("OpenGL"));
+    ASSERT_TRUE(mvInit(0));
+    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
+    ASSERT_TRUE(engineState().gl);
+    drawExactScene(mvCoreRenderer());
+    std::vector<uint8_t> hardware = colours(readBack(mvCoreRenderer()));
+    std::vector<uint8_t> software = colours(softScene(drawExactScene));
+    size_t lit = 0, differ = 0;
+    for (size_t i = 0; i < software.size(); i += 3) {
+        lit += software[i] || software[i + 1] || software[i + 2];
+        differ += memcmp(&hardware[i], &software[i], 3) != 0;
+    }
+    EXPECT_GT(lit, 600u);
+    EXPECT_EQ(differ, 0u);
+}
+
+// A frame presented with a primitive still open is kept whole: the
+// primitive is drawn, and every byte of the screenshot comes from the frame.
+TEST_F(EngineWindow, ScreenshotOfAFrameWithAnOpenPrimitive) {
+    std::string shot = testing::TempDir() + "morven_open_primitive.png";
+    setenv("MORVEN_SCREENSHOT", shot.c_str(), 1);
+    ASSERT_TRUE(mvLoadModule("SDL"));
+    ASSERT_TRUE(mvLoadModule("OpenGL"));
+    ASSERT_TRUE(mvInit(0));
+    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
+    ASSERT_TRUE(engineState().gl);
+    drawExactScene(mvCoreRenderer());
+    mvWindowSwapBuffers();
+    ASSERT_TRUE(engineState().shotValid);
+    std::vector<uint8_t> kept(engineState().shot, engineState().shot + size_t(W) * H * 4);
+    EXPECT_EQ(colours(kept), colours(softScene(drawExactScene)));
+    mvDrawVertex2f(5, 5);  // the strip ended with the frame
+    mvDrawEnd();
+    mvDeinit();
+    unsetenv("MORVEN_SCREENSHOT");
+    remove(shot.c_str());
 }
 
 TEST_F(EngineWindow, WithoutOpenGLTheSoftwareFramesAreShown) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <morven/draw.h>
 
+#include <morven/atlas.h>
+#include <morven/trail.h>
+
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
@@ -26,6 +30,15 @@ protected:
         if (r) r->destroy(r->self);
     }
     const uint8_t *px(int x, int y) const { return softRendererPixels(r) + 4 * (size_t(y) * W + x); }
+    std::vector<uint8_t> frame() const { return std::vector<uint8_t>(px(0, 0), px(0, 0) + size_t(W) * H * 4); }
+    // The pixels lit in white, as (x, y) pairs in row order.
+    std::vector<std::pair<int, int>> white() const {
+        std::vector<std::pair<int, int>> lit;
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++)
+                if (px(x, y)[0] == 255 && px(x, y)[1] == 255) lit.push_back({x, y});
+        return lit;
+    }
     int count(int channel, int value) const {
         int n = 0;
         for (int y = 0; y < H; y++)
@@ -39,12 +52,12 @@ TEST_F(SoftRenderer, StartsAndClearsOpaqueBlack) {
     EXPECT_EQ(count(0, 0), W * H);
     mvDrawColor1f(1);
     mvDrawBegin(MV_DRAW_POINTS);
-    mvDrawVertex2f(3.5f, 4.9f);
-    mvDrawVertex2f(-1, 2);    // off screen
+    mvDrawVertex2f(3.5f, 4.9f);  // moved by (3/8, 5/16): pixel (3, 5)
+    mvDrawVertex2f(-1, 2);       // off screen
     mvDrawVertex2f(NAN, 2);   // ignored
     mvDrawVertex2f(1e30f, 1e30f);
     mvDrawEnd();
-    EXPECT_EQ(px(3, 4)[0], 255);
+    EXPECT_EQ(px(3, 5)[0], 255);
     EXPECT_EQ(count(0, 255), 1);
     mvDrawClear();
     EXPECT_EQ(count(0, 0), W * H);
@@ -53,10 +66,10 @@ TEST_F(SoftRenderer, StartsAndClearsOpaqueBlack) {
 TEST_F(SoftRenderer, LinesCoverCentresWithoutTheirLastPixel) {
     mvDrawColor3f(1, 0, 0);
     mvDrawBegin(MV_DRAW_LINES);
-    mvDrawVertex2f(1.5f, 2.5f);
-    mvDrawVertex2f(6.5f, 2.5f);  // pixels 1..5 of row 2
-    mvDrawVertex2f(10.5f, 9.5f);
-    mvDrawVertex2f(10.5f, 5.5f);  // upwards: rows 9..6 of column 10
+    mvDrawVertex2f(1, 2);
+    mvDrawVertex2f(6, 2);  // pixels 1..5 of row 2
+    mvDrawVertex2f(10, 9);
+    mvDrawVertex2f(10, 5);        // upwards: rows 9..6 of column 10
     mvDrawVertex2f(20, 20);       // an unpaired vertex draws nothing
     mvDrawEnd();
     for (int x = 1; x <= 5; x++) EXPECT_EQ(px(x, 2)[0], 255) << x;
@@ -69,14 +82,14 @@ TEST_F(SoftRenderer, LinesCoverCentresWithoutTheirLastPixel) {
 TEST_F(SoftRenderer, DiagonalLineHasOnePixelPerColumn) {
     mvDrawColor1f(1);
     mvDrawBegin(MV_DRAW_LINES);
-    mvDrawVertex2f(0.5f, 0.5f);
-    mvDrawVertex2f(20.5f, 10.5f);
+    mvDrawVertex2f(0, 0);
+    mvDrawVertex2f(20, 10);
     mvDrawEnd();
     for (int x = 0; x < 20; x++) {
         int hits = 0;
         for (int y = 0; y < H; y++) hits += px(x, y)[0] == 255;
         EXPECT_EQ(hits, 1) << x;
-        EXPECT_EQ(px(x, int(std::floor(0.5f + x * 0.5f)))[0], 255) << x;
+        EXPECT_EQ(px(x, x / 2)[0], 255) << x;  // y = (x + 0.5) / 2 at the column's centre
     }
     EXPECT_EQ(count(0, 255), 20);
 }
@@ -84,10 +97,10 @@ TEST_F(SoftRenderer, DiagonalLineHasOnePixelPerColumn) {
 TEST_F(SoftRenderer, StripsAndLoopsBlendEachPixelOnce) {
     mvDrawColor2f(1, 0.5f);
     mvDrawBegin(MV_DRAW_LINE_LOOP);
-    mvDrawVertex2f(2.5f, 2.5f);
-    mvDrawVertex2f(8.5f, 2.5f);
-    mvDrawVertex2f(8.5f, 8.5f);
-    mvDrawVertex2f(2.5f, 8.5f);
+    mvDrawVertex2f(2, 2);
+    mvDrawVertex2f(8, 2);
+    mvDrawVertex2f(8, 8);
+    mvDrawVertex2f(2, 8);
     mvDrawEnd();
     // The outline of the 7 x 7 square: 24 pixels, each half white exactly once.
     EXPECT_EQ(count(0, 128), 24);
@@ -131,13 +144,15 @@ TEST_F(SoftRenderer, TrianglesTileWithoutGapsOrOverlap) {
 TEST_F(SoftRenderer, ColoursInterpolateAcrossVertices) {
     mvDrawBegin(MV_DRAW_LINES);
     mvDrawColor3f(1, 0, 0);
-    mvDrawVertex2f(0.5f, 3.5f);
+    mvDrawVertex2f(0, 3);
     mvDrawColor3f(0, 0, 1);
-    mvDrawVertex2f(30.5f, 3.5f);
+    mvDrawVertex2f(30, 3);
     mvDrawEnd();
-    EXPECT_EQ(px(0, 3)[0], 255);
-    EXPECT_EQ(px(0, 3)[2], 0);
-    EXPECT_NEAR(px(15, 3)[0], 128, 1);
+    // Sampled at the pixel centres, from the start moved by 3/8.
+    EXPECT_EQ(px(0, 3)[0], 254);
+    EXPECT_EQ(px(0, 3)[2], 1);
+    EXPECT_EQ(px(15, 3)[0], 126);
+    EXPECT_EQ(px(15, 3)[2], 129);
     for (int x = 1; x < 30; x++) {
         EXPECT_LT(px(x, 3)[0], px(x - 1, 3)[0]);
         EXPECT_GT(px(x, 3)[2], px(x - 1, 3)[2]);
@@ -160,16 +175,16 @@ TEST_F(SoftRenderer, TrailAlphaRamp) {
     mvDrawBegin(MV_DRAW_LINE_STRIP);
     for (int i = 0; i < points; i++) {
         mvDrawColor4f(1, 1, 1, float(i) / (points - 1));
-        mvDrawVertex2f(2.5f + 5.0f * i, 12.5f);
+        mvDrawVertex2f(2.0f + 5.0f * i, 12.0f);
     }
     mvDrawEnd();
-    EXPECT_EQ(px(2, 12)[0], 0);  // the oldest point is transparent
+    EXPECT_LE(px(2, 12)[0], 1);  // the oldest point is transparent
     for (int x = 3; x < 27; x++) EXPECT_GT(px(x, 12)[0], px(x - 1, 12)[0]) << x;
     EXPECT_GE(px(26, 12)[0], 240);  // nearly opaque at the newest end
     EXPECT_EQ(px(27, 12)[0], 0);    // the last vertex's own pixel is not drawn
     EXPECT_EQ(px(12, 11)[0], 0);
-    // At column 15 (centre 15.5, 13 of 25 pixels along) alpha is 0.52.
-    EXPECT_NEAR(px(15, 12)[0], 133, 1);
+    // At column 15 alpha is (15.5 - 2.375) / 25 = 0.525.
+    EXPECT_EQ(px(15, 12)[0], 134);
 }
 
 TEST_F(SoftRenderer, TexturesAreSampledAndTinted) {
@@ -222,6 +237,144 @@ TEST_F(SoftRenderer, ReadsBackItsFrame) {
     EXPECT_EQ(copy[copy.size() - 4], 255);
     EXPECT_FALSE(r->readPixels(r->self, copy.data(), W - 1, H));
     EXPECT_EQ(softRendererCreate(0, 5), nullptr);
+}
+
+// The worked examples of draw.h.
+TEST_F(SoftRenderer, PixelRulesForPointsLinesAndEdges) {
+    using Pixels = std::vector<std::pair<int, int>>;
+    auto lineOf = [](float x0, float y0, float x1, float y1) {
+        mvDrawBegin(MV_DRAW_LINES);
+        mvDrawVertex2f(x0, y0);
+        mvDrawVertex2f(x1, y1);
+        mvDrawEnd();
+    };
+    mvDrawColor1f(1);
+    lineOf(10, 0, 10, 20);
+    Pixels column;
+    for (int y = 0; y < 20; y++) column.push_back({10, y});
+    EXPECT_EQ(white(), column);
+    mvDrawClear();
+    lineOf(0, 7, 6, 7);
+    lineOf(6, 9, 0, 9);
+    lineOf(1.5f, 2.5f, 6.5f, 2.5f);
+    lineOf(6.5f, 4.5f, 1.5f, 4.5f);
+    EXPECT_EQ(white(), (Pixels{{2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {2, 4}, {3, 4}, {4, 4}, {5, 4}, {6, 4},
+                               {0, 7}, {1, 7}, {2, 7}, {3, 7}, {4, 7}, {5, 7}, {1, 9}, {2, 9}, {3, 9}, {4, 9},
+                               {5, 9}, {6, 9}}));
+    mvDrawClear();
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(10, 5);
+    mvDrawVertex2f(10.5f, 5.5f);
+    mvDrawVertex2f(3.6f, 8.6f);  // 3.975, 8.9125
+    mvDrawVertex2f(3.7f, 8.7f);  // 4.075, 9.0125
+    mvDrawEnd();
+    EXPECT_EQ(white(), (Pixels{{10, 5}, {3, 8}, {4, 9}}));
+    // Centres on the quad's edges: left and bottom ones are inside.
+    mvDrawClear();
+    mvDrawBegin(MV_DRAW_TRIANGLE_FAN);
+    mvDrawVertex2f(2.5f, 2.5f);
+    mvDrawVertex2f(10.5f, 2.5f);
+    mvDrawVertex2f(10.5f, 6.5f);
+    mvDrawVertex2f(2.5f, 6.5f);
+    mvDrawEnd();
+    Pixels quad;
+    for (int y = 3; y <= 6; y++)
+        for (int x = 2; x <= 9; x++) quad.push_back({x, y});
+    EXPECT_EQ(white(), quad);
+}
+
+TEST_F(SoftRenderer, ColoursOutOfRangeAreClamped) {
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawColor4f(NAN, 2, -1, INFINITY);
+    mvDrawVertex2f(1, 1);
+    mvDrawColor4f(0.5f, -INFINITY, 7, NAN);  // transparent: nothing
+    mvDrawVertex2f(2, 1);
+    mvDrawEnd();
+    EXPECT_EQ(std::vector<int>(px(1, 1), px(1, 1) + 4), (std::vector<int>{0, 255, 0, 255}));
+    EXPECT_EQ(std::vector<int>(px(2, 1), px(2, 1) + 4), (std::vector<int>{0, 0, 0, 255}));
+}
+
+// Open primitives end at the next begin and at read-back; stray vertices
+// and unknown modes draw nothing.
+TEST_F(SoftRenderer, UnclosedAndNestedPrimitivesAreEndedAndDrawn) {
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawVertex2f(0, 0);
+    mvDrawVertex2f(3, 0);
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(5, 5);
+    mvDrawEnd();
+    mvDrawVertex2f(7, 7);  // outside a primitive
+    mvDrawEnd();
+    mvDrawBegin(42);
+    mvDrawVertex2f(8, 8);
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_POINTS);
+    mvDrawVertex2f(9, 9);
+    std::vector<uint8_t> copy(size_t(W) * H * 4);
+    ASSERT_TRUE(r->readPixels(r->self, copy.data(), W, H));
+    EXPECT_EQ(copy, frame());
+    using Pixels = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(white(), (Pixels{{0, 0}, {1, 0}, {2, 0}, {5, 5}, {9, 9}}));
+    mvDrawVertex2f(10, 10);  // the point primitive ended with the read
+    mvDrawEnd();
+    EXPECT_EQ(white().size(), 5u);
+}
+
+// Far off screen nothing is examined, however far; huge primitives crossing
+// the frame cost only the pixels they cover on it.
+TEST_F(SoftRenderer, DrawingCostIsBoundedByTheFrame) {
+    const std::vector<uint8_t> black = frame();
+    mvDrawColor1f(1);
+    mvDrawBegin(MV_DRAW_LINES);
+    const float far[][4] = {{3e9f, 0, 3e9f, 20},        {0, 3e9f, 20, 3e9f},         {-3e9f, -5, 3e9f, -5},
+                            {-FLT_MAX, 3, -1e30f, 40},  {FLT_MAX, FLT_MAX, 1e38f, 0}, {5, -1e38f, 20, -FLT_MAX},
+                            {NAN, 3, 10, 3},            {INFINITY, 3, 10, 4},        {3e9f, 1, -3e9f, 2e9f}};
+    for (const auto &l : far) {
+        mvDrawVertex2f(l[0], l[1]);
+        mvDrawVertex2f(l[2], l[3]);
+    }
+    mvDrawEnd();
+    mvDrawBegin(MV_DRAW_TRIANGLES);
+    const float farTriangles[][6] = {{3e9f, -1e9f, 3.1e9f, 1e9f, 3e9f, 1e9f},  // full height, far right
+                                     {0, 3e9f, 1e9f, 3e9f + 512, 0, 3e9f + 1024},
+                                     {-FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, 0, -1e30f},
+                                     {1, 1, NAN, 5, 9, 9}};
+    for (const auto &t : farTriangles)
+        for (int i = 0; i < 6; i += 2) mvDrawVertex2f(t[i], t[i + 1]);
+    mvDrawEnd();
+    MVTrail *trail = mvTrailCreate(8);
+    for (float x : {3e9f, 3.5e9f, 4e9f}) mvTrailAddPoint2f(trail, x, 10);
+    mvTrailDraw(trail);
+    mvTrailDestroy(trail);
+    MVAtlas *atlas = mvAtlasCreate(16, 16, 32);
+    MVAtlasArea *area = mvAtlasAreaReserve(atlas, 8, 8, 0);
+    ASSERT_NE(area, nullptr);
+    const std::vector<uint8_t> opaque(8 * 8 * 4, 255);
+    ASSERT_TRUE(mvAtlasAreaSetData(atlas, area, 8, 8, 32, opaque.data()));
+    for (float at : {3e9f, -3e9f, 1e30f, -FLT_MAX})
+        for (int what : {MV_ATLAS_DRAW_IMAGE, MV_ATLAS_DRAW_FRAMES}) mvAtlasDrawDBG(atlas, at, at, 0, what);
+    mvAtlasDestroy(atlas);
+    EXPECT_EQ(frame(), black);
+    EXPECT_EQ(softRendererWork(r), 0u);
+
+    mvDrawBegin(MV_DRAW_LINES);
+    mvDrawVertex2f(-1e30f, 5);
+    mvDrawVertex2f(1e30f, 5);
+    mvDrawVertex2f(7, FLT_MAX);
+    mvDrawVertex2f(7, -FLT_MAX);
+    mvDrawEnd();
+    EXPECT_EQ(count(0, 255), W + H - 1);
+    EXPECT_LE(softRendererWork(r), uint64_t(W + H) + 4);
+    mvDrawClear();
+    uint64_t before = softRendererWork(r);
+    mvDrawBegin(MV_DRAW_TRIANGLES);
+    mvDrawVertex2f(-FLT_MAX, -FLT_MAX);
+    mvDrawVertex2f(FLT_MAX, -FLT_MAX);
+    mvDrawVertex2f(0, FLT_MAX);
+    mvDrawEnd();
+    EXPECT_EQ(count(0, 255), W * H);
+    EXPECT_EQ(softRendererWork(r) - before, uint64_t(W) * H);
 }
 
 }  // namespace

@@ -96,7 +96,20 @@ void unloadModules() {
     }
 }
 
-void onStopSignal(int) { engineStopSignal = 1; }
+// The first SIGINT or SIGTERM asks mvLoop to end; a second one, when the
+// program did not stop (a frame that takes long, a loop not calling mvLoop),
+// ends it with the signal's default action.
+void onStopSignal(int sig) {
+    if (!engineStopSignal) {
+        engineStopSignal = 1;
+        return;
+    }
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(sig, &fallback, nullptr);
+    raise(sig);  // delivered when this handler returns
+}
 
 void installSignalHandlers() {
     struct sigaction action;

@@ -73,7 +73,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     EngineState &s = engineState();
     if (!s.running || s.windowOpen || flags != 0 || (bpp != 0 && bpp != 32)) return false;
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
-    if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(malloc(static_cast<size_t>(width) * height * 4))))
+    if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4))))
         return false;
     s.window = nullptr;
     s.renderer = nullptr;
@@ -118,6 +118,7 @@ MV_API void mvWindowSwapBuffers(void) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.windowOpen) return;
+    s.renderer->end(s.renderer->self);  // a primitive still open is drawn into this frame
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
     if (s.window) {
         if (s.gl)

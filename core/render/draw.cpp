@@ -21,6 +21,13 @@ MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,       
                            nop};
 MVRenderer *current = &nullRenderer;
 
+// NaN and values below 0 become 0, values above 1 become 1.
+float clampComponent(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+
+void setColor(float r, float g, float b, float a) {
+    current->color(current->self, clampComponent(r), clampComponent(g), clampComponent(b), clampComponent(a));
+}
+
 }  // namespace
 
 MVRenderer *mvCoreRenderer() { return current; }
@@ -36,10 +43,10 @@ extern "C" {
 MV_API void mvDrawBegin(int mode) { engineThreadCheck(__func__); current->begin(current->self, mode); }
 MV_API void mvDrawVertex2f(float x, float y) { engineThreadCheck(__func__); current->vertex(current->self, x, y); }
 MV_API void mvDrawEnd(void) { engineThreadCheck(__func__); current->end(current->self); }
-MV_API void mvDrawColor1f(float grey) { engineThreadCheck(__func__); current->color(current->self, grey, grey, grey, 1.0f); }
-MV_API void mvDrawColor2f(float grey, float alpha) { engineThreadCheck(__func__); current->color(current->self, grey, grey, grey, alpha); }
-MV_API void mvDrawColor3f(float r, float g, float b) { engineThreadCheck(__func__); current->color(current->self, r, g, b, 1.0f); }
-MV_API void mvDrawColor4f(float r, float g, float b, float a) { engineThreadCheck(__func__); current->color(current->self, r, g, b, a); }
+MV_API void mvDrawColor1f(float grey) { engineThreadCheck(__func__); setColor(grey, grey, grey, 1.0f); }
+MV_API void mvDrawColor2f(float grey, float alpha) { engineThreadCheck(__func__); setColor(grey, grey, grey, alpha); }
+MV_API void mvDrawColor3f(float r, float g, float b) { engineThreadCheck(__func__); setColor(r, g, b, 1.0f); }
+MV_API void mvDrawColor4f(float r, float g, float b, float a) { engineThreadCheck(__func__); setColor(r, g, b, a); }
 MV_API void mvDrawClear(void) { engineThreadCheck(__func__); current->clear(current->self); }
 
 }

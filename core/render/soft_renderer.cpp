@@ -1,8 +1,8 @@
-// Software rasteriser. It follows the usual hardware conventions so that its
-// pictures agree with the OpenGL module's: pixel centres at +0.5, lines
-// sampled at the centres along their major axis without their last pixel,
-// triangles covering the centres inside them (a top-left rule on edges),
-// nearest texel sampling, and "source over" alpha blending.
+// Software rasteriser, following the pixel rules written down in draw.h:
+// the same ones the OpenGL module gets from the graphics driver. Every
+// primitive is clipped to the frame in double precision before a coordinate
+// becomes an integer, so its cost is bounded by the pixels it covers on
+// screen, whatever its coordinates.
 #include "core/render/soft_renderer.h"
 
 #include <cmath>
@@ -11,12 +11,11 @@
 
 #include <morven/draw.h>
 
+#include "core/render/primitive.h"
+
 namespace {
 
-struct Vertex {
-    float x, y;
-    float r, g, b, a;
-};
+using Vertex = MVDrawVertex;
 
 struct Texture {
     int w, h;
@@ -28,6 +27,7 @@ struct Soft {
     int w, h;
     uint8_t *frame;
     float color[4];
+    bool open;  // between mvDrawBegin and the end of the primitive
     int mode;
     Vertex *vertices;
     size_t count, capacity;
@@ -35,12 +35,25 @@ struct Soft {
     size_t textureCount;
     int *columns;  // textureDraw's working space
     size_t columnCapacity;
+    uint64_t work;  // candidate pixels examined so far
 };
 
 Soft *soft(void *self) { return static_cast<Soft *>(self); }
 
-float clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
-uint8_t toByte(float v) { return static_cast<uint8_t>(clamp01(v) * 255.0f + 0.5f); }
+// NaN goes to 0 with the values below 0.
+float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+// Nearest byte, ties to even: adding and taking away 1.5 * 2^23 leaves no
+// fraction bits, so the float addition itself does the rounding.
+unsigned toByte(float v) {
+    constexpr float kRound = 12582912.0f;
+    return static_cast<unsigned>((clamp01(v) * 255.0f + kRound) - kRound);
+}
+
+// a * b / 255, rounded to nearest.
+unsigned mul255(unsigned a, unsigned b) {
+    unsigned t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
 
 // byteUnit[i] == i / 255.0f, without the division.
 struct ByteUnits {
@@ -53,126 +66,160 @@ const ByteUnits byteUnit;
 
 float unit(uint8_t byte) { return byteUnit.value[byte]; }
 
-// "Source over". The opaque and fully transparent cases give the very bytes
-// of the general formula (x * 0 adds nothing, and every byte survives the
-// trip through i / 255.0f), only sooner.
+// "Source over" on a pixel inside the frame, in the 8-bit arithmetic of an
+// 8-bit framebuffer: colour and alpha are taken to bytes first, and each
+// product is rounded on its own.
 inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
-    if (x < 0 || y < 0 || x >= s->w || y >= s->h) return;
     uint8_t *p = s->frame + 4 * (static_cast<size_t>(y) * s->w + x);
-    a = clamp01(a);
-    if (a == 1.0f) {
-        p[0] = toByte(clamp01(r));
-        p[1] = toByte(clamp01(g));
-        p[2] = toByte(clamp01(b));
+    unsigned alpha = toByte(a);
+    if (alpha == 0) return;
+    if (alpha == 255) {  // what the general case gives, only sooner
+        p[0] = static_cast<uint8_t>(toByte(r));
+        p[1] = static_cast<uint8_t>(toByte(g));
+        p[2] = static_cast<uint8_t>(toByte(b));
         p[3] = 255;
         return;
     }
-    if (a == 0.0f && r == r && g == g && b == b) return;
-    float keep = 1.0f - a;
-    p[0] = toByte(clamp01(r) * a + unit(p[0]) * keep);
-    p[1] = toByte(clamp01(g) * a + unit(p[1]) * keep);
-    p[2] = toByte(clamp01(b) * a + unit(p[2]) * keep);
-    p[3] = toByte(a * a + unit(p[3]) * keep);
+    unsigned keep = 255 - alpha;
+    p[0] = static_cast<uint8_t>(mul255(toByte(r), alpha) + mul255(p[0], keep));
+    p[1] = static_cast<uint8_t>(mul255(toByte(g), alpha) + mul255(p[1], keep));
+    p[2] = static_cast<uint8_t>(mul255(toByte(b), alpha) + mul255(p[2], keep));
+    p[3] = static_cast<uint8_t>(mul255(alpha, alpha) + mul255(p[3], keep));
 }
-
-bool finite(const Vertex &v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
 void point(Soft *s, const Vertex &v) {
-    if (!finite(v) || std::fabs(v.x) > 1e9f || std::fabs(v.y) > 1e9f) return;
-    blend(s, static_cast<int>(std::floor(v.x)), static_cast<int>(std::floor(v.y)), v.r, v.g, v.b, v.a);
+    double x = std::floor(double(v.x) + kMVPointLineShiftX), y = std::floor(double(v.y) + kMVPointLineShiftY);
+    s->work++;
+    if (x >= 0 && x < s->w && y >= 0 && y < s->h) blend(s, int(x), int(y), v.r, v.g, v.b, v.a);
 }
 
-// Steps along the major axis over the pixel centres in [start, end) (or
-// (end, start] going backwards), clipped to [0, limit).
+// OpenGL's "diamond exit" rule on the shifted end points: a pixel is lit
+// when the segment passes through its diamond |dx| + |dy| < 1/2 around the
+// pixel centre and does not end inside it. Walking the major axis there is
+// one candidate pixel per column (or row): the one whose diamond the line
+// crosses at the centre line; it is lit when the point where the line
+// leaves that diamond lies on the segment, past its start.
 void line(Soft *s, const Vertex &a, const Vertex &b) {
-    if (!finite(a) || !finite(b)) return;
-    float dx = b.x - a.x, dy = b.y - a.y;
+    double ax = double(a.x) + kMVPointLineShiftX, ay = double(a.y) + kMVPointLineShiftY;
+    double bx = double(b.x) + kMVPointLineShiftX, by = double(b.y) + kMVPointLineShiftY;
+    double dx = bx - ax, dy = by - ay;
+    if (dx == 0 && dy == 0) return;
     bool xMajor = std::fabs(dx) >= std::fabs(dy);
-    float from = xMajor ? a.x : a.y, to = xMajor ? b.x : b.y;
-    float delta = xMajor ? dx : dy, other = xMajor ? dy : dx;
-    float otherFrom = xMajor ? a.y : a.x;
-    int limit = xMajor ? s->w : s->h;
-    if (delta == 0.0f) return;
-    double lo, hi;  // pixel indices whose centre lies on the segment, lo <= i < hi
-    if (delta > 0) {
-        lo = std::ceil(from - 0.5);
-        hi = std::ceil(to - 0.5);
-    } else {
-        lo = std::floor(to - 0.5) + 1;
-        hi = std::floor(from - 0.5) + 1;
+    double p0 = xMajor ? ax : ay, p1 = xMajor ? bx : by;  // along the major axis
+    double q0 = xMajor ? ay : ax;                         // across it, at p0
+    double slope = (xMajor ? dy : dx) / (p1 - p0);        // between -1 and 1
+    double majorCount = xMajor ? s->w : s->h, minorCount = xMajor ? s->h : s->w;
+    bool forward = p1 > p0;
+    // Candidate centres: within one pixel of the segment, and where the
+    // line's minor coordinate is within one pixel of the frame.
+    double lo = std::fmin(p0, p1) - 1, hi = std::fmax(p0, p1) + 1;
+    if (slope != 0) {
+        double c0 = p0 + (-1 - q0) / slope, c1 = p0 + (minorCount + 1 - q0) / slope;
+        lo = std::fmax(lo, std::fmin(c0, c1));
+        hi = std::fmin(hi, std::fmax(c0, c1));
+    } else if (!(q0 >= 0 && q0 < minorCount)) {
+        return;
     }
-    if (lo < 0) lo = 0;
-    if (hi > limit) hi = limit;
-    for (int i = static_cast<int>(lo); i < hi; i++) {
-        float t = (static_cast<float>(i) + 0.5f - from) / delta;
-        float o = otherFrom + t * other;
-        if (!(std::fabs(o) < 1e9f)) continue;
-        int j = static_cast<int>(std::floor(o));
+    double first = std::fmax(std::ceil(lo - 0.5), 0.0), last = std::fmin(std::floor(hi - 0.5), majorCount - 1);
+    if (!(first <= last)) return;
+    double k = forward ? slope : -slope;  // minor change per unit step in the line's direction
+    for (int i = int(first), stop = int(last); i <= stop; i++) {
+        s->work++;
+        double c = i + 0.5;
+        double q = q0 + (c - p0) * slope;
+        if (!(q >= 0 && q < minorCount)) continue;
+        double j = std::floor(q);
+        double v = q - (j + 0.5);  // across, from the diamond's centre
+        // The line leaves the diamond u further on along the major axis,
+        // through one of the two far sides: |u| + |v + k u| = 1/2.
+        double u = (0.5 - v) / (1 + k);
+        if (!(v + k * u >= 0)) u = (0.5 + v) / (1 - k);
+        double exit = forward ? c + u : c - u;
+        if (forward ? !(p0 < exit && exit <= p1) : !(p1 <= exit && exit < p0)) continue;
+        float t = static_cast<float>(std::fmin(std::fmax((c - p0) / (p1 - p0), 0.0), 1.0));
         float r = a.r + t * (b.r - a.r), g = a.g + t * (b.g - a.g);
         float bl = a.b + t * (b.b - a.b), al = a.a + t * (b.a - a.a);
         if (xMajor)
-            blend(s, i, j, r, g, bl, al);
+            blend(s, i, int(j), r, g, bl, al);
         else
-            blend(s, j, i, r, g, bl, al);
+            blend(s, int(j), i, r, g, bl, al);
     }
 }
 
-float edge(const Vertex &u, const Vertex &v, float px, float py) {
-    return (v.x - u.x) * (py - u.y) - (v.y - u.y) * (px - u.x);
+// Twice the signed area of (u, v, p); exact for coordinates of moderate size
+// with few fraction bits, so ties on edges are decided exactly.
+double edge(const Vertex &u, const Vertex &v, double px, double py) {
+    return (double(v.x) - u.x) * (py - u.y) - (double(v.y) - u.y) * (px - u.x);
 }
 
-// Pixels whose centre lies exactly on an edge belong to one of the two
-// triangles sharing that edge: the one for which this is true.
-bool ownsEdge(const Vertex &u, const Vertex &v) { return v.y < u.y || (v.y == u.y && v.x > u.x); }
+// With the corners ordered so that edge() is positive inside, a pixel whose
+// centre lies exactly on an edge is drawn when the edge is a left edge
+// (going up the screen) or a bottom edge (horizontal, going left).
+bool ownsEdge(const Vertex &u, const Vertex &v) { return v.y < u.y || (v.y == u.y && v.x < u.x); }
 
-bool inside(float w, bool owned) { return w > 0.0f || (w == 0.0f && owned); }
+bool inside(double w, bool owned) { return w > 0 || (w == 0 && owned); }
 
 void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
-    if (!finite(a) || !finite(b) || !finite(c)) return;
-    float area = edge(a, b, c.x, c.y);
-    if (area == 0.0f || !std::isfinite(area)) return;
+    double area = edge(a, b, c.x, c.y);
+    if (area == 0) return;
     if (area < 0) {
         Vertex t = b;
         b = c;
         c = t;
         area = -area;
     }
-    double minX = std::floor(std::fmin(a.x, std::fmin(b.x, c.x))), maxX = std::ceil(std::fmax(a.x, std::fmax(b.x, c.x)));
-    double minY = std::floor(std::fmin(a.y, std::fmin(b.y, c.y))), maxY = std::ceil(std::fmax(a.y, std::fmax(b.y, c.y)));
-    if (minX < 0) minX = 0;
-    if (minY < 0) minY = 0;
-    if (maxX > s->w - 1) maxX = s->w - 1;
-    if (maxY > s->h - 1) maxY = s->h - 1;
+    double minX = std::fmax(std::floor(std::fmin(a.x, std::fmin(b.x, c.x))), 0.0);
+    double maxX = std::fmin(std::ceil(std::fmax(a.x, std::fmax(b.x, c.x))), s->w - 1.0);
+    double minY = std::fmax(std::floor(std::fmin(a.y, std::fmin(b.y, c.y))), 0.0);
+    double maxY = std::fmin(std::ceil(std::fmax(a.y, std::fmax(b.y, c.y))), s->h - 1.0);
+    if (!(minX <= maxX && minY <= maxY)) return;
     bool ownA = ownsEdge(b, c), ownB = ownsEdge(c, a), ownC = ownsEdge(a, b);
     // One colour at all corners: the interpolation below gives exactly it.
     bool flat = a.r == b.r && a.r == c.r && a.g == b.g && a.g == c.g && a.b == b.b && a.b == c.b && a.a == b.a &&
                 a.a == c.a;
-    for (int y = static_cast<int>(minY); y <= maxY; y++) {
-        float py = static_cast<float>(y) + 0.5f;
-        for (int x = static_cast<int>(minX); x <= maxX; x++) {
-            float px = static_cast<float>(x) + 0.5f;
-            float wa = edge(b, c, px, py), wb = edge(c, a, px, py), wc = edge(a, b, px, py);
+    int x0 = int(minX), x1 = int(maxX), y0 = int(minY), y1 = int(maxY);
+    s->work += uint64_t(x1 - x0 + 1) * uint64_t(y1 - y0 + 1);
+    for (int y = y0; y <= y1; y++) {
+        double py = y + 0.5;
+        for (int x = x0; x <= x1; x++) {
+            double px = x + 0.5;
+            double wa = edge(b, c, px, py), wb = edge(c, a, px, py), wc = edge(a, b, px, py);
             if (!inside(wa, ownA) || !inside(wb, ownB) || !inside(wc, ownC)) continue;
             if (flat) {
                 blend(s, x, y, a.r, a.g, a.b, a.a);
                 continue;
             }
             // Relative to a, so that a colour shared by all three corners comes out exact.
-            float lb = wb / area, lc = wc / area;
+            float lb = static_cast<float>(wb / area), lc = static_cast<float>(wc / area);
             blend(s, x, y, a.r + lb * (b.r - a.r) + lc * (c.r - a.r), a.g + lb * (b.g - a.g) + lc * (c.g - a.g),
                   a.b + lb * (b.b - a.b) + lc * (c.b - a.b), a.a + lb * (b.a - a.a) + lc * (c.a - a.a));
         }
     }
 }
 
+// Draws the open primitive, if any, and closes it.
+void end(void *self) {
+    Soft *s = soft(self);
+    if (!s->open) return;
+    s->open = false;
+    mvAssemblePrimitive(
+        s->mode, s->vertices, s->count, [s](const Vertex &v) { point(s, v); },
+        [s](const Vertex &a, const Vertex &b) { line(s, a, b); },
+        [s](const Vertex &a, const Vertex &b, const Vertex &c) { triangle(s, a, b, c); });
+    s->count = 0;
+}
+
 void begin(void *self, int mode) {
     Soft *s = soft(self);
+    end(s);
+    s->open = mvDrawModeKnown(mode);
     s->mode = mode;
     s->count = 0;
 }
 
 void vertex(void *self, float x, float y) {
     Soft *s = soft(self);
+    if (!s->open) return;
     if (s->count == s->capacity) {
         size_t capacity = s->capacity ? s->capacity * 2 : 64;
         void *grown = realloc(s->vertices, capacity * sizeof(Vertex));
@@ -185,45 +232,15 @@ void vertex(void *self, float x, float y) {
 
 void color(void *self, float r, float g, float b, float a) {
     Soft *s = soft(self);
-    s->color[0] = r;
-    s->color[1] = g;
-    s->color[2] = b;
-    s->color[3] = a;
-}
-
-void end(void *self) {
-    Soft *s = soft(self);
-    const Vertex *v = s->vertices;
-    size_t n = s->count;
-    switch (s->mode) {
-    case MV_DRAW_POINTS:
-        for (size_t i = 0; i < n; i++) point(s, v[i]);
-        break;
-    case MV_DRAW_LINES:
-        for (size_t i = 0; i + 1 < n; i += 2) line(s, v[i], v[i + 1]);
-        break;
-    case MV_DRAW_LINE_STRIP:
-    case MV_DRAW_LINE_LOOP:
-        for (size_t i = 0; i + 1 < n; i++) line(s, v[i], v[i + 1]);
-        if (s->mode == MV_DRAW_LINE_LOOP && n > 2) line(s, v[n - 1], v[0]);
-        break;
-    case MV_DRAW_TRIANGLES:
-        for (size_t i = 0; i + 2 < n; i += 3) triangle(s, v[i], v[i + 1], v[i + 2]);
-        break;
-    case MV_DRAW_TRIANGLE_STRIP:
-        for (size_t i = 0; i + 2 < n; i++) triangle(s, v[i], v[i + 1], v[i + 2]);
-        break;
-    case MV_DRAW_TRIANGLE_FAN:
-        for (size_t i = 1; i + 1 < n; i++) triangle(s, v[0], v[i], v[i + 1]);
-        break;
-    default:
-        break;
-    }
-    s->count = 0;
+    s->color[0] = clamp01(r);
+    s->color[1] = clamp01(g);
+    s->color[2] = clamp01(b);
+    s->color[3] = clamp01(a);
 }
 
 void clear(void *self) {
     Soft *s = soft(self);
+    end(s);
     const uint8_t black[4] = {0, 0, 0, 255};
     uint32_t pixel;
     memcpy(&pixel, black, 4);
@@ -273,15 +290,20 @@ void textureDestroy(void *self, uint32_t id) {
     *t = {0, 0, nullptr};
 }
 
+// A pixel is covered when its centre lies in [x, x + w) across and in
+// (y, y + h] down: the triangle rule for the quad's two triangles.
 void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
     Soft *s = soft(self);
+    end(s);
     Texture *t = findTexture(s, id);
-    if (!t || !(w > 0) || !(h > 0) || !std::isfinite(x + y + w + h)) return;
-    double x0 = std::fmax(0.0, std::ceil(x - 0.5)), x1 = std::fmin(s->w, std::ceil(x + w - 0.5));
-    double y0 = std::fmax(0.0, std::ceil(y - 0.5)), y1 = std::fmin(s->h, std::ceil(y + h - 0.5));
+    if (!t || !(w > 0) || !(h > 0) || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w) ||
+        !std::isfinite(h))
+        return;
+    double x0 = std::fmax(0.0, std::ceil(x - 0.5)), x1 = std::fmin(s->w, std::ceil(double(x) + w - 0.5));
+    double y0 = std::fmax(0.0, std::floor(y - 0.5) + 1), y1 = std::fmin(s->h, std::floor(double(y) + h - 0.5) + 1);
+    if (!(x0 < x1 && y0 < y1)) return;
     const float *c = s->color;
     int first = static_cast<int>(x0), columns = static_cast<int>(x1) - first;
-    if (columns <= 0) return;
     // The texel column of each pixel column, worked out once for all rows.
     if (static_cast<size_t>(columns) > s->columnCapacity) {
         void *grown = realloc(s->columns, static_cast<size_t>(columns) * sizeof(int));
@@ -290,13 +312,13 @@ void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
         s->columnCapacity = static_cast<size_t>(columns);
     }
     for (int i = 0; i < columns; i++) {
-        int tx = static_cast<int>((static_cast<float>(first + i) + 0.5f - x) / w * t->w);
-        s->columns[i] = tx >= t->w ? t->w - 1 : tx;
+        double tx = std::floor((first + i + 0.5 - x) / w * t->w);
+        s->columns[i] = tx < 0 ? 0 : tx >= t->w ? t->w - 1 : int(tx);
     }
+    s->work += uint64_t(columns) * uint64_t(y1 - y0);
     for (int py = static_cast<int>(y0); py < y1; py++) {
-        int ty = static_cast<int>((static_cast<float>(py) + 0.5f - y) / h * t->h);
-        if (ty >= t->h) ty = t->h - 1;
-        const uint8_t *row = t->pixels + 4 * static_cast<size_t>(ty) * t->w;
+        double ty = std::floor((py + 0.5 - y) / h * t->h);
+        const uint8_t *row = t->pixels + 4 * static_cast<size_t>(ty < 0 ? 0 : ty >= t->h ? t->h - 1 : int(ty)) * t->w;
         for (int i = 0; i < columns; i++) {
             const uint8_t *texel = row + 4 * s->columns[i];
             blend(s, first + i, py, unit(texel[0]) * c[0], unit(texel[1]) * c[1], unit(texel[2]) * c[2],
@@ -307,6 +329,7 @@ void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
 
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     Soft *s = soft(self);
+    end(s);
     if (!rgba || w != s->w || h != s->h) return false;
     memcpy(rgba, s->frame, static_cast<size_t>(w) * h * 4);
     return true;
@@ -345,3 +368,5 @@ MVRenderer *softRendererCreate(int w, int h) {
 const uint8_t *softRendererPixels(const MVRenderer *renderer) {
     return static_cast<const Soft *>(renderer->self)->frame;
 }
+
+uint64_t softRendererWork(const MVRenderer *renderer) { return static_cast<const Soft *>(renderer->self)->work; }

@@ -14,4 +14,9 @@ MVRenderer *softRendererCreate(int w, int h);
 // pixels, top row first.
 const uint8_t *softRendererPixels(const MVRenderer *renderer);
 
+// How many candidate pixels the renderer has examined since it was made: the
+// measure of its drawing cost, which clipping keeps within the pixels that
+// each primitive covers on the frame.
+uint64_t softRendererWork(const MVRenderer *renderer);
+
 #endif

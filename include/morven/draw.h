@@ -1,8 +1,57 @@
 /* MORVEN: immediate-mode drawing.
  *
- * Coordinates are window pixels, origin at the top left, y pointing down.
+ * Coordinates are window pixels, origin at the top left, y pointing down;
+ * pixel (i, j) covers [i, i+1) x [j, j+1) and its centre is (i+0.5, j+0.5).
  * Colour components run from 0 to 1. Calls go to the engine's current
  * renderer; before mvInit, and without a window, they draw nothing.
+ *
+ * Pixel rules. Every renderer (the software one and the OpenGL module)
+ * follows them, so both give the same pixels for the cases named here.
+ *
+ * Colours: a component that is NaN or below 0 counts as 0, one above 1 as 1.
+ * Blending is "source over" in 8-bit arithmetic: colour and alpha are taken
+ * to the nearest byte, then new = src * a / 255 + old * (255 - a) / 255,
+ * each product rounded to the nearest integer.
+ *
+ * Points and lines are drawn with every vertex moved 3/8 pixel right and
+ * 5/16 pixel down. (No vertex on a quarter-pixel grid then lies within 1/16
+ * pixel of a tie in OpenGL's rules, where renderers may differ.)
+ * - A point at (x, y) lights the pixel (floor(x + 3/8), floor(y + 5/16)):
+ *   whole numbers and pixel centres both name the pixel they lie in, so
+ *   (10, 5) and (10.5, 5.5) light pixel (10, 5).
+ * - A line follows OpenGL's "diamond exit" rule on the moved end points: it
+ *   lights pixel (i, j) when it passes through the diamond
+ *   |x - (i+0.5)| + |y - (j+0.5)| < 1/2 and does not end inside it.
+ *   Between whole-number end points it lights one pixel per column (or row,
+ *   for a steep line) from its first point up to, not including, its last:
+ *   (10, 0) to (10, 20) lights column 10, rows 0 to 19; (0, 7) to (6, 7)
+ *   lights row 7, columns 0 to 5; (6, 7) to (0, 7) columns 6 down to 1.
+ *   Between pixel centres it lights the pixels after the lower-coordinate
+ *   end up to the higher one: (1.5, 2.5) to (6.5, 2.5), either way round,
+ *   lights columns 2 to 6 of row 2. A strip or loop lights each pixel of a
+ *   shared vertex once. Horizontal and vertical lines come out the same in
+ *   every renderer; slanted ones may differ where the line passes exactly
+ *   between two pixels.
+ * - Triangles are not moved. A triangle covers the pixels whose centre lies
+ *   inside it. A centre exactly on an edge belongs to the triangle when that
+ *   edge is a left edge (the triangle lies to its right) or a bottom edge
+ *   (horizontal, the triangle above it); so triangles sharing an edge cover
+ *   its pixels once, with no gap. This is what OpenGL does in a window;
+ *   a quad from (2.5, 2.5) to (10.5, 6.5) covers columns 2 to 9, rows 3 to
+ *   6. Colours are interpolated across the triangle. Textured sprites and
+ *   filled rectangles follow the same rule.
+ * - A vertex with a NaN or infinite coordinate drops each point, segment or
+ *   triangle it belongs to; the rest of the primitive is drawn. Any finite
+ *   coordinate is allowed: primitives are clipped to the window first, so a
+ *   primitive costs no more than the pixels it covers on screen.
+ *
+ * Primitives: the vertices between mvDrawBegin and mvDrawEnd form one, and
+ * it is drawn when it ends. A primitive still open ends (and is drawn) at
+ * the next mvDrawBegin, mvDrawClear, sprite or text drawing, presenting of
+ * the frame (mvWindowSwapBuffers) or reading it back (screenshots); so
+ * mvDrawBegin inside a primitive first ends the one before. Vertices given
+ * outside a primitive, or after mvDrawBegin with an unknown mode, are
+ * ignored.
  *
  * Threads: these calls belong to the engine's thread: the thread that called
  * mvInit. Debug builds abort on a call from another thread. */
@@ -24,13 +73,15 @@ enum {
     MV_DRAW_TRIANGLE_FAN = 6
 };
 
-/** Starts a primitive of the given mode; the vertices that follow form it. */
+/** Starts a primitive of the given mode; the vertices that follow form it.
+ * Ends a primitive still open first (drawing it). */
 MV_API void mvDrawBegin(int mode);
 
-/** Adds a vertex at (x, y) in the current colour. */
+/** Adds a vertex at (x, y) in the current colour; ignored outside a
+ * primitive. */
 MV_API void mvDrawVertex2f(float x, float y);
 
-/** Ends the primitive and draws it. */
+/** Ends the primitive and draws it; nothing when none is open. */
 MV_API void mvDrawEnd(void);
 
 /** Sets the current colour: grey with alpha 1. */
@@ -42,7 +93,8 @@ MV_API void mvDrawColor2f(float grey, float alpha);
 /** Sets the current colour: red, green, blue with alpha 1. */
 MV_API void mvDrawColor3f(float r, float g, float b);
 
-/** Sets the current colour: red, green, blue, alpha. */
+/** Sets the current colour: red, green, blue, alpha, each clamped to 0..1
+ * (NaN counts as 0). */
 MV_API void mvDrawColor4f(float r, float g, float b, float a);
 
 /** Clears the frame, so the next one starts empty. */

@@ -26,13 +26,16 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags);
 /** Sets the window caption (the engine keeps a copy). Null or no window: nothing. */
 MV_API void mvWindowSetTitle(const char *title);
 
-/** Shows the frame drawn so far. */
+/** Shows the frame drawn so far; a primitive still open is ended and drawn
+ * into it first. */
 MV_API void mvWindowSwapBuffers(void);
 
 /** Handles pending events and paces the frames; flags must be 0. Returns
  * false once the program should end: the window was closed, Escape was
  * pressed, SIGINT or SIGTERM arrived, MORVEN_MAX_FRAMES frames were presented,
- * or there is no window. */
+ * or there is no window. A second SIGINT or SIGTERM while the engine runs
+ * ends the program with the signal's default action, so a program that does
+ * not come back to mvLoop can still be stopped. */
 MV_API bool mvLoop(int flags);
 
 /** The window's size in pixels into width and height (either may be null);

@@ -1,6 +1,10 @@
 // The "OpenGL" module: a renderer for OpenGL 2.1 contexts (fixed-function
 // pipeline, immediate mode), drawing in window pixels with the origin at the
 // top left.
+// Primitives are collected and handed to OpenGL whole when they end, so the
+// context is never left inside glBegin: clearing, presenting, reading back
+// and texture calls are always valid, and an unclosed primitive is drawn by
+// the same rule as in the software renderer (draw.h).
 #include <GL/gl.h>
 
 #include <cstdlib>
@@ -9,38 +13,93 @@
 #include <morven/draw.h>
 
 #include "core/platform/plugin.h"
+#include "core/render/primitive.h"
 
 namespace {
 
 struct GLRenderer {
     MVRenderer record;
     int w, h;
-    bool drawing;  // inside glBegin/glEnd
+    float color[4];
+    bool open;  // between mvDrawBegin and the end of the primitive
+    int mode;
+    MVDrawVertex *vertices;
+    size_t count, capacity;
 };
 
 GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
 
+void emit(const MVDrawVertex &v) {
+    glColor4f(v.r, v.g, v.b, v.a);
+    glVertex2f(v.x, v.y);
+}
+
+// Draws the open primitive, if any, and closes it. Every piece goes to
+// OpenGL on its own, so the pieces the assembly drops leave no gap in a
+// strip; points and lines take the shift of the pixel rules.
+void end(void *self) {
+    GLRenderer *r = gl(self);
+    if (!r->open) return;
+    r->open = false;
+    bool shifted = r->mode == MV_DRAW_POINTS || r->mode == MV_DRAW_LINES || r->mode == MV_DRAW_LINE_LOOP ||
+                   r->mode == MV_DRAW_LINE_STRIP;
+    if (shifted) {
+        glPushMatrix();
+        glTranslatef(kMVPointLineShiftX, kMVPointLineShiftY, 0);
+    }
+    glBegin(r->mode == MV_DRAW_POINTS ? GL_POINTS : shifted ? GL_LINES : GL_TRIANGLES);
+    mvAssemblePrimitive(
+        r->mode, r->vertices, r->count, [](const MVDrawVertex &v) { emit(v); },
+        [](const MVDrawVertex &a, const MVDrawVertex &b) {
+            emit(a);
+            emit(b);
+        },
+        [](const MVDrawVertex &a, const MVDrawVertex &b, const MVDrawVertex &c) {
+            emit(a);
+            emit(b);
+            emit(c);
+        });
+    glEnd();
+    if (shifted) glPopMatrix();
+    glColor4fv(r->color);
+    r->count = 0;
+}
+
 void begin(void *self, int mode) {
-    static const GLenum modes[] = {GL_POINTS,    GL_LINES,          GL_LINE_LOOP,      GL_LINE_STRIP,
-                                   GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
-    if (mode < MV_DRAW_POINTS || mode > MV_DRAW_TRIANGLE_FAN || gl(self)->drawing) return;
-    glBegin(modes[mode]);
-    gl(self)->drawing = true;
+    GLRenderer *r = gl(self);
+    end(r);
+    r->open = mvDrawModeKnown(mode);
+    r->mode = mode;
+    r->count = 0;
 }
 
 void vertex(void *self, float x, float y) {
-    if (gl(self)->drawing) glVertex2f(x, y);
+    GLRenderer *r = gl(self);
+    if (!r->open) return;
+    if (r->count == r->capacity) {
+        size_t capacity = r->capacity ? r->capacity * 2 : 64;
+        void *grown = realloc(r->vertices, capacity * sizeof(MVDrawVertex));
+        if (!grown) return;
+        r->vertices = static_cast<MVDrawVertex *>(grown);
+        r->capacity = capacity;
+    }
+    r->vertices[r->count++] = {x, y, r->color[0], r->color[1], r->color[2], r->color[3]};
 }
 
-void color(void *, float r, float g, float b, float a) { glColor4f(r, g, b, a); }
-
-void end(void *self) {
-    if (!gl(self)->drawing) return;
-    glEnd();
-    gl(self)->drawing = false;
+// The drawing calls hand over colours already clamped to 0..1.
+void color(void *self, float r, float g, float b, float a) {
+    float *c = gl(self)->color;
+    c[0] = r;
+    c[1] = g;
+    c[2] = b;
+    c[3] = a;
+    glColor4fv(c);
 }
 
-void clear(void *) { glClear(GL_COLOR_BUFFER_BIT); }
+void clear(void *self) {
+    end(self);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
 
 uint32_t textureCreate(void *, int w, int h) {
     if (w <= 0 || h <= 0) return 0;
@@ -75,7 +134,8 @@ void textureDestroy(void *, uint32_t tex) {
     if (id) glDeleteTextures(1, &id);
 }
 
-void textureDraw(void *, uint32_t tex, float x, float y, float w, float h) {
+void textureDraw(void *self, uint32_t tex, float x, float y, float w, float h) {
+    end(self);
     if (!tex) return;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, tex);
@@ -92,16 +152,24 @@ void textureDraw(void *, uint32_t tex, float x, float y, float w, float h) {
     glDisable(GL_TEXTURE_2D);
 }
 
+// Every byte of rgba is written, with zeros when the read fails.
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     if (!rgba || w != gl(self)->w || h != gl(self)->h) return false;
+    end(self);
+    size_t row = static_cast<size_t>(w) * 4;
+    memset(rgba, 0, row * h);
+    // Errors that earlier calls left behind are not this read's.
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; i++) continue;
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    if (glGetError() != GL_NO_ERROR) return false;
-    // OpenGL counts rows from the bottom.
-    size_t row = static_cast<size_t>(w) * 4;
     uint8_t *tmp = static_cast<uint8_t *>(malloc(row));
-    if (!tmp) return false;
+    if (glGetError() != GL_NO_ERROR || !tmp) {
+        free(tmp);
+        memset(rgba, 0, row * h);
+        return false;
+    }
+    // OpenGL counts rows from the bottom.
     for (int top = 0, bottom = h - 1; top < bottom; top++, bottom--) {
         memcpy(tmp, rgba + top * row, row);
         memcpy(rgba + top * row, rgba + bottom * row, row);
@@ -111,7 +179,10 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     return true;
 }
 
-void destroy(void *self) { free(self); }
+void destroy(void *self) {
+    free(gl(self)->vertices);
+    free(self);
+}
 
 MVRenderer *create(int w, int h) {
     const GLubyte *version = glGetString(GL_VERSION);
@@ -122,6 +193,7 @@ MVRenderer *create(int w, int h) {
                  textureUpdate, textureDestroy, textureDraw, readPixels, destroy};
     r->w = w;
     r->h = h;
+    r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
