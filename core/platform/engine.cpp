@@ -11,7 +11,7 @@
 #include <ctime>
 
 #include "core/platform/engine_state.h"
-#include "core/platform/engine_thread.h"
+#include "core/system/engine_thread.h"
 #include "core/render/png_write.h"
 #include "core/system/timer_internal.h"
 

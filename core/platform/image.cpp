@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/platform/engine_state.h"
-#include "core/platform/engine_thread.h"
+#include "core/system/engine_thread.h"
 
 extern "C" {
 

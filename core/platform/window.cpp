@@ -8,7 +8,7 @@
 
 #include "core/atlas/atlas_internal.h"
 #include "core/platform/engine_state.h"
-#include "core/platform/engine_thread.h"
+#include "core/system/engine_thread.h"
 #include "core/render/soft_renderer.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "core/platform/engine_thread.h"
+#include "core/system/engine_thread.h"
 #include "core/system/timer_internal.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Debug-build record of the engine's thread.
-#include "core/platform/engine_thread.h"
+#include "core/system/engine_thread.h"
 
 #ifndef NDEBUG
 
