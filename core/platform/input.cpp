@@ -68,14 +68,15 @@ bool inputApply(const MVPlatformEvent &e) {
             input.released[e.key] = true;
         }
         return false;
-    case MV_PLATFORM_MOUSE_DOWN:
-    case MV_PLATFORM_MOUSE_UP:
     case MV_PLATFORM_MOUSE_MOVE:
         if (e.x == e.x && e.y == e.y) {
             input.x = e.x;
             input.y = e.y;
         }
-        if (e.kind == MV_PLATFORM_MOUSE_MOVE || !oneButton(e.button)) return false;
+        return false;
+    case MV_PLATFORM_MOUSE_DOWN:
+    case MV_PLATFORM_MOUSE_UP:
+        if (!oneButton(e.button)) return false;
         if (e.kind == MV_PLATFORM_MOUSE_UP) {
             input.buttons &= ~e.button;
         } else if (!(input.buttons & e.button)) {

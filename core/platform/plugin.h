@@ -20,8 +20,8 @@ enum : uint32_t {
     MV_PLATFORM_KEY_DOWN,    // key went down (not a repeat)
     MV_PLATFORM_KEY_UP,      // key went up
     MV_PLATFORM_MOUSE_MOVE,  // pointer moved to (x, y)
-    MV_PLATFORM_MOUSE_DOWN,  // button went down at (x, y)
-    MV_PLATFORM_MOUSE_UP,    // button went up at (x, y)
+    MV_PLATFORM_MOUSE_DOWN,  // button went down (send a move first if the pointer moved)
+    MV_PLATFORM_MOUSE_UP,    // button went up
     MV_PLATFORM_WHEEL,       // wheel turned by y steps, positive away from the user
     MV_PLATFORM_TEXT         // UTF-8 text typed
 };
@@ -31,7 +31,7 @@ struct MVPlatformEvent {
     uint32_t kind;     // MV_PLATFORM_KEY_DOWN...
     int32_t key;       // key events: an MV_KEY_* code
     uint32_t button;   // button events: one MV_MOUSE_* bit
-    float x, y;        // pointer position in window pixels; the wheel's steps in y
+    float x, y;        // moves: pointer position in window pixels; wheel: steps in y
     const char *text;  // text events: zero-terminated UTF-8, valid during the call
 };
 

@@ -176,12 +176,15 @@ unsigned poll(void *, MVPlatformEventSink sink, void *context) {
             send = true;
             break;
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEBUTTONUP: {
+            MVPlatformEvent move = {MV_PLATFORM_MOUSE_MOVE, 0, 0, static_cast<float>(e.button.x),
+                                    static_cast<float>(e.button.y), nullptr};
+            if (sink) sink(context, &move);
             out = {e.type == SDL_MOUSEBUTTONDOWN ? MV_PLATFORM_MOUSE_DOWN : MV_PLATFORM_MOUSE_UP, 0,
-                   buttonFromSdl(e.button.button), static_cast<float>(e.button.x), static_cast<float>(e.button.y),
-                   nullptr};
+                   buttonFromSdl(e.button.button), 0.0f, 0.0f, nullptr};
             send = out.button != 0;
             break;
+        }
         case SDL_MOUSEWHEEL: {
 #if SDL_VERSION_ATLEAST(2, 0, 18)
             float steps = e.wheel.preciseY;
