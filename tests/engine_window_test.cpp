@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include <unistd.h>
+
 #ifdef MORVEN_TEST_SDL
 #include <SDL.h>
 #include <dlfcn.h>
@@ -215,6 +217,40 @@ TEST_F(EngineWindow, TextAndColouredTrailArePixelIdenticalOnOpenGL) {
     }
     printf("text and coloured trail: %zu of %d pixels differ (%zu in the text)\n", differ, TW * TH, textDiffer);
     EXPECT_EQ(differ, 0u);
+}
+
+TEST_F(EngineWindow, AReplayDrivesARealWindow) {
+    char path[] = "/tmp/morven-window-script-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const char script[] = "1 press right\n2 mouse 40 30\n30 quit\n";
+    ASSERT_EQ(write(fd, script, sizeof script - 1), ssize_t(sizeof script - 1));
+    close(fd);
+    setenv("MORVEN_INPUT_SCRIPT", path, 1);
+    ASSERT_TRUE(mvLoadModule("SDL"));
+    ASSERT_TRUE(mvLoadModule("OpenGL"));
+    bool started = mvInit(0);
+    unsetenv("MORVEN_INPUT_SCRIPT");
+    unlink(path);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
+    ASSERT_NE(engineState().window, nullptr);
+    int frames = 0;
+    while (mvLoop(0)) {
+        if (frames == 1) {
+            EXPECT_TRUE(mvInputKeyPressed(MV_KEY_RIGHT));
+        }
+        if (frames == 2) {
+            float x = 0, y = 0;
+            mvInputMouse(&x, &y);
+            EXPECT_EQ(x * 1000 + y, 40030.0f);
+        }
+        EXPECT_EQ(mvFrameTime(), 1.0 / 60);
+        mvWindowSwapBuffers();
+        frames++;
+    }
+    EXPECT_EQ(frames, 30);
+    EXPECT_TRUE(mvInputKeyDown(MV_KEY_RIGHT));
 }
 
 #ifdef MORVEN_TEST_SDL

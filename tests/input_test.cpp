@@ -183,6 +183,18 @@ TEST_F(Replayed, FramesAreUnpacedAndEscapeEndsTheLoop) {
     EXPECT_TRUE(mvInputKeyPressed(MV_KEY_ESCAPE));
 }
 
+TEST_F(Replayed, TextBeyondAFramesRoomIsCutAtACharacter) {
+    std::string text;
+    for (int i = 0; i < 600; i++) text += "0 text \xC3\xA9\xE2\x82\xAC\n";  // 5 bytes a line
+    start(text + "1 text ok\n");
+    ASSERT_TRUE(mvLoop(0));
+    std::string typed = mvInputText();
+    EXPECT_EQ(typed.size(), 1022u);  // 204 whole lines and the two bytes of the next one's first character
+    EXPECT_EQ(typed.substr(1015), "\xC3\xA9\xE2\x82\xAC\xC3\xA9");
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_STREQ(mvInputText(), "ok");
+}
+
 TEST_F(Replayed, AMissingScriptStopsTheStart) {
     setenv("MORVEN_INPUT_SCRIPT", "/nonexistent/morven-script", 1);
     EXPECT_FALSE(mvInit(0));

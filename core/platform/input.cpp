@@ -21,6 +21,7 @@ struct InputState {
     float wheel;
     char text[kTextBytes + 1];
     size_t textLength;
+    bool textCut;  // text was dropped: later text of the frame would read out of order
 };
 
 InputState input;
@@ -33,8 +34,10 @@ bool oneButton(unsigned button) { return button != 0 && (button & (button - 1)) 
 
 // Appends as much of text as fits, ending on a whole UTF-8 character.
 void appendText(const char *text) {
+    if (input.textCut) return;
     size_t n = strlen(text), room = kTextBytes - input.textLength;
     if (n > room) {
+        input.textCut = true;
         n = room;
         while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) n--;
     }
@@ -53,6 +56,7 @@ void inputBeginFrame() {
     input.buttonsPressed = 0;
     input.wheel = 0.0f;
     input.textLength = 0;
+    input.textCut = false;
     input.text[0] = '\0';
 }
 

@@ -74,14 +74,16 @@ MV_API bool mvInputKeyReleased(int key);
  * null); returns the held buttons as a mask of MV_MOUSE_* bits. */
 MV_API unsigned mvInputMouse(float *x, float *y);
 
-/** True when the button (one MV_MOUSE_* bit) went down since the previous frame. */
+/** True when the button (one MV_MOUSE_* bit) went down since the previous
+ * frame; false for anything but a single button bit. */
 MV_API bool mvInputMousePressed(unsigned button);
 
 /** Wheel movement since the previous frame: positive away from the user. */
 MV_API float mvInputWheel(void);
 
-/** The UTF-8 text typed since the previous frame; "" when none. Valid until
- * the next mvLoop. */
+/** The UTF-8 text typed since the previous frame; "" when none. Up to 1024
+ * bytes a frame, cut at a whole character; the rest of that frame's text is
+ * dropped. Valid until the next mvLoop. */
 MV_API const char *mvInputText(void);
 
 MV_EXTERN_C_END
