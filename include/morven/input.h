@@ -14,7 +14,8 @@
  *   <frame> text <utf-8>         text typed: everything after the one blank
  *                                that follows "text", to the end of the line
  *   <frame> quit                 mvLoop returns false from this frame on
- * '#' starts a comment (except inside a text event's text). <frame> counts
+ * '#' starts a comment, even right after a word ("0 quit# done"), except
+ * inside a text event's text. <frame> counts
  * mvLoop calls from 0; the event applies at the start of that frame, after
  * the events of earlier lines for the same frame. Numbers are decimal
  * ("-3", "12.5"). Names are the MV_KEY_ suffixes in lower case ("a",
