@@ -36,8 +36,6 @@ const KeyName namedKeys[] = {
     {"down", MV_KEY_DOWN},   {"shift", MV_KEY_SHIFT},   {"ctrl", MV_KEY_CTRL},     {"alt", MV_KEY_ALT},
 };
 
-const char *const blanks = " \t";
-
 }  // namespace
 
 struct Replay {
