@@ -112,6 +112,7 @@ TEST_F(Replayed, KeysMouseWheelAndTextFollowTheScriptFrameByFrame) {
     EXPECT_EQ(keys(), "");
     EXPECT_EQ(mvInputMouse(nullptr, nullptr), unsigned(MV_MOUSE_LEFT));
     EXPECT_TRUE(mvInputMousePressed(MV_MOUSE_LEFT));
+    EXPECT_FALSE(mvInputMouseReleased(MV_MOUSE_LEFT));
     EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_LEFT | MV_MOUSE_RIGHT));
     EXPECT_STREQ(mvInputText(), "h\xC3\xA9llo #1");
     EXPECT_EQ(mvFrameTime(), 1.0 / 60);
@@ -120,7 +121,9 @@ TEST_F(Replayed, KeysMouseWheelAndTextFollowTheScriptFrameByFrame) {
     EXPECT_EQ(mvInputMouse(&x, &y), unsigned(MV_MOUSE_MIDDLE));
     EXPECT_EQ(x, 10.5f);
     EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_LEFT));
+    EXPECT_TRUE(mvInputMouseReleased(MV_MOUSE_LEFT));
     EXPECT_TRUE(mvInputMousePressed(MV_MOUSE_MIDDLE));
+    EXPECT_FALSE(mvInputMouseReleased(MV_MOUSE_MIDDLE));
     EXPECT_EQ(mvInputWheel(), -1.25f);
     EXPECT_STREQ(mvInputText(), "");
 
@@ -128,6 +131,7 @@ TEST_F(Replayed, KeysMouseWheelAndTextFollowTheScriptFrameByFrame) {
     EXPECT_EQ(keys(), key('p', MV_KEY_A) + key('r', MV_KEY_A) + key('d', MV_KEY_F12) + key('p', MV_KEY_F12));
     EXPECT_EQ(mvInputWheel(), 0.0f);
     EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_MIDDLE));
+    EXPECT_FALSE(mvInputMouseReleased(MV_MOUSE_LEFT));
 
     EXPECT_FALSE(mvLoop(0));  // frame 6: quit
     EXPECT_FALSE(mvLoop(0));

@@ -82,12 +82,18 @@ TEST_F(TextOnSoftware, PixelsMatchTheGlyphsAtEverySizeAndOffset) {
         mvDrawText(c.x, c.y, c.size, sample.text.c_str());
         std::vector<uint8_t> rgba = frame();
         const double scale = double(c.size) / kFontCellHeight;
+        float width = 0, height = 0;
+        mvDrawTextMeasure(c.size, sample.text.c_str(), &width, &height);
+        EXPECT_EQ(width, float(16 * kFontCellWidth * scale));  // 16 characters on the longest lines
+        EXPECT_EQ(height, float(sample.lines.size() * kFontCellHeight * scale));
         size_t lit = 0, wrong = 0;
         for (int py = 0; py < H; py++) {
             for (int px = 0; px < W; px++) {
                 const uint8_t *p = &rgba[4 * (size_t(py) * W + px)];
                 bool expected = litInModel(sample, c.x, c.y, scale, px + 0.5, py + 0.5);
                 lit += expected;
+                bool inBlock = px + 0.5 >= c.x && px + 0.5 < c.x + width && py + 0.5 >= c.y && py + 0.5 < c.y + height;
+                EXPECT_TRUE(inBlock || !expected) << "lit outside the measured block: " << px << ", " << py;
                 bool ok = expected ? p[0] == 128 && p[1] == 64 && p[2] == 32 : p[0] == 0 && p[1] == 0 && p[2] == 0;
                 if (!ok && wrong++ < 5)
                     ADD_FAILURE() << "pixel (" << px << ", " << py << ") should be " << (expected ? "lit" : "dark")
@@ -99,7 +105,7 @@ TEST_F(TextOnSoftware, PixelsMatchTheGlyphsAtEverySizeAndOffset) {
     }
 }
 
-TEST(Text, RunsOfPixelsBecomeOneRectangleEach) {
+TEST(Text, RunsOfPixelsBecomeOneRectangleEachAndMeasuresCountCells) {
     RecordingRenderer recorder;
     mvDrawText(10, 20, 16, "-");  // one row of five pixels: one rectangle
     std::vector<DrawCall> expected = {beginCall(MV_DRAW_TRIANGLES),
@@ -113,6 +119,13 @@ TEST(Text, RunsOfPixelsBecomeOneRectangleEach) {
     mvDrawText(0, 0, NAN, "x");
     mvDrawText(INFINITY, 0, 8, "x");
     EXPECT_TRUE(recorder.calls.empty());
+    float w = -1, h = -1;
+    mvDrawTextMeasure(16, "ab\nc\xC3\xA9\x01\n", &w, &h);  // one box for the two-byte character
+    EXPECT_EQ(w * 1000 + h, 36 * 1000 + 48);
+    mvDrawTextMeasure(0, "ab", &w, &h);
+    EXPECT_EQ(w * 1000 + h, 0);
+    mvDrawTextMeasure(8, nullptr, &w, nullptr);
+    EXPECT_EQ(w, 0);
 }
 
 TEST(Text, GlyphsAreDistinctAndStayInTheirCell) {

@@ -18,6 +18,7 @@ struct InputState {
     float x, y;
     unsigned buttons;         // held
     unsigned buttonsPressed;  // went down this frame
+    unsigned buttonsReleased; // went up this frame
     float wheel;
     char text[kTextBytes + 1];
     size_t textLength;
@@ -54,6 +55,7 @@ void inputBeginFrame() {
     memset(input.pressed, 0, sizeof input.pressed);
     memset(input.released, 0, sizeof input.released);
     input.buttonsPressed = 0;
+    input.buttonsReleased = 0;
     input.wheel = 0.0f;
     input.textLength = 0;
     input.textCut = false;
@@ -82,6 +84,7 @@ bool inputApply(const MVPlatformEvent &e) {
     case MV_PLATFORM_MOUSE_UP:
         if (!oneButton(e.button)) return false;
         if (e.kind == MV_PLATFORM_MOUSE_UP) {
+            if (input.buttons & e.button) input.buttonsReleased |= e.button;
             input.buttons &= ~e.button;
         } else if (!(input.buttons & e.button)) {
             input.buttons |= e.button;
@@ -116,6 +119,7 @@ MV_API unsigned mvInputMouse(float *x, float *y) {
 }
 
 MV_API bool mvInputMousePressed(unsigned button) { return oneButton(button) && (input.buttonsPressed & button); }
+MV_API bool mvInputMouseReleased(unsigned button) { return oneButton(button) && (input.buttonsReleased & button); }
 MV_API float mvInputWheel(void) { return input.wheel; }
 MV_API const char *mvInputText(void) { return input.text; }
 

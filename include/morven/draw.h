@@ -59,6 +59,12 @@ MV_API void mvDrawClearColor(float r, float g, float b);
  * positive or a coordinate that is not finite draws nothing. */
 MV_API void mvDrawText(float x, float y, float size, const char *text);
 
+/** The size of the block mvDrawText fills with the same text and size, into
+ * width and height (either may be null): the longest line's characters times
+ * 6/8 of size across, the number of lines times size down. Null text or a
+ * size mvDrawText would not draw gives 0 x 0. */
+MV_API void mvDrawTextMeasure(float size, const char *text, float *width, float *height);
+
 MV_EXTERN_C_END
 
 #endif

@@ -79,6 +79,10 @@ MV_API unsigned mvInputMouse(float *x, float *y);
  * frame; false for anything but a single button bit. */
 MV_API bool mvInputMousePressed(unsigned button);
 
+/** True when the button (one MV_MOUSE_* bit) went up since the previous
+ * frame; false for anything but a single button bit. */
+MV_API bool mvInputMouseReleased(unsigned button);
+
 /** Wheel movement since the previous frame: positive away from the user. */
 MV_API float mvInputWheel(void);
 
