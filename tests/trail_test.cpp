@@ -400,7 +400,8 @@ TEST_F(TrailDrawing, ColouredDrawIsTheWhiteDrawRecoloured) {
             mvTrailDrawColor3f(coloured.get(), r, g, b);
             ASSERT_EQ(recorder.calls, expected) << "round " << round << ", draw " << draw;
             std::vector<Entry> held;
-            for (uint32_t i = 0; i < coloured->numpoints; i++) held.push_back({coloured->xpoints[i], coloured->ypoints[i]});
+            for (uint32_t i = 0; i < coloured->numpoints; i++)
+                held.push_back({coloured->xpoints[i], coloured->ypoints[i]});
             ASSERT_TRUE(sameEntries(entries(), held));
         }
     }

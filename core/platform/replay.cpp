@@ -328,7 +328,8 @@ bool replayApply(Replay *r, uint64_t frame) {
             quit = true;
             continue;
         }
-        MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr};
+        const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
+        MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};
         if (inputApply(event)) quit = true;
     }
     return quit;
