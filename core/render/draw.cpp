@@ -15,11 +15,13 @@ void nopTextureUpdate(void *, uint32_t, int, int, int, int, const uint8_t *) {}
 void nopTextureDestroy(void *, uint32_t) {}
 void nopTextureDraw(void *, uint32_t, float, float, float, float) {}
 bool nopReadPixels(void *, uint8_t *, int, int) { return false; }
+void nopClearColor(void *, float, float, float) {}
 
 MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,         nopColor,       nop, nop,
                            nopTextureCreate, nopTextureUpdate, nopTextureDestroy, nopTextureDraw, nopReadPixels,
-                           nop};
+                           nop,              nopClearColor};
 MVRenderer *current = &nullRenderer;
+float clearRgb[3];  // kept here, so it holds for renderers installed later
 
 // NaN and values below 0 become 0, values above 1 become 1.
 float clampComponent(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
@@ -35,8 +37,11 @@ MVRenderer *mvCoreRenderer() { return current; }
 MVRenderer *mvCoreSetRenderer(MVRenderer *r) {
     MVRenderer *previous = current;
     current = r ? r : &nullRenderer;
+    if (current->clearColor) current->clearColor(current->self, clearRgb[0], clearRgb[1], clearRgb[2]);
     return previous;
 }
+
+void mvCoreResetClearColor() { mvDrawClearColor(0.0f, 0.0f, 0.0f); }
 
 extern "C" {
 
@@ -48,5 +53,13 @@ MV_API void mvDrawColor2f(float grey, float alpha) { engineThreadCheck(__func__)
 MV_API void mvDrawColor3f(float r, float g, float b) { engineThreadCheck(__func__); setColor(r, g, b, 1.0f); }
 MV_API void mvDrawColor4f(float r, float g, float b, float a) { engineThreadCheck(__func__); setColor(r, g, b, a); }
 MV_API void mvDrawClear(void) { engineThreadCheck(__func__); current->clear(current->self); }
+
+MV_API void mvDrawClearColor(float r, float g, float b) {
+    engineThreadCheck(__func__);
+    clearRgb[0] = clampComponent(r);
+    clearRgb[1] = clampComponent(g);
+    clearRgb[2] = clampComponent(b);
+    if (current->clearColor) current->clearColor(current->self, clearRgb[0], clearRgb[1], clearRgb[2]);
+}
 
 }

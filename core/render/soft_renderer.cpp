@@ -28,6 +28,7 @@ struct Soft {
     uint8_t *frame;
     float color[4];
     bool open;  // between mvDrawBegin and the end of the primitive
+    uint8_t clearRgba[4];
     int mode;
     Vertex *vertices;
     size_t count, capacity;
@@ -243,7 +244,7 @@ void clear(void *self) {
     end(s);
     const uint8_t black[4] = {0, 0, 0, 255};
     uint32_t pixel;
-    memcpy(&pixel, black, 4);
+    memcpy(&pixel, s->clearRgba, 4);
     size_t n = static_cast<size_t>(s->w) * s->h;
     uint32_t *p = reinterpret_cast<uint32_t *>(s->frame);  // malloc'd: aligned for any type
     for (size_t i = 0; i < n; i++) p[i] = pixel;
@@ -327,6 +328,13 @@ void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
     }
 }
 
+void clearColor(void *self, float r, float g, float b) {
+    Soft *s = soft(self);
+    s->clearRgba[0] = toByte(r);
+    s->clearRgba[1] = toByte(g);
+    s->clearRgba[2] = toByte(b);
+}
+
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     Soft *s = soft(self);
     end(s);
@@ -357,10 +365,11 @@ MVRenderer *softRendererCreate(int w, int h) {
         return nullptr;
     }
     s->record = {s,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor};
     s->w = w;
     s->h = h;
     s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;
+    s->clearRgba[3] = 255;  // black until told otherwise
     clear(s);
     return &s->record;
 }

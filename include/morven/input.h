@@ -6,17 +6,25 @@
  * input unless it is replayed.
  *
  * Replayed input: MORVEN_INPUT_SCRIPT=<file> replays events, headless or on
- * top of a real window. One event per line:
- *   <frame> mouse <x> <y>
- *   <frame> press <name>
- *   <frame> release <name>
- *   <frame> text <utf-8>
- *   <frame> quit
- * '#' starts a comment. <frame> counts mvLoop calls from 0; the event applies
- * at the start of that frame. Names are the MV_KEY_ suffixes in lower case
- * ("a", "space", "left", "f1") and "mouse1" to "mouse3". A malformed line gets
- * one warning on stderr with its line number and is skipped. During a replay
- * frames are unpaced and mvFrameTime is exactly one frame period.
+ * top of a real window (whose own events still count). One event per line:
+ *   <frame> mouse <x> <y>        pointer moves to (x, y)
+ *   <frame> press <name>         key or button goes down
+ *   <frame> release <name>       key or button goes up
+ *   <frame> wheel <steps>        wheel turns, positive away from the user
+ *   <frame> text <utf-8>         text typed: everything after the one blank
+ *                                that follows "text", to the end of the line
+ *   <frame> quit                 mvLoop returns false from this frame on
+ * '#' starts a comment, even right after a word ("0 quit# done"), except
+ * inside a text event's text. <frame> counts
+ * mvLoop calls from 0; the event applies at the start of that frame, after
+ * the events of earlier lines for the same frame. Numbers are decimal
+ * ("-3", "12.5"). Names are the MV_KEY_ suffixes in lower case ("a",
+ * "space", "left", "f1") and "mouse1" (left), "mouse2" (right), "mouse3"
+ * (middle). A malformed line gets one warning on stderr with its line number
+ * and is skipped; a script that cannot be read makes mvInit fail. Escape
+ * going down ends mvLoop, whether pressed or replayed. During a replay frames
+ * are unpaced and mvFrameTime is exactly one frame period: 1 / the rate of
+ * mvLoopSetRate, or 1/60 s by default and when the rate is 0.
  *
  * Thread: the engine's thread (the one that called mvInit). */
 #ifndef MORVEN_INPUT_H
@@ -67,14 +75,20 @@ MV_API bool mvInputKeyReleased(int key);
  * null); returns the held buttons as a mask of MV_MOUSE_* bits. */
 MV_API unsigned mvInputMouse(float *x, float *y);
 
-/** True when the button (one MV_MOUSE_* bit) went down since the previous frame. */
+/** True when the button (one MV_MOUSE_* bit) went down since the previous
+ * frame; false for anything but a single button bit. */
 MV_API bool mvInputMousePressed(unsigned button);
+
+/** True when the button (one MV_MOUSE_* bit) went up since the previous
+ * frame; false for anything but a single button bit. */
+MV_API bool mvInputMouseReleased(unsigned button);
 
 /** Wheel movement since the previous frame: positive away from the user. */
 MV_API float mvInputWheel(void);
 
-/** The UTF-8 text typed since the previous frame; "" when none. Valid until
- * the next mvLoop. */
+/** The UTF-8 text typed since the previous frame; "" when none. Up to 1024
+ * bytes a frame, cut at a whole character; the rest of that frame's text is
+ * dropped. Valid until the next mvLoop. */
 MV_API const char *mvInputText(void);
 
 MV_EXTERN_C_END

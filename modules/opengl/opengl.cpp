@@ -101,6 +101,8 @@ void clear(void *self) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void clearColor(void *, float r, float g, float b) { glClearColor(r, g, b, 1.0f); }
+
 uint32_t textureCreate(void *, int w, int h) {
     if (w <= 0 || h <= 0) return 0;
     void *zero = calloc(static_cast<size_t>(w) * h, 4);
@@ -190,7 +192,7 @@ MVRenderer *create(int w, int h) {
     GLRenderer *r = static_cast<GLRenderer *>(calloc(1, sizeof(GLRenderer)));
     if (!r) return nullptr;
     r->record = {r,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor};
     r->w = w;
     r->h = h;
     r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
