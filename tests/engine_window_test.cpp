@@ -241,15 +241,6 @@ TEST_F(EngineWindow, WithoutOpenGLTheSoftwareFramesAreShown) {
     EXPECT_EQ(shown, softScene());
 }
 
-// Until both renderers share the line rules and the OpenGL edge rule
-// (core/render/primitive.h), the comparison below leaves out lines, centres
-// on horizontal edges and blending. Once they do, this flag can go.
-#if __has_include("core/render/primitive.h")
-constexpr bool kSharedPixelRules = true;
-#else
-constexpr bool kSharedPixelRules = false;
-#endif
-
 // Text and a coloured trail over a coloured clear: the same bytes from both
 // renderers. Colours are whole bytes: renderers may round other values differently.
 void drawTextAndTrail() {
@@ -257,13 +248,11 @@ void drawTextAndTrail() {
     mvDrawClear();
     mvDrawColor4f(1.0f, 204 / 255.0f, 51 / 255.0f, 1.0f);
     mvDrawText(2, 2, 8, "Frame 60 fps\nAbc xyz {|}~");
-    // Font edges on pixel centres: vertical ones always, horizontal ones too
-    // once the renderers share the rule.
-    mvDrawColor4f(51 / 255.0f, 1.0f, 153 / 255.0f, kSharedPixelRules ? 0.5f : 1.0f);
-    mvDrawText(3.5f, kSharedPixelRules ? 20.5f : 20.25f, 16, "Wg#@");
+    // Font edges on pixel centres, vertical and horizontal, half transparent.
+    mvDrawColor4f(51 / 255.0f, 1.0f, 153 / 255.0f, 0.5f);
+    mvDrawText(3.5f, 20.5f, 16, "Wg#@");
     mvDrawColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    mvDrawText(100, kSharedPixelRules ? 2.0f : 2.25f, 12, "Q\x01!");  // scale 1.5
-    if (!kSharedPixelRules) return;
+    mvDrawText(100, 2.0f, 12, "Q\x01!");  // scale 1.5
     MVTrail *trail = mvTrailCreate(0);
     for (int i = 0; i < 24; i++) {
         if (i == 9) mvTrailAddBreak(trail);

@@ -242,7 +242,6 @@ void color(void *self, float r, float g, float b, float a) {
 void clear(void *self) {
     Soft *s = soft(self);
     end(s);
-    const uint8_t black[4] = {0, 0, 0, 255};
     uint32_t pixel;
     memcpy(&pixel, s->clearRgba, 4);
     size_t n = static_cast<size_t>(s->w) * s->h;
