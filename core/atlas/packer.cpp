@@ -150,13 +150,26 @@ bool mightFit(const PackCell &c, int w, int h) {
     return k < kWidthClasses && h <= c.tallest[k];
 }
 
-// Sorted distinct values, in place; returns their count.
-size_t distinct(int *v, size_t n) {
-    std::sort(v, v + n);
-    return static_cast<size_t>(std::unique(v, v + n) - v);
-}
+// The edges along one axis of a region: in order, without repeats, and where
+// each lies among them (a table over the region's span).
+struct Axis {
+    int origin;
+    int *place;   // place[v - origin]: the index of edge v
+    int *values;  // the edges in order
+    size_t count;
 
-size_t indexOf(const int *v, size_t n, int value) { return static_cast<size_t>(std::lower_bound(v, v + n, value) - v); }
+    void mark(int v) { place[v - origin] = 1; }
+    // Turns the marks into the ordered list and the places.
+    void finish(size_t span) {
+        count = 0;
+        for (size_t k = 0; k <= span; k++)
+            if (place[k]) {
+                values[count] = origin + static_cast<int>(k);
+                place[k] = static_cast<int>(count++);
+            }
+    }
+    size_t at(int v) const { return static_cast<size_t>(place[v - origin]); }
+};
 
 // Every maximal empty rectangle of `whole` around the obstacles (which lie
 // inside it and do not overlap), found on the grid of their edges: for each
@@ -165,36 +178,41 @@ size_t indexOf(const int *v, size_t n, int value) { return static_cast<size_t>(s
 bool sweep(RectList *out, const PackRect &whole, const PackRect *const *groups, const size_t *counts, size_t nGroups) {
     size_t n = 0;
     for (size_t g = 0; g < nGroups; g++) n += counts[g];
-    size_t lines = 2 * n + 2;
-    // xs, ys, heights, stack starts and heights, then the grid.
-    size_t ints = 2 * lines + 3 * (lines + 1);
-    void *block = malloc(ints * sizeof(int) + lines * lines);
-    if (!block) return false;
-    int *xs = static_cast<int *>(block), *ys = xs + lines, *height = ys + lines, *stackStart = height + lines + 1,
-        *stackHeight = stackStart + lines + 1;
-    uint8_t *grid = reinterpret_cast<uint8_t *>(stackHeight + lines + 1);
-    size_t nx = 0, ny = 0;
-    xs[nx++] = whole.x;
-    xs[nx++] = whole.x + whole.w;
-    ys[ny++] = whole.y;
-    ys[ny++] = whole.y + whole.h;
+    size_t spanX = static_cast<size_t>(whole.w), spanY = static_cast<size_t>(whole.h);
+    size_t linesX = std::min(2 * n + 2, spanX + 1), linesY = std::min(2 * n + 2, spanY + 1);
+    // Edge places and lists, then per column: height, stack start and
+    // height, blocked cells of the row below left of it.
+    size_t ints = (spanX + 1) + linesX + (spanY + 1) + linesY + 4 * (linesX + 1);
+    int *placeX = static_cast<int *>(calloc(ints, sizeof(int)));
+    if (!placeX) return false;
+    int *valuesX = placeX + spanX + 1, *placeY = valuesX + linesX, *valuesY = placeY + spanY + 1;
+    Axis xs = {whole.x, placeX, valuesX, 0}, ys = {whole.y, placeY, valuesY, 0};
+    int *height = valuesY + linesY, *stackStart = height + linesX + 1, *stackHeight = stackStart + linesX + 1;
+    int *blockedBefore = stackHeight + linesX + 1;
+    xs.mark(whole.x);
+    xs.mark(whole.x + whole.w);
+    ys.mark(whole.y);
+    ys.mark(whole.y + whole.h);
     for (size_t g = 0; g < nGroups; g++)
         for (size_t i = 0; i < counts[g]; i++) {
             const PackRect &r = groups[g][i];
-            xs[nx++] = r.x;
-            xs[nx++] = r.x + r.w;
-            ys[ny++] = r.y;
-            ys[ny++] = r.y + r.h;
+            xs.mark(r.x);
+            xs.mark(r.x + r.w);
+            ys.mark(r.y);
+            ys.mark(r.y + r.h);
         }
-    nx = distinct(xs, nx);
-    ny = distinct(ys, ny);
-    size_t cols = nx - 1, rows = ny - 1;
-    memset(grid, 0, rows * cols);
+    xs.finish(spanX);
+    ys.finish(spanY);
+    size_t cols = xs.count - 1, rows = ys.count - 1;
+    uint8_t *grid = static_cast<uint8_t *>(calloc(rows, cols));
+    if (!grid) {
+        free(placeX);
+        return false;
+    }
     for (size_t g = 0; g < nGroups; g++)
         for (size_t i = 0; i < counts[g]; i++) {
             const PackRect &r = groups[g][i];
-            size_t c0 = indexOf(xs, nx, r.x), c1 = indexOf(xs, nx, r.x + r.w);
-            size_t r0 = indexOf(ys, ny, r.y), r1 = indexOf(ys, ny, r.y + r.h);
+            size_t c0 = xs.at(r.x), c1 = xs.at(r.x + r.w), r0 = ys.at(r.y), r1 = ys.at(r.y + r.h);
             for (size_t row = r0; row < r1; row++) memset(grid + row * cols + c0, 1, c1 - c0);
         }
     bool ok = true;
@@ -202,7 +220,11 @@ bool sweep(RectList *out, const PackRect &whole, const PackRect *const *groups, 
     for (size_t c = 0; c < cols; c++) height[c] = 0;
     for (size_t row = 0; row < rows && ok; row++) {
         const uint8_t *line = grid + row * cols, *below = row + 1 < rows ? line + cols : nullptr;
-        for (size_t c = 0; c < cols; c++) height[c] = line[c] ? 0 : height[c] + 1;
+        blockedBefore[0] = 0;
+        for (size_t c = 0; c < cols; c++) {
+            height[c] = line[c] ? 0 : height[c] + 1;
+            blockedBefore[c + 1] = blockedBefore[c] + (below ? below[c] : 1);
+        }
         size_t depth = 0;
         for (size_t c = 0; c <= cols && ok; c++) {
             int cur = c < cols ? height[c] : 0;
@@ -213,11 +235,9 @@ bool sweep(RectList *out, const PackRect &whole, const PackRect *const *groups, 
                 int bar = stackHeight[depth];
                 start = from;
                 if (bar == cur) continue;  // the bar goes on to the right
-                bool blockedBelow = !below;
-                for (size_t k = from; k < c && !blockedBelow; k++) blockedBelow = below[k];
-                if (!blockedBelow) continue;  // found again lower down
-                PackRect r = {xs[from], ys[row + 1 - static_cast<size_t>(bar)], xs[c] - xs[from],
-                              ys[row + 1] - ys[row + 1 - static_cast<size_t>(bar)]};
+                if (blockedBefore[c] == blockedBefore[from]) continue;  // found again lower down
+                int top = ys.values[row + 1 - static_cast<size_t>(bar)];
+                PackRect r = {xs.values[from], top, xs.values[c] - xs.values[from], ys.values[row + 1] - top};
                 ok = ensure(&out->items, &out->capacity, out->count + 1);
                 if (ok) out->items[out->count++] = r;
             }
@@ -227,7 +247,8 @@ bool sweep(RectList *out, const PackRect &whole, const PackRect *const *groups, 
             }
         }
     }
-    free(block);
+    free(grid);
+    free(placeX);
     return ok;
 }
 
