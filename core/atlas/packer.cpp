@@ -52,15 +52,16 @@ void listRelease(RectList *list) {
     *list = {nullptr, 0, 0};
 }
 
-// Drops r (which the list holds) from the list; order does not matter.
-void listDrop(RectList *list, const PackRect &r) {
+// Drops r from the list (order does not matter); false when it is not there.
+bool listDrop(RectList *list, const PackRect &r) {
     for (size_t i = 0; i < list->count; i++) {
         const PackRect &f = list->items[i];
         if (f.x == r.x && f.y == r.y && f.w == r.w && f.h == r.h) {
             list->items[i] = list->items[--list->count];
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 // Free pixels a footprint keeps before (left of and above) and after the area.
@@ -90,10 +91,67 @@ long onBorder(const PackRect &region, const PackRect &c) {
            (c.y == region.y) * long(c.w) + (c.y + c.h == region.y + region.h) * long(c.w);
 }
 
+// Row y of a cell's taken pixels, or column x of them.
+uint64_t *takenRow(const PackCell *c, int y) { return c->taken + static_cast<size_t>(y) * kPackWords; }
+uint64_t *takenColumn(const PackCell *c, int x) {
+    return c->taken + static_cast<size_t>(kPackCellSide + x) * kPackWords;
+}
+
+int ones(uint64_t v) {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_popcountll(v);
+#else
+    int n = 0;
+    for (; v; v &= v - 1) n++;
+    return n;
+#endif
+}
+
+// Calls f(word index, mask) for the words that bits [from, to) of a line span.
+template <class F>
+void eachWord(int from, int to, F f) {
+    while (from < to) {
+        int word = from / 64, begin = from % 64, end = to - word * 64 < 64 ? to - word * 64 : 64;
+        uint64_t upTo = end == 64 ? ~uint64_t(0) : (uint64_t(1) << end) - 1;
+        f(word, upTo & ~((uint64_t(1) << begin) - 1));
+        from = word * 64 + end;
+    }
+}
+
+// Set bits of a line in [from, to).
+long bitsSet(const uint64_t *line, int from, int to) {
+    long sum = 0;
+    eachWord(from, to, [&](int word, uint64_t mask) { sum += ones(line[word] & mask); });
+    return sum;
+}
+
+void setBits(uint64_t *line, int from, int to, bool on) {
+    eachWord(from, to, [&](int word, uint64_t mask) { line[word] = on ? line[word] | mask : line[word] & ~mask; });
+}
+
+// Marks a footprint's pixels in its cell as taken, or as free again.
+void paint(PackCell *c, const PackRect &foot, bool on) {
+    int x0 = foot.x - c->bounds.x, y0 = foot.y - c->bounds.y, x1 = x0 + foot.w, y1 = y0 + foot.h;
+    for (int y = y0; y < y1; y++) setBits(takenRow(c, y), x0, x1, on);
+    for (int x = x0; x < x1; x++) setBits(takenColumn(c, x), y0, y1, on);
+}
+
+// Length of the edges of a place in a cell that touch footprints there.
+long touchingInCell(const PackCell *c, const PackRect &r) {
+    if (!c->taken) return 0;
+    int x0 = r.x - c->bounds.x, y0 = r.y - c->bounds.y, x1 = x0 + r.w, y1 = y0 + r.h;
+    long sum = 0;
+    if (x0 > 0) sum += bitsSet(takenColumn(c, x0 - 1), y0, y1);
+    if (x1 < c->bounds.w) sum += bitsSet(takenColumn(c, x1), y0, y1);
+    if (y0 > 0) sum += bitsSet(takenRow(c, y0 - 1), x0, x1);
+    if (y1 < c->bounds.h) sum += bitsSet(takenRow(c, y1), x0, x1);
+    return sum;
+}
+
 // What a candidate footprint touches where it would go: the region's border
 // and the footprints in the region (outside the cells: also the cells).
 long contact(const Packer *p, const PackCell *cell, const PackRect &foot) {
-    if (cell) return onBorder(cell->bounds, foot) + touching(cell->feet.items, cell->feet.count, foot);
+    if (cell) return onBorder(cell->bounds, foot) + touchingInCell(cell, foot);
     long sum = onBorder({0, 0, p->w, p->h}, foot) + touching(p->topFeet.items, p->topFeet.count, foot);
     for (size_t i = 0; i < p->cellCount; i++)
         if (p->cells[i].inUse) sum += touching(&p->cells[i].bounds, 1, foot);
@@ -289,14 +347,17 @@ bool addCell(Packer *p, const PackRect &bounds, size_t *index) {
         p->cells[p->cellCount++] = PackCell{};
     }
     PackCell &c = p->cells[slot];
-    RectList free;
-    if (!listInit(&free, bounds)) return false;
-    if (!packerCarve(p, &p->top, bounds)) {
-        listRelease(&free);
+    RectList space;
+    if (!listInit(&space, bounds)) return false;
+    uint64_t *taken = static_cast<uint64_t *>(calloc(2 * kPackCellSide * kPackWords, sizeof(uint64_t)));
+    if (!taken || !packerCarve(p, &p->top, bounds)) {
+        free(taken);
+        listRelease(&space);
         return false;
     }
     listRelease(&c.free);
-    c.free = free;
+    c.free = space;
+    c.taken = taken;
     c.feet.count = 0;
     c.bounds = bounds;
     c.inUse = true;
@@ -310,6 +371,7 @@ bool placeInCell(Packer *p, size_t index, const PackRect &foot) {
     PackCell &c = p->cells[index];
     if (!ensure(&c.feet.items, &c.feet.capacity, c.feet.count + 1) || !packerCarve(p, &c.free, foot)) return false;
     c.feet.items[c.feet.count++] = foot;
+    paint(&c, foot, true);
     updateBounds(&c);
     return true;
 }
@@ -367,6 +429,8 @@ void retireCell(Packer *p, size_t index) {
     if (rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells, p->cellCount)) {
         listRelease(&c.free);
         listRelease(&c.feet);
+        free(c.taken);
+        c.taken = nullptr;
         return;
     }
     c.inUse = true;
@@ -382,6 +446,7 @@ void releaseAll(Packer *p) {
     for (size_t i = 0; i < p->cellCount; i++) {
         listRelease(&p->cells[i].free);
         listRelease(&p->cells[i].feet);
+        free(p->cells[i].taken);
     }
     free(p->cells);
     free(p->pieces);
@@ -476,16 +541,16 @@ bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect
 }
 
 void packerRemove(Packer *p, const PackRect &footprint, int where) {
-    if (p->placed == 0) return;
+    bool inCell = where >= 0 && static_cast<size_t>(where) < p->cellCount && p->cells[where].inUse;
+    if (!listDrop(inCell ? &p->cells[where].feet : &p->topFeet, footprint)) return;
     // An empty bin takes a new base padding with its next request.
     if (--p->placed == 0) p->hasBase = false;
-    if (where == kPackOutside || where < 0 || static_cast<size_t>(where) >= p->cellCount) {
-        listDrop(&p->topFeet, footprint);
+    if (!inCell) {
         rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells, p->cellCount);
         return;
     }
     PackCell &c = p->cells[where];
-    listDrop(&c.feet, footprint);
+    paint(&c, footprint, false);
     if (c.feet.count == 0) {
         retireCell(p, static_cast<size_t>(where));
         return;

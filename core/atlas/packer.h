@@ -21,9 +21,11 @@
 #define MORVEN_CORE_PACKER_H
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr int kPackCellSide = 256;
 constexpr int kPackWidthStep = 8;  // width classes of a cell's quick fit test
+constexpr int kPackWords = kPackCellSide / 64;  // words in a row of a cell's taken pixels
 
 struct PackRect {
     int x, y, w, h;
@@ -40,6 +42,9 @@ struct PackCell {
     bool inUse;      // false: a slot for the next cell
     RectList free;   // the maximal free rectangles
     RectList feet;   // the footprints placed here
+    // The pixels the footprints take, by rows and by columns (cell-relative),
+    // so that what a place would touch is counted a word at a time.
+    uint64_t *taken;
     // tallest[k]: the greatest height of a free rectangle at least
     // k * kPackWidthStep wide; a request taller than that cannot fit.
     int tallest[kPackCellSide / kPackWidthStep + 1];
