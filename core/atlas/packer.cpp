@@ -97,14 +97,12 @@ uint64_t *takenColumn(const PackCell *c, int x) {
     return c->taken + static_cast<size_t>(kPackCellSide + x) * kPackWords;
 }
 
+// Set bits of a word (without a call into the compiler's runtime).
 int ones(uint64_t v) {
-#if defined(__GNUC__) || defined(__clang__)
-    return __builtin_popcountll(v);
-#else
-    int n = 0;
-    for (; v; v &= v - 1) n++;
-    return n;
-#endif
+    v = v - ((v >> 1) & 0x5555555555555555u);
+    v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+    v = (v + (v >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<int>((v * 0x0101010101010101u) >> 56);
 }
 
 // Calls f(word index, mask) for the words that bits [from, to) of a line span.
