@@ -19,8 +19,8 @@ namespace {
 struct Area {
     MVAtlasArea pub;  // first member: callers hold its address
     PackRect footprint;
-    int where;                     // the packer's place of the footprint
-    uint16_t writtenW, writtenH;   // the part of the area written to (from its corner)
+    int where;                    // the packer's place of the footprint
+    uint16_t writtenW, writtenH;  // the part written to, from the area's corner
 };
 
 }  // namespace
