@@ -272,6 +272,28 @@ TEST(Atlas, AllocationFailuresLeaveAConsistentAtlas) {
     live.push_back({more, 2});
     checkLayout(live, 64, 64);
     mvAtlasDestroy(atlas);
+
+    // Several cells and a large area between them: releases (a cell worked
+    // out again, an empty cell given back, the large one) and reserves with
+    // any one allocation failing leave a sound layout.
+    MVAtlas *wide = mvAtlasCreate(600, 300, 32);
+    ASSERT_NE(wide, nullptr);
+    std::vector<LiveArea> many;
+    many.push_back({mvAtlasAreaReserve(wide, 300, 280, 1), 1});
+    for (int i = 0; i < 40; i++)
+        if (MVAtlasArea *a = mvAtlasAreaReserve(wide, 5 + i % 30, 8 + i % 17, i % 3)) many.push_back({a, i % 3});
+    std::mt19937 rng(9);
+    for (int round = 0; round < 6; round++)
+        allocfail::everyFailure(
+            [&] {
+                if (many.empty()) return;
+                size_t victim = rng() % many.size();
+                mvAtlasAreaRelease(wide, many[victim].area);
+                many.erase(many.begin() + long(victim));
+                if (MVAtlasArea *a = mvAtlasAreaReserve(wide, 20, 20, 1)) many.push_back({a, 1});
+            },
+            [&](long) { checkLayout(many, 600, 300); });
+    mvAtlasDestroy(wide);
 }
 
 TEST(Atlas, NullAtlasIsIgnored) {
