@@ -474,7 +474,7 @@ bool packerCarve(Packer *p, RectList *list, const PackRect &used) {
     for (size_t i = 0; i < pieceCount; i++) {
         bool covered = false;
         for (size_t j = 0; j < n && !covered; j++)
-            covered = !intersects(items[j], used) && contains(items[j], pieces[i]);
+            covered = contains(items[j], pieces[i]) && !intersects(items[j], used);
         for (size_t j = 0; j < pieceCount && !covered; j++) {
             if (j == i || !contains(pieces[j], pieces[i])) continue;
             covered = !contains(pieces[i], pieces[j]) || j < i;
