@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
+#include "core/atlas/free_space.h"
 #include "core/atlas/packer.h"
 
 namespace {
@@ -44,6 +47,14 @@ void checkMaximal(const RectList &list, const std::vector<PackRect> &used, int W
     for (size_t p = 0; p < taken.size(); p++) ASSERT_TRUE(taken[p] || covered[p]) << "pixel " << p << " lost";
 }
 
+std::vector<std::tuple<int, int, int, int>> sorted(const RectList &list) {
+    std::vector<std::tuple<int, int, int, int>> out;
+    for (size_t i = 0; i < list.count; i++)
+        out.emplace_back(list.items[i].x, list.items[i].y, list.items[i].w, list.items[i].h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 TEST(Packer, CarvingKeepsExactlyTheMaximalFreeRectangles) {
     const int W = 48, H = 40;
     for (unsigned seed = 1; seed <= 30; seed++) {
@@ -64,6 +75,13 @@ TEST(Packer, CarvingKeepsExactlyTheMaximalFreeRectangles) {
             used.push_back(u);
             checkMaximal(list, used, W, H);
             if (::testing::Test::HasFatalFailure()) break;
+            // Worked out afresh from the obstacles, the free space is the same set.
+            RectList fresh = {nullptr, 0, 0};
+            const PackRect *groups[1] = {used.data()};
+            size_t counts[1] = {used.size()};
+            ASSERT_TRUE(maximalFreeRects(&fresh, {0, 0, W, H}, groups, counts, 1));
+            EXPECT_EQ(sorted(fresh), sorted(list)) << "seed " << seed << " step " << step;
+            free(fresh.items);
         }
         free(list.items);
         packerRelease(&packer);
