@@ -8,8 +8,9 @@
 
 // Fills `out` (emptied first) with every maximal empty rectangle of `whole`
 // around the obstacles: nGroups arrays of counts[g] rectangles that lie
-// inside it (they may overlap). The cost grows with the number of distinct
-// edges, not with the region's area. False when out of memory.
+// inside it (they may overlap). The cost grows with the square of the
+// number of distinct edges and with the region's width plus height, not with
+// its area. False when out of memory.
 bool maximalFreeRects(RectList *out, const PackRect &whole, const PackRect *const *groups, const size_t *counts,
                       size_t nGroups);
 
