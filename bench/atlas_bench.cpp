@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 #include <morven/atlas.h>
 
+#include <algorithm>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <string>
@@ -155,6 +157,61 @@ void reserveTime(benchmark::State &state) {
     state.counters["occupancy"] = covered / (double(kSide) * kSide) / double(round ? round : 1);
 }
 
+// A 4096 x 4096 atlas holding `live` areas of sizes 4..48, in the order
+// they were placed.
+std::vector<MVAtlasArea *> fillLive(MVAtlas *atlas, size_t live, unsigned seed) {
+    std::vector<MVAtlasArea *> areas;
+    for (const Request &r : requests(seed, 4, 48, 4 * live)) {
+        if (areas.size() == live) break;
+        if (MVAtlasArea *a = mvAtlasAreaReserve(atlas, r.w, r.h, 0)) areas.push_back(a);
+    }
+    return areas;
+}
+
+double threadSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// One release among 16,000 live areas (each released area is reserved again,
+// untimed, so the count stays put). The time is the thread's CPU time, which
+// other work on a shared machine does not inflate.
+void releaseOne(benchmark::State &state) {
+    MVAtlas *atlas = mvAtlasCreate(4096, 4096, 32);
+    std::vector<MVAtlasArea *> areas = fillLive(atlas, 16000, 1);
+    if (areas.size() < 16000) state.SkipWithError("the atlas did not take 16,000 areas");
+    std::mt19937 rng(2);
+    for (auto _ : state) {
+        size_t victim = rng() % areas.size();
+        int w = areas[victim]->w, h = areas[victim]->h;
+        double start = threadSeconds();
+        mvAtlasAreaRelease(atlas, areas[victim]);
+        state.SetIterationTime(threadSeconds() - start);
+        areas[victim] = mvAtlasAreaReserve(atlas, w, h, 0);
+        if (!areas[victim]) state.SkipWithError("a released place was not found again");
+    }
+    state.counters["live"] = double(areas.size());
+    mvAtlasDestroy(atlas);
+}
+
+// Releasing every one of `count` areas in random order.
+void releaseAll(benchmark::State &state) {
+    size_t count = static_cast<size_t>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        MVAtlas *atlas = mvAtlasCreate(4096, 4096, 32);
+        std::vector<MVAtlasArea *> areas = fillLive(atlas, count, 3);
+        std::shuffle(areas.begin(), areas.end(), std::mt19937(4));
+        state.ResumeTiming();
+        for (MVAtlasArea *a : areas) mvAtlasAreaRelease(atlas, a);
+        state.PauseTiming();
+        if (mvAtlasOccupancy(atlas) != 0) state.SkipWithError("areas left after releasing all");
+        mvAtlasDestroy(atlas);
+        state.ResumeTiming();
+    }
+}
+
 template <class Packer>
 void add(const std::string &who) {
     const struct {
@@ -176,6 +233,10 @@ const bool registered = [] {
     add<MorvenPacker>("morven");
     add<StbPacker>("stb_skyline");
     add<ReferencePacker>("maxrects_bssf");
+    benchmark::RegisterBenchmark("AtlasRelease4096/16000_live", releaseOne)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("AtlasReleaseAll4096", releaseAll)->Arg(1000)->Arg(8000)->Unit(benchmark::kMillisecond);
     return true;
 }();
 

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <morven/atlas.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "alloc_fail.h"
+#include "atlas_model.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 
@@ -118,6 +122,57 @@ TEST(AtlasPacker, RandomStreamsWithReleases) {
     }
 }
 
+// Reserves and releases at random and compares with a brute-force picture
+// of the atlas after every step. In an atlas no larger than one packing cell,
+// with one padding for all, a request fails only when no place at all could
+// take it, before and after releases; in a larger atlas (cells, large areas
+// between them, mixed paddings) the layout stays sound.
+TEST(AtlasModel, ReserveAndReleaseAgreeWithABruteForcePicture) {
+    struct Case {
+        int w, h, maxSize, maxPadding;
+        bool complete;
+    };
+    const Case cases[] = {{96, 80, 28, 0, true}, {96, 80, 20, 1, true}, {70, 90, 24, 3, true},
+                          {400, 300, 120, 3, false}};
+    unsigned seed = 0;
+    for (const Case &c : cases)
+        for (int round = 0; round < 3; round++) {
+            std::mt19937 rng(++seed);
+            int uniform = int(rng() % (c.maxPadding + 1));
+            MVAtlas *atlas = mvAtlasCreate(c.w, c.h, 32);
+            ASSERT_NE(atlas, nullptr);
+            AtlasModel model(c.w, c.h);
+            std::vector<ModelArea> live;
+            long covered = 0;
+            for (int step = 0; step < 300; step++) {
+                if (!live.empty() && rng() % 100 < 35) {
+                    size_t victim = rng() % live.size();
+                    covered -= long(live[victim].area->w) * live[victim].area->h;
+                    mvAtlasAreaRelease(atlas, const_cast<MVAtlasArea *>(live[victim].area));
+                    live.erase(live.begin() + long(victim));
+                } else {
+                    int w = 1 + int(rng() % c.maxSize), h = 1 + int(rng() % c.maxSize);
+                    int p = c.complete ? uniform : int(rng() % (c.maxPadding + 1));
+                    bool room = c.complete && model.fits(live, w, h, p);
+                    MVAtlasArea *area = mvAtlasAreaReserve(atlas, w, h, p);
+                    if (c.complete) {
+                        ASSERT_EQ(area != nullptr, room) << "seed " << seed << " step " << step;
+                    }
+                    if (area) {
+                        ASSERT_TRUE(area->w == w && area->h == h);
+                        live.push_back({area, p});
+                        covered += long(w) * h;
+                    }
+                }
+                if (c.complete || step % 5 == 0) {
+                    ASSERT_EQ(model.check(live), "") << "seed " << seed << " step " << step;
+                }
+                ASSERT_DOUBLE_EQ(mvAtlasOccupancy(atlas), double(covered) / (double(c.w) * c.h));
+            }
+            mvAtlasDestroy(atlas);
+        }
+}
+
 TEST(AtlasPacker, PaddingKeepsNeighboursAwayButNotTheBorder) {
     MVAtlas *atlas = mvAtlasCreate(39, 10, 32);
     MVAtlasArea *a = mvAtlasAreaReserve(atlas, 10, 10, 3);
@@ -217,6 +272,28 @@ TEST(Atlas, AllocationFailuresLeaveAConsistentAtlas) {
     live.push_back({more, 2});
     checkLayout(live, 64, 64);
     mvAtlasDestroy(atlas);
+
+    // Several cells and a large area between them: releases (a cell worked
+    // out again, an empty cell given back, the large one) and reserves with
+    // any one allocation failing leave a sound layout.
+    MVAtlas *wide = mvAtlasCreate(600, 300, 32);
+    ASSERT_NE(wide, nullptr);
+    std::vector<LiveArea> many;
+    many.push_back({mvAtlasAreaReserve(wide, 300, 280, 1), 1});
+    for (int i = 0; i < 40; i++)
+        if (MVAtlasArea *a = mvAtlasAreaReserve(wide, 5 + i % 30, 8 + i % 17, i % 3)) many.push_back({a, i % 3});
+    std::mt19937 rng(9);
+    for (int round = 0; round < 6; round++)
+        allocfail::everyFailure(
+            [&] {
+                if (many.empty()) return;
+                size_t victim = rng() % many.size();
+                mvAtlasAreaRelease(wide, many[victim].area);
+                many.erase(many.begin() + long(victim));
+                if (MVAtlasArea *a = mvAtlasAreaReserve(wide, 20, 20, 1)) many.push_back({a, 1});
+            },
+            [&](long) { checkLayout(many, 600, 300); });
+    mvAtlasDestroy(wide);
 }
 
 TEST(Atlas, NullAtlasIsIgnored) {
@@ -309,6 +386,50 @@ TEST(Atlas, UploadsLazilyAndCopiesPixels) {
     EXPECT_EQ(log.destroys, 1);
     EXPECT_EQ(log.creates, 1);
     mvCoreSetRenderer(previous);
+}
+
+// Resident memory in bytes, where the system tells it (0 otherwise).
+size_t residentBytes() {
+    FILE *f = fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long size = 0, resident = 0;
+    int got = fscanf(f, "%lu %lu", &size, &resident);
+    fclose(f);
+    return got == 2 ? resident * size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// Releasing clears (and uploads) only the rows and columns written: a large,
+// barely used area costs nothing to give back.
+TEST(Atlas, ReleaseClearsOnlyWhatWasWritten) {
+    TextureLog log = makeLog();
+    log.record.self = &log;
+    MVRenderer *previous = mvCoreSetRenderer(&log.record);
+    MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
+    MVAtlasArea *area = mvAtlasAreaReserve(atlas, 64, 64, 0);
+    ASSERT_NE(area, nullptr);
+    std::vector<uint8_t> tile(3 * 2 * 4, 0xff);
+    ASSERT_TRUE(mvAtlasAreaSetData(atlas, area, 3, 2, 32, tile.data()));
+    mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    EXPECT_EQ(log.image[(size_t(1) * 64 + 2) * 4 + 3], 0xff);
+    mvAtlasAreaRelease(atlas, area);
+    mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    EXPECT_EQ(log.lastY, 0);
+    EXPECT_EQ(log.lastH, 2);
+    EXPECT_EQ(log.image[(size_t(1) * 64 + 2) * 4 + 3], 0);
+    mvAtlasDestroy(atlas);
+    mvCoreSetRenderer(previous);
+
+    MVAtlas *big = mvAtlasCreate(4096, 4096, 32);  // 64 MB of pixels
+    ASSERT_NE(big, nullptr);
+    MVAtlasArea *whole = mvAtlasAreaReserve(big, 4096, 4096, 0);
+    ASSERT_NE(whole, nullptr);
+    ASSERT_TRUE(mvAtlasAreaSetData(big, whole, 3, 2, 32, tile.data()));
+    size_t before = residentBytes();
+    mvAtlasAreaRelease(big, whole);
+    if (before) {
+        EXPECT_LT(residentBytes(), before + (16u << 20));
+    }
+    mvAtlasDestroy(big);
 }
 
 TEST(Atlas, OversizedDataIsCutToTheArea) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
+#include "core/atlas/free_space.h"
 #include "core/atlas/packer.h"
 
 namespace {
@@ -14,7 +17,7 @@ bool within(const PackRect &in, const PackRect &out) {
 // The free list after carving must be exactly the maximal empty rectangles:
 // each one empty, none extendable by a pixel, none inside another, and
 // together covering every empty pixel.
-void checkMaximal(const FreeRects &list, const std::vector<PackRect> &used, int W, int H) {
+void checkMaximal(const RectList &list, const std::vector<PackRect> &used, int W, int H) {
     std::vector<char> taken(size_t(W) * H, 0);
     for (const PackRect &u : used)
         for (int y = u.y; y < u.y + u.h; y++)
@@ -44,13 +47,21 @@ void checkMaximal(const FreeRects &list, const std::vector<PackRect> &used, int 
     for (size_t p = 0; p < taken.size(); p++) ASSERT_TRUE(taken[p] || covered[p]) << "pixel " << p << " lost";
 }
 
+std::vector<std::tuple<int, int, int, int>> sorted(const RectList &list) {
+    std::vector<std::tuple<int, int, int, int>> out;
+    for (size_t i = 0; i < list.count; i++)
+        out.emplace_back(list.items[i].x, list.items[i].y, list.items[i].w, list.items[i].h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 TEST(Packer, CarvingKeepsExactlyTheMaximalFreeRectangles) {
     const int W = 48, H = 40;
     for (unsigned seed = 1; seed <= 30; seed++) {
         std::mt19937 rng(seed);
         Packer packer;
         ASSERT_TRUE(packerInit(&packer, W, H));
-        FreeRects list = {nullptr, 0, 0};
+        RectList list = {nullptr, 0, 0};
         list.items = static_cast<PackRect *>(malloc(sizeof(PackRect)));
         list.items[0] = {0, 0, W, H};
         list.count = list.capacity = 1;
@@ -64,6 +75,13 @@ TEST(Packer, CarvingKeepsExactlyTheMaximalFreeRectangles) {
             used.push_back(u);
             checkMaximal(list, used, W, H);
             if (::testing::Test::HasFatalFailure()) break;
+            // Worked out afresh from the obstacles, the free space is the same set.
+            RectList fresh = {nullptr, 0, 0};
+            const PackRect *groups[1] = {used.data()};
+            size_t counts[1] = {used.size()};
+            ASSERT_TRUE(maximalFreeRects(&fresh, {0, 0, W, H}, groups, counts, 1));
+            EXPECT_EQ(sorted(fresh), sorted(list)) << "seed " << seed << " step " << step;
+            free(fresh.items);
         }
         free(list.items);
         packerRelease(&packer);
@@ -74,6 +92,7 @@ TEST(Packer, CarvingKeepsExactlyTheMaximalFreeRectangles) {
 struct Placed {
     PackRect area, foot;
     int padding;
+    int where;
 };
 
 int gapBetween(const PackRect &a, const PackRect &b) {
@@ -101,8 +120,8 @@ TEST(Packer, LargeBinMixesCellsAndLargeRequests) {
     ASSERT_TRUE(packerInit(&packer, W, H));
     std::vector<Placed> placed;
     auto insert = [&](int w, int h, int padding) {
-        Placed p{{}, {}, padding};
-        if (!packerInsert(&packer, w, h, padding, &p.area, &p.foot)) return false;
+        Placed p{{}, {}, padding, 0};
+        if (!packerInsert(&packer, w, h, padding, &p.area, &p.foot, &p.where)) return false;
         EXPECT_EQ(p.area.w, w);
         EXPECT_EQ(p.area.h, h);
         EXPECT_TRUE(within(p.area, p.foot));
@@ -116,10 +135,9 @@ TEST(Packer, LargeBinMixesCellsAndLargeRequests) {
         if (insert(w, h, padding)) failures = 0;
         else failures++;
         if (step % 23 == 3 && placed.size() > 3) {
-            placed.erase(placed.begin() + long(rng() % placed.size()));
-            std::vector<PackRect> feet;
-            for (const Placed &p : placed) feet.push_back(p.foot);
-            ASSERT_TRUE(packerRebuild(&packer, feet.data(), feet.size()));
+            auto victim = placed.begin() + long(rng() % placed.size());
+            packerRemove(&packer, victim->foot, victim->where);
+            placed.erase(victim);
         }
     }
     EXPECT_GT(packer.cellCount, 1u);
@@ -129,10 +147,11 @@ TEST(Packer, LargeBinMixesCellsAndLargeRequests) {
     EXPECT_GT(covered / (double(W) * H), 0.7);
 
     // Releasing everything returns the cells to the bin: the whole bin fits.
-    ASSERT_TRUE(packerRebuild(&packer, nullptr, 0));
-    EXPECT_EQ(packer.cellCount, 0u);
+    for (const Placed &p : placed) packerRemove(&packer, p.foot, p.where);
+    for (size_t i = 0; i < packer.cellCount; i++) EXPECT_FALSE(packer.cells[i].inUse) << i;
     PackRect area, foot;
-    ASSERT_TRUE(packerInsert(&packer, W, H, 3, &area, &foot));
+    int where;
+    ASSERT_TRUE(packerInsert(&packer, W, H, 3, &area, &foot, &where));
     EXPECT_EQ(area.x, 0);
     EXPECT_EQ(area.y, 0);
     packerRelease(&packer);
@@ -143,13 +162,13 @@ TEST(Packer, SmallRequestsUseTheBinBesideFullCells) {
     Packer packer;
     ASSERT_TRUE(packerInit(&packer, 300, 256));
     PackRect area, foot;
-    int placed = 0;
-    while (packerInsert(&packer, 16, 16, 0, &area, &foot)) placed++;
+    int where, placed = 0;
+    while (packerInsert(&packer, 16, 16, 0, &area, &foot, &where)) placed++;
     // 16 x 16 rows in the 256 x 256 cell, then 2 columns of 16 in the 44 px strip.
     EXPECT_EQ(placed, 256 + 2 * 16);
-    EXPECT_TRUE(packerInsert(&packer, 12, 256, 0, &area, &foot));
+    EXPECT_TRUE(packerInsert(&packer, 12, 256, 0, &area, &foot, &where));
     EXPECT_EQ(area.x, 288);
-    EXPECT_FALSE(packerInsert(&packer, 1, 1, 0, &area, &foot));
+    EXPECT_FALSE(packerInsert(&packer, 1, 1, 0, &area, &foot, &where));
     packerRelease(&packer);
 }
 
@@ -160,16 +179,17 @@ TEST(Packer, UniformPaddingLeavesOneGapBetweenNeighbours) {
     Packer packer;
     ASSERT_TRUE(packerInit(&packer, 64, 64));
     PackRect area, foot;
+    int where;
     for (int round = 0; round < 2; round++) {
         std::vector<Placed> placed;
         if (round == 1) {  // a different first padding before the release
-            ASSERT_TRUE(packerInsert(&packer, 5, 5, 0, &area, &foot));
-            ASSERT_TRUE(packerRebuild(&packer, nullptr, 0));
+            ASSERT_TRUE(packerInsert(&packer, 5, 5, 0, &area, &foot, &where));
+            packerRemove(&packer, foot, where);
         }
-        while (packerInsert(&packer, 15, 15, 1, &area, &foot)) placed.push_back({area, foot, 1});
+        while (packerInsert(&packer, 15, 15, 1, &area, &foot, &where)) placed.push_back({area, foot, 1, where});
         EXPECT_EQ(placed.size(), 16u) << "round " << round;
         checkApart(placed, 64, 64);
-        ASSERT_TRUE(packerRebuild(&packer, nullptr, 0));
+        for (const Placed &p : placed) packerRemove(&packer, p.foot, p.where);
     }
     packerRelease(&packer);
 }
@@ -181,12 +201,12 @@ TEST(Packer, MixedPaddingsKeepTheLargerGap) {
         ASSERT_TRUE(packerInit(&packer, 90, 90));
         std::vector<Placed> placed;
         std::mt19937 rng{static_cast<unsigned>(first)};
-        Placed p{{}, {}, first};
-        ASSERT_TRUE(packerInsert(&packer, 10, 10, first, &p.area, &p.foot));
+        Placed p{{}, {}, first, 0};
+        ASSERT_TRUE(packerInsert(&packer, 10, 10, first, &p.area, &p.foot, &p.where));
         placed.push_back(p);
         for (int i = 0; i < 200; i++) {
-            Placed q{{}, {}, int(rng() % 5)};
-            if (packerInsert(&packer, 3 + int(rng() % 9), 3 + int(rng() % 9), q.padding, &q.area, &q.foot))
+            Placed q{{}, {}, int(rng() % 5), 0};
+            if (packerInsert(&packer, 3 + int(rng() % 9), 3 + int(rng() % 9), q.padding, &q.area, &q.foot, &q.where))
                 placed.push_back(q);
         }
         EXPECT_GT(placed.size(), 20u);

@@ -3,10 +3,14 @@
 // change.
 #include <morven/atlas.h>
 #include <morven/draw.h>
+#include <pthread.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
+#include "core/atlas/area_set.h"
 #include "core/atlas/atlas_internal.h"
 #include "core/atlas/packer.h"
 
@@ -15,25 +19,50 @@ namespace {
 struct Area {
     MVAtlasArea pub;  // first member: callers hold its address
     PackRect footprint;
+    int where;                    // the packer's place of the footprint
+    uint16_t writtenW, writtenH;  // the part written to, from the area's corner
 };
 
 }  // namespace
 
+// An atlas belongs to one thread at a time, the caller's; only the fields
+// marked "registry" are shared with the engine, under registryLock.
 struct MVAtlas {
     int w, h;
     uint8_t *pixels;
     Packer packer;
-    Area **areas;
-    size_t areaCount;
-    MVRenderer *texRenderer;  // where tex lives; null: no texture
+    AreaSet areas;
+    uint64_t covered;  // pixels of the areas
+    // The texture, made and used on the thread that draws the atlas.
     uint32_t tex;
     int dirtyTop, dirtyBottom;  // rows to upload: [top, bottom); empty when equal
-    MVAtlas *prev, *next;       // the live atlases
+    // Registry: an atlas with a texture is listed so that the engine can
+    // drop the texture before its renderer goes.
+    MVRenderer *texRenderer;  // where tex lives; null: no texture, not listed
+    pthread_t texThread;      // the thread that made it
+    bool orphaned;            // destroyed by another thread: only the texture is left
+    MVAtlas *prev, *next;
 };
 
 namespace {
 
-MVAtlas *liveAtlases = nullptr;
+std::mutex registryLock;
+MVAtlas *textured = nullptr;  // atlases with a texture (registry)
+std::atomic<int> orphans{0};  // how many of them were destroyed
+
+void link(MVAtlas *a) {
+    a->prev = nullptr;
+    a->next = textured;
+    if (textured) textured->prev = a;
+    textured = a;
+}
+
+void unlink(MVAtlas *a) {
+    if (a->prev) a->prev->next = a->next;
+    else textured = a->next;
+    if (a->next) a->next->prev = a->prev;
+    a->prev = a->next = nullptr;
+}
 
 void markDirty(MVAtlas *a, int top, int bottom) {
     if (a->dirtyTop == a->dirtyBottom) {
@@ -45,22 +74,11 @@ void markDirty(MVAtlas *a, int top, int bottom) {
     if (bottom > a->dirtyBottom) a->dirtyBottom = bottom;
 }
 
-long findArea(const MVAtlas *a, const MVAtlasArea *area) {
-    for (size_t i = 0; i < a->areaCount; i++)
-        if (&a->areas[i]->pub == area) return static_cast<long>(i);
-    return -1;
+Area *areaOf(const MVAtlas *a, MVAtlasArea *area) {
+    return areaSetHas(&a->areas, area) ? reinterpret_cast<Area *>(area) : nullptr;
 }
 
-// Sizes the area array to its count (a failed shrink keeps the larger block).
-void fitAreas(MVAtlas *a) {
-    if (a->areaCount == 0) {
-        free(a->areas);
-        a->areas = nullptr;
-        return;
-    }
-    void *shrunk = realloc(a->areas, a->areaCount * sizeof(Area *));
-    if (shrunk) a->areas = static_cast<Area **>(shrunk);
-}
+uint8_t *pixel(const MVAtlas *a, int x, int y) { return a->pixels + 4 * (static_cast<size_t>(y) * a->w + x); }
 
 // Makes sure the current renderer holds an up-to-date texture of the atlas.
 uint32_t texture(MVAtlas *a) {
@@ -68,15 +86,20 @@ uint32_t texture(MVAtlas *a) {
     if (a->texRenderer != r) {
         // A texture in another renderer is forgotten, not destroyed: that
         // renderer may be gone (the engine drops textures before it destroys one).
-        a->tex = r->textureCreate(r->self, a->w, a->h);
-        a->texRenderer = a->tex ? r : nullptr;
-        if (!a->tex) return 0;
+        uint32_t tex = r->textureCreate(r->self, a->w, a->h);
+        std::lock_guard<std::mutex> hold(registryLock);
+        if (a->texRenderer) unlink(a);
+        a->tex = tex;
+        a->texRenderer = tex ? r : nullptr;
+        if (!tex) return 0;
+        a->texThread = pthread_self();
+        link(a);
         a->dirtyTop = 0;
         a->dirtyBottom = a->h;
     }
     if (a->dirtyTop < a->dirtyBottom) {
         r->textureUpdate(r->self, a->tex, 0, a->dirtyTop, a->w, a->dirtyBottom - a->dirtyTop,
-                         a->pixels + 4 * static_cast<size_t>(a->dirtyTop) * a->w);
+                         pixel(a, 0, a->dirtyTop));
         a->dirtyTop = a->dirtyBottom = 0;
     }
     return a->tex;
@@ -95,8 +118,9 @@ void rect(float x0, float y0, float x1, float y1) {
 // rectangles so that translucent colours blend once per pixel.
 void drawFrames(const MVAtlas *a, float x, float y) {
     mvDrawBegin(MV_DRAW_TRIANGLES);
-    for (size_t i = 0; i < a->areaCount; i++) {
-        const MVAtlasArea &r = a->areas[i]->pub;
+    for (size_t i = 0; i < a->areas.capacity; i++) {
+        if (!a->areas.slots[i]) continue;
+        const MVAtlasArea &r = static_cast<const Area *>(a->areas.slots[i])->pub;
         float x0 = x + r.x, y0 = y + r.y, x1 = x0 + r.w, y1 = y0 + r.h;
         rect(x0, y0, x1, y0 + 1);
         if (r.h > 1) rect(x0, y1 - 1, x1, y1);
@@ -108,15 +132,39 @@ void drawFrames(const MVAtlas *a, float x, float y) {
     mvDrawEnd();
 }
 
-}  // namespace
+void freeContents(MVAtlas *a) {
+    for (size_t i = 0; i < a->areas.capacity; i++) free(a->areas.slots[i]);
+    areaSetRelease(&a->areas);
+    packerRelease(&a->packer);
+    free(a->pixels);
+    a->pixels = nullptr;
+}
 
-void atlasDropTextures(MVRenderer *r) {
-    for (MVAtlas *a = liveAtlases; a; a = a->next) {
-        if (a->texRenderer != r) continue;
-        r->textureDestroy(r->self, a->tex);
+// Drops the textures of the listed atlases in renderer r, or only those of
+// the atlases that were destroyed on other threads (whose records go too).
+void dropTextures(MVRenderer *r, bool all) {
+    std::lock_guard<std::mutex> hold(registryLock);
+    for (MVAtlas *a = textured, *next; a; a = next) {
+        next = a->next;
+        if (!all && !a->orphaned) continue;
+        if (a->texRenderer == r) r->textureDestroy(r->self, a->tex);
+        else if (!a->orphaned) continue;
+        unlink(a);
         a->tex = 0;
         a->texRenderer = nullptr;
+        if (a->orphaned) {
+            orphans--;
+            free(a);
+        }
     }
+}
+
+}  // namespace
+
+void atlasDropTextures(MVRenderer *r) { dropTextures(r, true); }
+
+void atlasCollectDestroyed(MVRenderer *r) {
+    if (orphans.load() > 0) dropTextures(r, false);
 }
 
 extern "C" {
@@ -125,6 +173,7 @@ MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
     if (bpp != 32 || width <= 0 || height <= 0 || width > 65535 || height > 65535) return nullptr;
     MVAtlas *a = static_cast<MVAtlas *>(calloc(1, sizeof(MVAtlas)));
     if (!a) return nullptr;
+    // Zero pages are mapped on first touch: rows never written cost nothing.
     a->pixels = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4));
     if (!a->pixels || !packerInit(&a->packer, width, height)) {
         free(a->pixels);
@@ -133,83 +182,77 @@ MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
     }
     a->w = width;
     a->h = height;
-    a->next = liveAtlases;
-    if (liveAtlases) liveAtlases->prev = a;
-    liveAtlases = a;
     return a;
 }
 
 MV_API void mvAtlasDestroy(MVAtlas *atlas) {
     if (!atlas) return;
+    freeContents(atlas);
+    {
+        std::lock_guard<std::mutex> hold(registryLock);
+        if (atlas->texRenderer && !pthread_equal(atlas->texThread, pthread_self())) {
+            // The renderer belongs to the drawing thread: it drops the texture
+            // and this record at its next frame.
+            atlas->orphaned = true;
+            orphans++;
+            return;
+        }
+        if (atlas->texRenderer) unlink(atlas);
+    }
     if (atlas->texRenderer && atlas->texRenderer == mvCoreRenderer())
         atlas->texRenderer->textureDestroy(atlas->texRenderer->self, atlas->tex);
-    if (atlas->prev) atlas->prev->next = atlas->next;
-    else liveAtlases = atlas->next;
-    if (atlas->next) atlas->next->prev = atlas->prev;
-    for (size_t i = 0; i < atlas->areaCount; i++) free(atlas->areas[i]);
-    free(atlas->areas);
-    packerRelease(&atlas->packer);
-    free(atlas->pixels);
     free(atlas);
 }
 
 MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int64_t padding) {
     if (!atlas || w <= 0 || h <= 0 || w > atlas->w || h > atlas->h || padding < 0 || padding > 65535) return nullptr;
+    if (!areaSetReserve(&atlas->areas)) return nullptr;
     Area *area = static_cast<Area *>(malloc(sizeof(Area)));
     if (!area) return nullptr;
-    Area **areas = static_cast<Area **>(realloc(atlas->areas, (atlas->areaCount + 1) * sizeof(Area *)));
-    if (!areas) {
-        free(area);
-        return nullptr;
-    }
-    atlas->areas = areas;
     PackRect placed;
     if (!packerInsert(&atlas->packer, static_cast<int>(w), static_cast<int>(h), static_cast<int>(padding), &placed,
-                      &area->footprint)) {
+                      &area->footprint, &area->where)) {
         free(area);
-        fitAreas(atlas);  // give back the slot just grown
         return nullptr;
     }
     area->pub = {static_cast<uint16_t>(placed.x), static_cast<uint16_t>(placed.y), static_cast<uint16_t>(w),
                  static_cast<uint16_t>(h)};
-    atlas->areas[atlas->areaCount++] = area;
+    area->writtenW = area->writtenH = 0;
+    areaSetAdd(&atlas->areas, area);
+    atlas->covered += static_cast<uint64_t>(w) * static_cast<uint64_t>(h);
     return &area->pub;
 }
 
 MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, int bpp, const void *pixels) {
-    if (!atlas || !area || !pixels || bpp != 32 || w <= 0 || h <= 0 || findArea(atlas, area) < 0) return false;
+    Area *own = atlas ? areaOf(atlas, area) : nullptr;
+    if (!own || !pixels || bpp != 32 || w <= 0 || h <= 0) return false;
     int cw = w < area->w ? w : area->w, ch = h < area->h ? h : area->h;
     const uint8_t *src = static_cast<const uint8_t *>(pixels);
     for (int row = 0; row < ch; row++)
-        memcpy(atlas->pixels + 4 * ((static_cast<size_t>(area->y) + row) * atlas->w + area->x),
-               src + 4 * static_cast<size_t>(row) * w, 4 * static_cast<size_t>(cw));
+        memcpy(pixel(atlas, area->x, area->y + row), src + 4 * static_cast<size_t>(row) * w,
+               4 * static_cast<size_t>(cw));
+    if (cw > own->writtenW) own->writtenW = static_cast<uint16_t>(cw);
+    if (ch > own->writtenH) own->writtenH = static_cast<uint16_t>(ch);
     markDirty(atlas, area->y, area->y + ch);
     return true;
 }
 
 MV_API void mvAtlasAreaRelease(MVAtlas *atlas, MVAtlasArea *area) {
-    if (!atlas || !area) return;
-    long index = findArea(atlas, area);
-    if (index < 0) return;
-    for (int row = 0; row < area->h; row++)
-        memset(atlas->pixels + 4 * ((static_cast<size_t>(area->y) + row) * atlas->w + area->x), 0,
-               4 * static_cast<size_t>(area->w));
-    markDirty(atlas, area->y, area->y + area->h);
-    free(atlas->areas[index]);
-    atlas->areas[index] = atlas->areas[--atlas->areaCount];
-    fitAreas(atlas);
-    PackRect *used = static_cast<PackRect *>(malloc((atlas->areaCount + 1) * sizeof(PackRect)));
-    if (!used) return;  // the space stays taken until a later release succeeds
-    for (size_t i = 0; i < atlas->areaCount; i++) used[i] = atlas->areas[i]->footprint;
-    packerRebuild(&atlas->packer, used, atlas->areaCount);
-    free(used);
+    Area *own = atlas ? areaOf(atlas, area) : nullptr;
+    if (!own) return;
+    // Only what was written needs clearing: the rest is still transparent.
+    for (int row = 0; row < own->writtenH; row++)
+        memset(pixel(atlas, area->x, area->y + row), 0, 4 * static_cast<size_t>(own->writtenW));
+    if (own->writtenH) markDirty(atlas, area->y, area->y + own->writtenH);
+    packerRemove(&atlas->packer, own->footprint, own->where);
+    atlas->covered -= static_cast<uint64_t>(area->w) * area->h;
+    areaSetRemove(&atlas->areas, own);
+    free(own);
 }
 
 MV_API double mvAtlasOccupancy(const MVAtlas *atlas) {
     if (!atlas) return 0.0;
-    double covered = 0;
-    for (size_t i = 0; i < atlas->areaCount; i++) covered += double(atlas->areas[i]->pub.w) * atlas->areas[i]->pub.h;
-    return covered / (double(atlas->w) * atlas->h);
+    return double(atlas->covered) / (double(atlas->w) * atlas->h);
 }
 
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what) {

@@ -8,4 +8,8 @@
 // theirs there; they make a new one when drawn again. Called before r goes.
 void atlasDropTextures(MVRenderer *r);
 
+// Drops, in renderer r, the textures of atlases that other threads have
+// destroyed since. Called on the drawing thread once a frame.
+void atlasCollectDestroyed(MVRenderer *r);
+
 #endif

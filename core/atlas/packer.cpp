@@ -1,7 +1,10 @@
 #include "core/atlas/packer.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+
+#include "core/atlas/free_space.h"
 
 namespace {
 
@@ -36,18 +39,29 @@ bool ensure(T **items, size_t *capacity, size_t need) {
     return true;
 }
 
-bool listInit(FreeRects *list, const PackRect &whole) {
-    list->items = nullptr;
-    list->count = list->capacity = 0;
+bool listInit(RectList *list, const PackRect &whole) {
+    *list = {nullptr, 0, 0};
     if (!ensure(&list->items, &list->capacity, 1)) return false;
     list->items[0] = whole;
     list->count = 1;
     return true;
 }
 
-void listRelease(FreeRects *list) {
+void listRelease(RectList *list) {
     free(list->items);
     *list = {nullptr, 0, 0};
+}
+
+// Drops r from the list (order does not matter); false when it is not there.
+bool listDrop(RectList *list, const PackRect &r) {
+    for (size_t i = 0; i < list->count; i++) {
+        const PackRect &f = list->items[i];
+        if (f.x == r.x && f.y == r.y && f.w == r.w && f.h == r.h) {
+            list->items[i] = list->items[--list->count];
+            return true;
+        }
+    }
+    return false;
 }
 
 // Free pixels a footprint keeps before (left of and above) and after the area.
@@ -55,11 +69,100 @@ struct Gap {
     int lead, trail;
 };
 
-// The best-short-side-fit place in `list` for a w x h area with its gap, or
-// false when none holds it. The lead is dropped at the bin's left and top
-// edges, the trail is cut off by the right and bottom.
-bool choose(const Packer *p, const FreeRects &list, int w, int h, Gap gap, PackRect *area, PackRect *foot) {
-    long bestShort = LONG_MAX, bestLong = LONG_MAX;
+long overlap(long a0, long a1, long b0, long b1) {
+    long lo = a0 > b0 ? a0 : b0, hi = a1 < b1 ? a1 : b1;
+    return hi > lo ? hi - lo : 0;
+}
+
+// Length of the edges of c that touch the rectangles.
+long touching(const PackRect *rects, size_t n, const PackRect &c) {
+    long x0 = c.x, y0 = c.y, x1 = x0 + c.w, y1 = y0 + c.h, sum = 0;
+    for (size_t i = 0; i < n; i++) {
+        const PackRect &u = rects[i];
+        if (u.x == x1 || u.x + u.w == x0) sum += overlap(y0, y1, u.y, u.y + u.h);
+        if (u.y == y1 || u.y + u.h == y0) sum += overlap(x0, x1, u.x, u.x + u.w);
+    }
+    return sum;
+}
+
+// Length of the edges of c that lie on the border of the region.
+long onBorder(const PackRect &region, const PackRect &c) {
+    return (c.x == region.x) * long(c.h) + (c.x + c.w == region.x + region.w) * long(c.h) +
+           (c.y == region.y) * long(c.w) + (c.y + c.h == region.y + region.h) * long(c.w);
+}
+
+// Row y of a cell's taken pixels, or column x of them.
+uint64_t *takenRow(const PackCell *c, int y) { return c->taken + static_cast<size_t>(y) * kPackWords; }
+uint64_t *takenColumn(const PackCell *c, int x) {
+    return c->taken + static_cast<size_t>(kPackCellSide + x) * kPackWords;
+}
+
+// Set bits of a word (without a call into the compiler's runtime).
+int ones(uint64_t v) {
+    v = v - ((v >> 1) & 0x5555555555555555u);
+    v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+    v = (v + (v >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<int>((v * 0x0101010101010101u) >> 56);
+}
+
+// Calls f(word index, mask) for the words that bits [from, to) of a line span.
+template <class F>
+void eachWord(int from, int to, F f) {
+    while (from < to) {
+        int word = from / 64, begin = from % 64, end = to - word * 64 < 64 ? to - word * 64 : 64;
+        uint64_t upTo = end == 64 ? ~uint64_t(0) : (uint64_t(1) << end) - 1;
+        f(word, upTo & ~((uint64_t(1) << begin) - 1));
+        from = word * 64 + end;
+    }
+}
+
+// Set bits of a line in [from, to).
+long bitsSet(const uint64_t *line, int from, int to) {
+    long sum = 0;
+    eachWord(from, to, [&](int word, uint64_t mask) { sum += ones(line[word] & mask); });
+    return sum;
+}
+
+void setBits(uint64_t *line, int from, int to, bool on) {
+    eachWord(from, to, [&](int word, uint64_t mask) { line[word] = on ? line[word] | mask : line[word] & ~mask; });
+}
+
+// Marks a footprint's pixels in its cell as taken, or as free again.
+void paint(PackCell *c, const PackRect &foot, bool on) {
+    int x0 = foot.x - c->bounds.x, y0 = foot.y - c->bounds.y, x1 = x0 + foot.w, y1 = y0 + foot.h;
+    for (int y = y0; y < y1; y++) setBits(takenRow(c, y), x0, x1, on);
+    for (int x = x0; x < x1; x++) setBits(takenColumn(c, x), y0, y1, on);
+}
+
+// Length of the edges of a place in a cell that touch footprints there.
+long touchingInCell(const PackCell *c, const PackRect &r) {
+    if (!c->taken) return 0;
+    int x0 = r.x - c->bounds.x, y0 = r.y - c->bounds.y, x1 = x0 + r.w, y1 = y0 + r.h;
+    long sum = 0;
+    if (x0 > 0) sum += bitsSet(takenColumn(c, x0 - 1), y0, y1);
+    if (x1 < c->bounds.w) sum += bitsSet(takenColumn(c, x1), y0, y1);
+    if (y0 > 0) sum += bitsSet(takenRow(c, y0 - 1), x0, x1);
+    if (y1 < c->bounds.h) sum += bitsSet(takenRow(c, y1), x0, x1);
+    return sum;
+}
+
+// What a candidate footprint touches where it would go: the region's border
+// and the footprints in the region (outside the cells: also the cells).
+long contact(const Packer *p, const PackCell *cell, const PackRect &foot) {
+    if (cell) return onBorder(cell->bounds, foot) + touchingInCell(cell, foot);
+    long sum = onBorder({0, 0, p->w, p->h}, foot) + touching(p->topFeet.items, p->topFeet.count, foot);
+    for (size_t i = 0; i < p->cellCount; i++)
+        if (p->cells[i].inUse) sum += touching(&p->cells[i].bounds, 1, foot);
+    return sum;
+}
+
+// The best place in `list` (the free space of `cell`, or of the bin outside
+// the cells when null) for a w x h area with its gap, or false when none
+// holds it. The lead is dropped at the bin's left and top edges, the trail is
+// cut off by the right and bottom.
+bool choose(const Packer *p, const PackCell *cell, const RectList &list, int w, int h, Gap gap, PackRect *area,
+            PackRect *foot) {
+    long bestContact = -1, bestLong = LONG_MAX;
     for (size_t i = 0; i < list.count; i++) {
         const PackRect &f = list.items[i];
         if (f.w < w || f.h < h) continue;
@@ -71,16 +174,17 @@ bool choose(const Packer *p, const FreeRects &list, int w, int h, Gap gap, PackR
         long fw = left + w + right, fh = top + h + bottom;
         if (fw > f.w || fh > f.h) continue;
         long leftoverW = f.w - fw, leftoverH = f.h - fh;
-        long shortSide = leftoverW < leftoverH ? leftoverW : leftoverH;
         long longSide = leftoverW < leftoverH ? leftoverH : leftoverW;
-        if (shortSide < bestShort || (shortSide == bestShort && longSide < bestLong)) {
-            bestShort = shortSide;
+        PackRect candidate = {f.x, f.y, static_cast<int>(fw), static_cast<int>(fh)};
+        long touch = contact(p, cell, candidate);
+        if (touch > bestContact || (touch == bestContact && longSide < bestLong)) {
+            bestContact = touch;
             bestLong = longSide;
             *area = {f.x + static_cast<int>(left), f.y + static_cast<int>(top), w, h};
-            *foot = {f.x, f.y, static_cast<int>(fw), static_cast<int>(fh)};
+            *foot = candidate;
         }
     }
-    return bestShort != LONG_MAX;
+    return bestContact >= 0;
 }
 
 constexpr int kWidthClasses = kPackCellSide / kPackWidthStep + 1;
@@ -102,37 +206,86 @@ bool mightFit(const PackCell &c, int w, int h) {
     return k < kWidthClasses && h <= c.tallest[k];
 }
 
-bool addCell(Packer *p, const PackRect &bounds) {
-    void *grown = realloc(p->cells, (p->cellCount + 1) * sizeof(PackCell));
-    if (!grown) return false;
-    p->cells = static_cast<PackCell *>(grown);
-    PackCell &c = p->cells[p->cellCount];
-    c.bounds = bounds;
-    c.failW = c.failH = c.failPadding = 0;
-    if (!listInit(&c.free, bounds)) return false;
-    if (!packerCarve(p, &p->top, bounds)) {
-        listRelease(&c.free);
+// The free space of a region made afresh from the obstacles in it (and the
+// cells in use, when given).
+bool rebuild(RectList *list, const PackRect &whole, const RectList &obstacles, const PackCell *cells = nullptr,
+             size_t cellCount = 0) {
+    PackRect *bounds = nullptr;
+    size_t inUse = 0;
+    if (cellCount) {
+        bounds = static_cast<PackRect *>(malloc(cellCount * sizeof(PackRect)));
+        if (!bounds) return false;
+        for (size_t i = 0; i < cellCount; i++)
+            if (cells[i].inUse) bounds[inUse++] = cells[i].bounds;
+    }
+    const PackRect *groups[2] = {obstacles.items, bounds};
+    size_t counts[2] = {obstacles.count, inUse};
+    RectList fresh = {nullptr, 0, 0};
+    bool ok = ensure(&fresh.items, &fresh.capacity, 1) && maximalFreeRects(&fresh, whole, groups, counts, 2);
+    free(bounds);
+    if (!ok) {
+        listRelease(&fresh);
         return false;
     }
-    updateBounds(&c);
-    p->cellCount++;
+    listRelease(list);
+    *list = fresh;
     return true;
 }
 
-// Places the request in a cell that holds it, in the order the cells were made.
-bool insertInCells(Packer *p, int w, int h, int padding, Gap gap, PackRect *area, PackRect *foot) {
+// A new cell (in a free slot, or a new one) at `bounds`, carved from the bin.
+bool addCell(Packer *p, const PackRect &bounds, size_t *index) {
+    size_t slot = 0;
+    while (slot < p->cellCount && p->cells[slot].inUse) slot++;
+    if (slot == p->cellCount) {
+        void *grown = realloc(p->cells, (p->cellCount + 1) * sizeof(PackCell));
+        if (!grown) return false;
+        p->cells = static_cast<PackCell *>(grown);
+        p->cells[p->cellCount++] = PackCell{};
+    }
+    PackCell &c = p->cells[slot];
+    RectList space;
+    if (!listInit(&space, bounds)) return false;
+    uint64_t *taken = static_cast<uint64_t *>(calloc(2 * kPackCellSide * kPackWords, sizeof(uint64_t)));
+    if (!taken || !packerCarve(p, &p->top, bounds)) {
+        free(taken);
+        listRelease(&space);
+        return false;
+    }
+    listRelease(&c.free);
+    c.free = space;
+    c.taken = taken;
+    c.feet.count = 0;
+    c.bounds = bounds;
+    c.inUse = true;
+    c.failW = c.failH = c.failPadding = 0;
+    updateBounds(&c);
+    *index = slot;
+    return true;
+}
+
+bool placeInCell(Packer *p, size_t index, const PackRect &foot) {
+    PackCell &c = p->cells[index];
+    if (!ensure(&c.feet.items, &c.feet.capacity, c.feet.count + 1) || !packerCarve(p, &c.free, foot)) return false;
+    c.feet.items[c.feet.count++] = foot;
+    paint(&c, foot, true);
+    updateBounds(&c);
+    return true;
+}
+
+// Places the request in a cell that holds it, in the order of the cells.
+bool insertInCells(Packer *p, int w, int h, int padding, Gap gap, PackRect *area, PackRect *foot, int *where) {
     for (size_t i = 0; i < p->cellCount; i++) {
         PackCell &c = p->cells[i];
-        if (!mightFit(c, w, h)) continue;
+        if (!c.inUse || !mightFit(c, w, h)) continue;
         if (c.failW && w >= c.failW && h >= c.failH && padding >= c.failPadding) continue;
-        if (!choose(p, c.free, w, h, gap, area, foot)) {
+        if (!choose(p, &c, c.free, w, h, gap, area, foot)) {
             c.failW = w;
             c.failH = h;
             c.failPadding = padding;
             continue;
         }
-        if (!packerCarve(p, &c.free, *foot)) return false;
-        updateBounds(&c);
+        if (!placeInCell(p, i, *foot)) return false;
+        *where = static_cast<int>(i);
         return true;
     }
     return false;
@@ -140,26 +293,57 @@ bool insertInCells(Packer *p, int w, int h, int padding, Gap gap, PackRect *area
 
 // Opens a new cell for a request that no cell holds, if the bin has room for
 // a cell and the request fits it.
-bool placeInNewCell(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot) {
+bool placeInNewCell(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot, int *where) {
     PackRect cell, cellFoot;
     int cw = p->w < kPackCellSide ? p->w : kPackCellSide, ch = p->h < kPackCellSide ? p->h : kPackCellSide;
-    if (!choose(p, p->top, cw, ch, {0, 0}, &cell, &cellFoot)) return false;
-    FreeRects whole = {&cell, 1, 1};
-    if (!choose(p, whole, w, h, gap, area, foot) || !addCell(p, cell)) return false;
-    PackCell &c = p->cells[p->cellCount - 1];
-    if (!packerCarve(p, &c.free, *foot)) return false;
-    updateBounds(&c);
+    if (!choose(p, nullptr, p->top, cw, ch, {0, 0}, &cell, &cellFoot)) return false;
+    PackCell probe = {};
+    probe.bounds = cell;
+    RectList whole = {&cell, 1, 1};
+    size_t index;
+    if (!choose(p, &probe, whole, w, h, gap, area, foot) || !addCell(p, cell, &index)) return false;
+    if (!placeInCell(p, index, *foot)) return false;  // the empty cell stays for later requests
+    *where = static_cast<int>(index);
     return true;
 }
 
 // Large requests, and small ones that fit only between the cells.
-bool placeInBin(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot) {
-    return choose(p, p->top, w, h, gap, area, foot) && packerCarve(p, &p->top, *foot);
+bool placeInBin(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot, int *where) {
+    if (!choose(p, nullptr, p->top, w, h, gap, area, foot)) return false;
+    if (!ensure(&p->topFeet.items, &p->topFeet.capacity, p->topFeet.count + 1) || !packerCarve(p, &p->top, *foot))
+        return false;
+    p->topFeet.items[p->topFeet.count++] = *foot;
+    *where = kPackOutside;
+    return true;
+}
+
+// An empty cell goes back to the bin, unless memory runs out: then it stays,
+// wholly free.
+void retireCell(Packer *p, size_t index) {
+    PackCell &c = p->cells[index];
+    c.inUse = false;
+    if (rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells, p->cellCount)) {
+        listRelease(&c.free);
+        listRelease(&c.feet);
+        free(c.taken);
+        c.taken = nullptr;
+        return;
+    }
+    c.inUse = true;
+    c.free.items[0] = c.bounds;  // a list always holds room for one
+    c.free.count = 1;
+    c.failW = 0;
+    updateBounds(&c);
 }
 
 void releaseAll(Packer *p) {
     listRelease(&p->top);
-    for (size_t i = 0; i < p->cellCount; i++) listRelease(&p->cells[i].free);
+    listRelease(&p->topFeet);
+    for (size_t i = 0; i < p->cellCount; i++) {
+        listRelease(&p->cells[i].free);
+        listRelease(&p->cells[i].feet);
+        free(p->cells[i].taken);
+    }
     free(p->cells);
     free(p->pieces);
     free(p->keep);
@@ -168,7 +352,7 @@ void releaseAll(Packer *p) {
 
 }  // namespace
 
-bool packerCarve(Packer *p, FreeRects *list, const PackRect &used) {
+bool packerCarve(Packer *p, RectList *list, const PackRect &used) {
     const PackRect *items = list->items;
     size_t n = list->count, hits = 0;
     for (size_t i = 0; i < n; i++) hits += intersects(items[i], used);
@@ -188,7 +372,7 @@ bool packerCarve(Packer *p, FreeRects *list, const PackRect &used) {
     for (size_t i = 0; i < pieceCount; i++) {
         bool covered = false;
         for (size_t j = 0; j < n && !covered; j++)
-            covered = !intersects(items[j], used) && contains(items[j], pieces[i]);
+            covered = contains(items[j], pieces[i]) && !intersects(items[j], used);
         for (size_t j = 0; j < pieceCount && !covered; j++) {
             if (j == i || !contains(pieces[j], pieces[i])) continue;
             covered = !contains(pieces[i], pieces[j]) || j < i;
@@ -229,7 +413,7 @@ void packerRelease(Packer *p) {
     *p = Packer{};
 }
 
-bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect *footprint) {
+bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect *footprint, int *where) {
     if (w <= 0 || h <= 0 || padding < 0 || w > p->w || h > p->h) return false;
     // Two areas keep at least the larger of their paddings apart. Every
     // footprint trails its area by at least the base padding, so a request
@@ -238,43 +422,37 @@ bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect
     int base = p->hasBase ? p->basePadding : padding;
     Gap gap = {padding > base ? padding - base : 0, padding > base ? padding : base};
     PackRect bestArea, bestFoot;
-    bool placed = insertInCells(p, w, h, padding, gap, &bestArea, &bestFoot) ||
-                  placeInNewCell(p, w, h, gap, &bestArea, &bestFoot) || placeInBin(p, w, h, gap, &bestArea, &bestFoot);
+    int at;
+    bool placed = insertInCells(p, w, h, padding, gap, &bestArea, &bestFoot, &at) ||
+                  placeInNewCell(p, w, h, gap, &bestArea, &bestFoot, &at) ||
+                  placeInBin(p, w, h, gap, &bestArea, &bestFoot, &at);
     if (!placed) return false;
     p->hasBase = true;
     p->basePadding = base;
+    p->placed++;
     *area = bestArea;
     *footprint = bestFoot;
+    *where = at;
     return true;
 }
 
-bool packerRebuild(Packer *p, const PackRect *used, size_t count) {
-    Packer fresh;
-    if (!packerInit(&fresh, p->w, p->h)) return false;
+void packerRemove(Packer *p, const PackRect &footprint, int where) {
+    bool inCell = where >= 0 && static_cast<size_t>(where) < p->cellCount && p->cells[where].inUse;
+    if (!listDrop(inCell ? &p->cells[where].feet : &p->topFeet, footprint)) return;
     // An empty bin takes a new base padding with its next request.
-    fresh.hasBase = count > 0 && p->hasBase;
-    fresh.basePadding = fresh.hasBase ? p->basePadding : 0;
-    bool ok = true;
-    // Cells that still hold a footprint stay where they are; empty ones go.
-    for (size_t c = 0; c < p->cellCount && ok; c++) {
-        bool occupied = false;
-        for (size_t i = 0; i < count && !occupied; i++) occupied = contains(p->cells[c].bounds, used[i]);
-        if (occupied) ok = addCell(&fresh, p->cells[c].bounds);
+    if (--p->placed == 0) p->hasBase = false;
+    if (!inCell) {
+        rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells, p->cellCount);
+        return;
     }
-    for (size_t i = 0; i < count && ok; i++) {
-        FreeRects *list = &fresh.top;
-        PackCell *cell = nullptr;
-        for (size_t c = 0; c < fresh.cellCount && !cell; c++)
-            if (contains(fresh.cells[c].bounds, used[i])) cell = &fresh.cells[c];
-        if (cell) list = &cell->free;
-        ok = packerCarve(&fresh, list, used[i]);
-        if (ok && cell) updateBounds(cell);
+    PackCell &c = p->cells[where];
+    paint(&c, footprint, false);
+    if (c.feet.count == 0) {
+        retireCell(p, static_cast<size_t>(where));
+        return;
     }
-    if (!ok) {
-        releaseAll(&fresh);
-        return false;
+    if (rebuild(&c.free, c.bounds, c.feet)) {
+        c.failW = 0;
+        updateBounds(&c);
     }
-    releaseAll(p);
-    *p = fresh;
-    return true;
 }

@@ -4,7 +4,16 @@
  * time (packed online, no look-ahead) and released for reuse. The engine
  * uploads the image to the renderer when the atlas is drawn after a change.
  * Every function accepts a null atlas: it then does nothing and returns
- * null or false. */
+ * null or false.
+ *
+ * Threads: an atlas may be created, filled (reserve, set data, release,
+ * occupancy) and destroyed on any thread, with or without mvInit; atlases of
+ * different threads need no locking. One atlas is used by one thread at a
+ * time: hand it over with the usual synchronisation (a mutex, a join).
+ * Drawing (mvAtlasDrawDBG, mvAtlasDrawArea) belongs to the engine's thread,
+ * the one that called mvInit. An atlas that has been drawn may still be
+ * destroyed on another thread; the engine's thread then drops its texture
+ * at the next frame. */
 #ifndef MORVEN_ATLAS_H
 #define MORVEN_ATLAS_H
 
@@ -31,32 +40,37 @@ enum {
 
 /** A new, fully transparent atlas of width x height pixels (1..65535) at bpp
  * bits per pixel; only 32 (RGBA8) is supported. Null for other arguments or
- * when out of memory. The caller owns it until mvAtlasDestroy. */
+ * when out of memory. The caller owns it until mvAtlasDestroy. Any thread;
+ * memory for rows is committed as they are written. */
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp);
 
-/** Releases the atlas, its areas and its texture. Null is ignored. */
+/** Releases the atlas, its areas and its texture. Null is ignored. Any
+ * thread (see above for an atlas that has been drawn). */
 MV_API void mvAtlasDestroy(MVAtlas *atlas);
 
 /** Reserves a w x h area that keeps `padding` pixels free around it on every
  * side (0 = none; the atlas border needs no gap). Returns the area, owned by
  * the atlas and valid until released or the atlas is destroyed, or null when
- * nothing fits or an argument is out of range. */
+ * nothing fits or an argument is out of range. Any thread. */
 MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int64_t padding);
 
 /** Copies the pixels (w x h, rows of RGBA bytes without gaps, bpp 32) into
  * the area; what exceeds the area is cut off. The caller keeps its buffer.
- * False when an argument does not apply. */
+ * False when an argument does not apply. Any thread. */
 MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, int bpp, const void *pixels);
 
 /** Frees the area for reuse; its pixels become transparent and the record
- * invalid. An area not of this atlas, or null, is ignored. */
+ * invalid. An area not of this atlas, or null, is ignored. Only the free
+ * space near the area is worked out again, and only the pixels that were
+ * written are cleared. Any thread. */
 MV_API void mvAtlasAreaRelease(MVAtlas *atlas, MVAtlasArea *area);
 
-/** Fraction (0..1) of the atlas' pixels covered by reserved areas. */
+/** Fraction (0..1) of the atlas' pixels covered by reserved areas. Any thread. */
 MV_API double mvAtlasOccupancy(const MVAtlas *atlas);
 
 /** Draws the atlas with its top-left corner at (x, y) in the current colour;
- * flags must be 0, what is MV_ATLAS_DRAW_IMAGE or MV_ATLAS_DRAW_FRAMES. */
+ * flags must be 0, what is MV_ATLAS_DRAW_IMAGE or MV_ATLAS_DRAW_FRAMES.
+ * Engine thread. */
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what);
 
 /** Draws the area's pixels into a w x h rectangle centred at (x, y), turned
