@@ -10,7 +10,7 @@
 #include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
-constexpr uint32_t MV_PLUGIN_ABI = 1;
+constexpr uint32_t MV_PLUGIN_ABI = 2;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };

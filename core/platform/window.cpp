@@ -114,6 +114,7 @@ MV_API void mvWindowSetTitle(const char *title) {
 MV_API void mvWindowSwapBuffers(void) {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
+    s.renderer->flush(s.renderer->self);
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
     if (s.window) {
         if (s.gl)

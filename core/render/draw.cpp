@@ -14,10 +14,11 @@ void nopTextureUpdate(void *, uint32_t, int, int, int, int, const uint8_t *) {}
 void nopTextureDestroy(void *, uint32_t) {}
 void nopTextureDraw(void *, uint32_t, float, float, float, float) {}
 bool nopReadPixels(void *, uint8_t *, int, int) { return false; }
+void nopSpriteDraw(void *, uint32_t, const MVSprite *, size_t) {}
 
 MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,         nopColor,       nop, nop,
                            nopTextureCreate, nopTextureUpdate, nopTextureDestroy, nopTextureDraw, nopReadPixels,
-                           nop};
+                           nop,              nopSpriteDraw,    nop};
 MVRenderer *current = &nullRenderer;
 
 }  // namespace

@@ -322,6 +322,156 @@ void destroy(void *self) {
     free(s);
 }
 
+
+// Sprites. Coverage and texel positions are worked out in double from the
+// float corners, where an edge function's sign at a pixel centre is exact
+// for any sprite on screen and a texel position that is whole comes out whole.
+
+// Beyond this a corner is off any framebuffer by far; such sprites are dropped
+// rather than risk overflowing the edge functions.
+constexpr double kSpriteLimit = 1e9;
+
+struct SpriteEdge {
+    double ux, uy;  // start corner
+    double dx, dy;  // to the end corner
+    bool owned;     // centres exactly on the edge are inside
+};
+
+bool insideEdge(const SpriteEdge &e, double px, double py) {
+    double w = e.dx * (py - e.uy) - e.dy * (px - e.ux);
+    return w > 0 || (w == 0 && e.owned);
+}
+
+// Narrows [*lo, *hi] to the pixel columns of the row at centre height py
+// whose centres lie inside edge e. The crossing point comes from a division;
+// a centre that lies within rounding distance of it is decided by the edge
+// function itself, so the span is exactly the set of inside centres.
+void narrowSpan(const SpriteEdge &e, double py, double *lo, double *hi) {
+    if (e.dy == 0) {
+        if (!insideEdge(e, 0.0, py)) *hi = -1;  // the edge function does not depend on x
+        return;
+    }
+    double run = e.dx * (py - e.uy) / e.dy;
+    double cross = e.ux + run;  // the edge passes here
+    double tol = 1e-12 * (1.0 + std::fabs(e.ux) + std::fabs(run));
+    if (e.dy < 0) {  // inside to the right of the crossing
+        double i = std::ceil(cross - 0.5);
+        if (i - 0.5 >= cross - tol) {
+            if (insideEdge(e, i - 0.5, py)) i -= 1;
+        } else if (i + 0.5 <= cross + tol && !insideEdge(e, i + 0.5, py)) {
+            i += 1;
+        }
+        if (i > *lo) *lo = i;
+    } else {  // inside to the left
+        double i = std::floor(cross - 0.5);
+        if (i + 1.5 <= cross + tol) {
+            if (insideEdge(e, i + 1.5, py)) i += 1;
+        } else if (i + 0.5 >= cross - tol && !insideEdge(e, i + 0.5, py)) {
+            i -= 1;
+        }
+        if (i < *hi) *hi = i;
+    }
+}
+
+// Writes one sprite pixel: the texel times the colour, blended. A white
+// opaque colour with an opaque or clear texel takes the shortcut whose bytes
+// the blend would give.
+inline void spritePixel(Soft *s, int x, int y, const uint8_t *texel, bool white) {
+    const float *c = s->color;
+    if (white) {
+        if (texel[3] == 255) {
+            memcpy(s->frame + 4 * (static_cast<size_t>(y) * s->w + x), texel, 4);
+            return;
+        }
+        if (texel[3] == 0) return;
+    }
+    blend(s, x, y, unit(texel[0]) * c[0], unit(texel[1]) * c[1], unit(texel[2]) * c[2], unit(texel[3]) * c[3]);
+}
+
+int clampIndex(double v, int size) {
+    if (!(v > 0)) return 0;
+    if (v >= size - 1) return size - 1;
+    return static_cast<int>(v);
+}
+
+void sprite(Soft *s, const Texture *t, const MVSprite &sp, bool white) {
+    if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > t->w - sp.sw || sp.sy > t->h - sp.sh) return;
+    float fx[4], fy[4];
+    spriteCorners(sp, fx, fy);
+    double x[4], y[4];
+    for (int k = 0; k < 4; k++) {
+        x[k] = fx[k];
+        y[k] = fy[k];
+        if (!(std::fabs(x[k]) < kSpriteLimit) || !(std::fabs(y[k]) < kSpriteLimit)) return;
+    }
+    // The source image's axes on screen.
+    double e1x = x[1] - x[0], e1y = y[1] - y[0], e2x = x[3] - x[0], e2y = y[3] - y[0];
+    double det = e1x * e2y - e1y * e2x;
+    if (det == 0) return;
+    // The edges in the orientation the triangles use, with their top-left ownership.
+    static const int forward[4] = {0, 1, 2, 3}, backward[4] = {0, 3, 2, 1};
+    const int *order = det > 0 ? forward : backward;
+    SpriteEdge edges[4];
+    for (int k = 0; k < 4; k++) {
+        int a = order[k], b = order[(k + 1) % 4];
+        edges[k] = {x[a], y[a], x[b] - x[a], y[b] - y[a], y[b] < y[a] || (y[b] == y[a] && x[b] > x[a])};
+    }
+    double top = std::fmax(0.0, std::floor(std::fmin(std::fmin(y[0], y[1]), std::fmin(y[2], y[3]))));
+    double bottom = std::fmin(s->h - 1.0, std::ceil(std::fmax(std::fmax(y[0], y[1]), std::fmax(y[2], y[3]))));
+    if (top > bottom) return;
+    const uint8_t *origin = t->pixels + 4 * (static_cast<size_t>(sp.sy) * t->w + sp.sx);
+    size_t stride = 4 * static_cast<size_t>(t->w);
+    bool upright = e1y == 0 && e2x == 0;
+    double left = 0, right = s->w - 1.0;
+    if (upright) {
+        // Unrotated: one texel column per pixel column, worked out once.
+        left = std::fmax(left, std::floor(std::fmin(x[0], x[1])));
+        right = std::fmin(right, std::ceil(std::fmax(x[0], x[1])));
+        if (left > right) return;
+        int first = static_cast<int>(left), columns = static_cast<int>(right) - first + 1;
+        if (static_cast<size_t>(columns) > s->columnCapacity) {
+            void *grown = realloc(s->columns, static_cast<size_t>(columns) * sizeof(int));
+            if (!grown) return;
+            s->columns = static_cast<int *>(grown);
+            s->columnCapacity = static_cast<size_t>(columns);
+        }
+        for (int i = 0; i < columns; i++)
+            s->columns[i] = clampIndex((first + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+    }
+    double uScale = sp.sw / det, vScale = sp.sh / det;
+    double du = e2y * uScale, dv = -e1y * vScale;  // per pixel to the right
+    for (int row = static_cast<int>(top); row <= bottom; row++) {
+        double py = row + 0.5;
+        double lo = left, hi = right;
+        for (const SpriteEdge &e : edges) narrowSpan(e, py, &lo, &hi);
+        if (lo > hi) continue;
+        int first = static_cast<int>(lo), last = static_cast<int>(hi);
+        if (upright) {
+            const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
+            int base = static_cast<int>(left);
+            for (int px = first; px <= last; px++) spritePixel(s, px, row, texRow + 4 * s->columns[px - base], white);
+            continue;
+        }
+        double cx = first + 0.5 - x[0], cy = py - y[0];
+        double u = (cx * e2y - cy * e2x) * uScale, v = (cy * e1x - cx * e1y) * vScale;
+        for (int px = first; px <= last; px++, u += du, v += dv) {
+            const uint8_t *texel = origin + stride * clampIndex(v, sp.sh) + 4 * clampIndex(u, sp.sw);
+            spritePixel(s, px, row, texel, white);
+        }
+    }
+}
+
+void spriteDraw(void *self, uint32_t id, const MVSprite *sprites, size_t count) {
+    Soft *s = soft(self);
+    const Texture *t = findTexture(s, id);
+    if (!t || !sprites) return;
+    const float *c = s->color;
+    bool white = c[0] == 1.0f && c[1] == 1.0f && c[2] == 1.0f && c[3] == 1.0f;
+    for (size_t i = 0; i < count; i++) sprite(s, t, sprites[i], white);
+}
+
+void flush(void *) {}
+
 }  // namespace
 
 MVRenderer *softRendererCreate(int w, int h) {
@@ -334,7 +484,7 @@ MVRenderer *softRendererCreate(int w, int h) {
         return nullptr;
     }
     s->record = {s,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, spriteDraw, flush};
     s->w = w;
     s->h = h;
     s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;

@@ -1,6 +1,7 @@
 // The "OpenGL" module: a renderer for OpenGL 2.1 contexts (fixed-function
 // pipeline, immediate mode), drawing in window pixels with the origin at the
-// top left.
+// top left. Sprites are collected in vertex arrays and drawn in one call per
+// run of sprites from the same texture.
 #include <GL/gl.h>
 
 #include <cstdlib>
@@ -12,18 +13,61 @@
 
 namespace {
 
+struct TextureSize {
+    GLuint id;
+    int w, h;
+};
+
+// Sprites held back, as triangles (six vertices a sprite) from one texture.
+struct SpriteBatch {
+    GLuint texture;
+    size_t count, capacity;  // vertices
+    float *position;         // x, y
+    float *texcoord;         // s, t
+    float *color;            // r, g, b, a
+};
+
+// Sprites per draw call at most; the arrays never grow beyond this.
+constexpr size_t kBatchSprites = 4096;
+
 struct GLRenderer {
     MVRenderer record;
     int w, h;
     bool drawing;  // inside glBegin/glEnd
+    float color[4];
+    TextureSize *sizes;  // of the live textures
+    size_t sizeCount;
+    SpriteBatch batch;
 };
 
 GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
+
+// Draws the sprites held back, so that what follows lands on top of them.
+void flushSprites(GLRenderer *r) {
+    SpriteBatch &b = r->batch;
+    if (b.count == 0) return;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, b.texture);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, b.position);
+    glTexCoordPointer(2, GL_FLOAT, 0, b.texcoord);
+    glColorPointer(4, GL_FLOAT, 0, b.color);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(b.count));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_TEXTURE_2D);
+    glColor4fv(r->color);  // a colour array leaves the current colour undefined
+    b.count = 0;
+}
 
 void begin(void *self, int mode) {
     static const GLenum modes[] = {GL_POINTS,    GL_LINES,          GL_LINE_LOOP,      GL_LINE_STRIP,
                                    GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
     if (mode < MV_DRAW_POINTS || mode > MV_DRAW_TRIANGLE_FAN || gl(self)->drawing) return;
+    flushSprites(gl(self));
     glBegin(modes[mode]);
     gl(self)->drawing = true;
 }
@@ -32,7 +76,14 @@ void vertex(void *self, float x, float y) {
     if (gl(self)->drawing) glVertex2f(x, y);
 }
 
-void color(void *, float r, float g, float b, float a) { glColor4f(r, g, b, a); }
+void color(void *self, float r, float g, float b, float a) {
+    float *c = gl(self)->color;
+    c[0] = r;
+    c[1] = g;
+    c[2] = b;
+    c[3] = a;
+    glColor4f(r, g, b, a);
+}
 
 void end(void *self) {
     if (!gl(self)->drawing) return;
@@ -40,10 +91,17 @@ void end(void *self) {
     gl(self)->drawing = false;
 }
 
-void clear(void *) { glClear(GL_COLOR_BUFFER_BIT); }
+void clear(void *self) {
+    flushSprites(gl(self));
+    glClear(GL_COLOR_BUFFER_BIT);
+}
 
-uint32_t textureCreate(void *, int w, int h) {
+uint32_t textureCreate(void *self, int w, int h) {
     if (w <= 0 || h <= 0) return 0;
+    GLRenderer *r = gl(self);
+    void *grown = realloc(r->sizes, (r->sizeCount + 1) * sizeof(TextureSize));
+    if (!grown) return 0;
+    r->sizes = static_cast<TextureSize *>(grown);
     void *zero = calloc(static_cast<size_t>(w) * h, 4);
     if (!zero) return 0;
     GLuint tex = 0;
@@ -60,23 +118,37 @@ uint32_t textureCreate(void *, int w, int h) {
         glDeleteTextures(1, &tex);
         return 0;
     }
+    r->sizes[r->sizeCount++] = {tex, w, h};
     return tex;
 }
 
-void textureUpdate(void *, uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
+const TextureSize *findSize(const GLRenderer *r, uint32_t tex) {
+    for (size_t i = 0; i < r->sizeCount; i++)
+        if (r->sizes[i].id == tex) return &r->sizes[i];
+    return nullptr;
+}
+
+void textureUpdate(void *self, uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
     if (!tex || !rgba || w <= 0 || h <= 0) return;
+    flushSprites(gl(self));
     glBindTexture(GL_TEXTURE_2D, tex);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
-void textureDestroy(void *, uint32_t tex) {
+void textureDestroy(void *self, uint32_t tex) {
+    GLRenderer *r = gl(self);
     GLuint id = tex;
-    if (id) glDeleteTextures(1, &id);
+    if (!id) return;
+    flushSprites(r);
+    glDeleteTextures(1, &id);
+    const TextureSize *size = findSize(r, tex);
+    if (size) r->sizes[size - r->sizes] = r->sizes[--r->sizeCount];
 }
 
-void textureDraw(void *, uint32_t tex, float x, float y, float w, float h) {
+void textureDraw(void *self, uint32_t tex, float x, float y, float w, float h) {
     if (!tex) return;
+    flushSprites(gl(self));
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, tex);
     glBegin(GL_QUADS);
@@ -94,6 +166,7 @@ void textureDraw(void *, uint32_t tex, float x, float y, float w, float h) {
 
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     if (!rgba || w != gl(self)->w || h != gl(self)->h) return false;
+    flushSprites(gl(self));
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
@@ -111,7 +184,64 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     return true;
 }
 
-void destroy(void *self) { free(self); }
+bool growBatch(SpriteBatch &b) {
+    size_t capacity = b.capacity ? b.capacity * 2 : 6 * 64;
+    if (capacity > 6 * kBatchSprites) capacity = 6 * kBatchSprites;
+    float *position = static_cast<float *>(realloc(b.position, capacity * 2 * sizeof(float)));
+    if (position) b.position = position;
+    float *texcoord = static_cast<float *>(realloc(b.texcoord, capacity * 2 * sizeof(float)));
+    if (texcoord) b.texcoord = texcoord;
+    float *color = static_cast<float *>(realloc(b.color, capacity * 4 * sizeof(float)));
+    if (color) b.color = color;
+    if (!position || !texcoord || !color) return false;
+    b.capacity = capacity;
+    return true;
+}
+
+void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count) {
+    GLRenderer *r = gl(self);
+    SpriteBatch &b = r->batch;
+    const TextureSize *size = findSize(r, tex);
+    if (!size || !sprites || r->drawing) return;
+    if (b.texture != tex) flushSprites(r);
+    b.texture = tex;
+    static const int corner[6] = {0, 1, 2, 0, 2, 3};  // two triangles of the quad
+    for (size_t i = 0; i < count; i++) {
+        const MVSprite &sp = sprites[i];
+        if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > size->w - sp.sw || sp.sy > size->h - sp.sh)
+            continue;
+        if (b.count + 6 > b.capacity && b.capacity == 6 * kBatchSprites) flushSprites(r);
+        if (b.count + 6 > b.capacity && !growBatch(b)) {
+            flushSprites(r);
+            if (b.capacity < 6) return;
+        }
+        float x[4], y[4];
+        spriteCorners(sp, x, y);
+        float s0 = float(sp.sx) / float(size->w), s1 = float(sp.sx + sp.sw) / float(size->w);
+        float t0 = float(sp.sy) / float(size->h), t1 = float(sp.sy + sp.sh) / float(size->h);
+        const float s[4] = {s0, s1, s1, s0}, t[4] = {t0, t0, t1, t1};
+        for (int k : corner) {
+            b.position[2 * b.count] = x[k];
+            b.position[2 * b.count + 1] = y[k];
+            b.texcoord[2 * b.count] = s[k];
+            b.texcoord[2 * b.count + 1] = t[k];
+            memcpy(b.color + 4 * b.count, r->color, 4 * sizeof(float));
+            b.count++;
+        }
+    }
+}
+
+void flush(void *self) { flushSprites(gl(self)); }
+
+void destroy(void *self) {
+    GLRenderer *r = gl(self);
+    flushSprites(r);
+    free(r->batch.position);
+    free(r->batch.texcoord);
+    free(r->batch.color);
+    free(r->sizes);
+    free(r);
+}
 
 MVRenderer *create(int w, int h) {
     const GLubyte *version = glGetString(GL_VERSION);
@@ -119,8 +249,9 @@ MVRenderer *create(int w, int h) {
     GLRenderer *r = static_cast<GLRenderer *>(calloc(1, sizeof(GLRenderer)));
     if (!r) return nullptr;
     r->record = {r,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, spriteDraw, flush};
     r->w = w;
+    r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
     r->h = h;
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
