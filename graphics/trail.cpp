@@ -37,6 +37,31 @@ float breakCoordinate() {
     return f;
 }
 
+// Removes a leading break, then draws the entries as line strips split at
+// the breaks, alpha rising with the index. rgb null: white, set with
+// mvDrawColor2f as the white trail always was; otherwise mvDrawColor4f.
+void drawTrail(MVTrail *trail, const float *rgb) {
+    if (!trail || trail->numpoints == 0) return;
+    if (isBreak(trail, 0)) mvTrailPopPoint(trail);
+    uint32_t n = trail->numpoints;
+    if (n == 0) return;
+    mvDrawBegin(MV_DRAW_LINE_STRIP);
+    for (uint32_t i = 0; i < n; i++) {
+        if (isBreak(trail, i)) {
+            mvDrawEnd();
+            mvDrawBegin(MV_DRAW_LINE_STRIP);
+            continue;
+        }
+        float alpha = n == 1 ? 1.0f : static_cast<float>(i) / static_cast<float>(n - 1);
+        if (rgb)
+            mvDrawColor4f(rgb[0], rgb[1], rgb[2], alpha);
+        else
+            mvDrawColor2f(1.0f, alpha);
+        mvDrawVertex2f(trail->xpoints[i], trail->ypoints[i]);
+    }
+    mvDrawEnd();
+}
+
 }  // namespace
 
 extern "C" {
@@ -85,23 +110,11 @@ MV_API void mvTrailPopPoint(MVTrail *trail) {
     resizeCoords(&trail->ypoints, n);
 }
 
-MV_API void mvTrailDraw(MVTrail *trail) {
-    if (!trail || trail->numpoints == 0) return;
-    if (isBreak(trail, 0)) mvTrailPopPoint(trail);
-    uint32_t n = trail->numpoints;
-    if (n == 0) return;
-    mvDrawBegin(MV_DRAW_LINE_STRIP);
-    for (uint32_t i = 0; i < n; i++) {
-        if (isBreak(trail, i)) {
-            mvDrawEnd();
-            mvDrawBegin(MV_DRAW_LINE_STRIP);
-            continue;
-        }
-        float alpha = n == 1 ? 1.0f : static_cast<float>(i) / static_cast<float>(n - 1);
-        mvDrawColor2f(1.0f, alpha);
-        mvDrawVertex2f(trail->xpoints[i], trail->ypoints[i]);
-    }
-    mvDrawEnd();
+MV_API void mvTrailDraw(MVTrail *trail) { drawTrail(trail, nullptr); }
+
+MV_API void mvTrailDrawColor3f(MVTrail *trail, float r, float g, float b) {
+    const float rgb[3] = {r, g, b};
+    drawTrail(trail, rgb);
 }
 
 }

@@ -4,6 +4,7 @@
 #include <morven/atlas.h>
 #include <morven/draw.h>
 #include <morven/engine.h>
+#include <morven/input.h>
 #include <morven/window.h>
 
 #include <cstdio>
@@ -255,6 +256,84 @@ TEST_F(EngineWindow, EscapeAndClosingEndTheLoop) {
         dlclose(sdl);
         mvDeinit();
     }
+}
+
+TEST_F(EngineWindow, SdlEventsReachTheInputState) {
+    ASSERT_TRUE(mvLoadModule("SDL"));
+    ASSERT_TRUE(mvInit(0));
+    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
+    ASSERT_TRUE(mvLoop(0));  // the window's own first events
+    void *sdl = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(sdl, nullptr);
+    auto push = reinterpret_cast<int (*)(SDL_Event *)>(dlsym(sdl, "SDL_PushEvent"));
+    ASSERT_NE(push, nullptr);
+    auto send = [&](SDL_Event e) { ASSERT_EQ(push(&e), 1); };
+    auto keyEvent = [](Uint32 type, SDL_Keycode sym, Uint8 repeat = 0) {
+        SDL_Event e;
+        memset(&e, 0, sizeof e);
+        e.type = type;
+        e.key.type = type;
+        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.key.repeat = repeat;
+        e.key.keysym.sym = sym;
+        return e;
+    };
+    SDL_Event e;
+    send(keyEvent(SDL_KEYDOWN, SDLK_a));
+    send(keyEvent(SDL_KEYDOWN, SDLK_LSHIFT));
+    send(keyEvent(SDL_KEYDOWN, SDLK_RSHIFT));
+    send(keyEvent(SDL_KEYUP, SDLK_LSHIFT));  // the right one still holds shift down
+    send(keyEvent(SDL_KEYDOWN, SDLK_F5));
+    send(keyEvent(SDL_KEYDOWN, SDLK_KP_ENTER));
+    memset(&e, 0, sizeof e);
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_RIGHT;
+    e.button.x = 5;
+    e.button.y = 7;
+    send(e);
+    memset(&e, 0, sizeof e);
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = 2;
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+    e.wheel.preciseY = 2.0f;
+#endif
+    send(e);
+    memset(&e, 0, sizeof e);
+    e.type = SDL_TEXTINPUT;
+    strcpy(e.text.text, "z\xC3\xA9");
+    send(e);
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_A) && mvInputKeyDown(MV_KEY_A));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_SHIFT) && mvInputKeyDown(MV_KEY_SHIFT));
+    EXPECT_FALSE(mvInputKeyReleased(MV_KEY_SHIFT));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_F5));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_ENTER));
+    float x = 0, y = 0;
+    EXPECT_EQ(mvInputMouse(&x, &y), unsigned(MV_MOUSE_RIGHT));
+    EXPECT_EQ(x, 5.0f);
+    EXPECT_EQ(y, 7.0f);
+    EXPECT_TRUE(mvInputMousePressed(MV_MOUSE_RIGHT));
+    EXPECT_EQ(mvInputWheel(), 2.0f);
+    EXPECT_STREQ(mvInputText(), "z\xC3\xA9");
+
+    send(keyEvent(SDL_KEYDOWN, SDLK_a, 1));  // a repeat is no new press
+    send(keyEvent(SDL_KEYUP, SDLK_RSHIFT));
+    memset(&e, 0, sizeof e);
+    e.type = SDL_MOUSEMOTION;
+    e.motion.x = 30;
+    e.motion.y = 20;
+    send(e);
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_TRUE(mvInputKeyDown(MV_KEY_A));
+    EXPECT_FALSE(mvInputKeyPressed(MV_KEY_A));
+    EXPECT_TRUE(mvInputKeyReleased(MV_KEY_SHIFT));
+    EXPECT_FALSE(mvInputKeyDown(MV_KEY_SHIFT));
+    EXPECT_EQ(mvInputMouse(&x, &y), unsigned(MV_MOUSE_RIGHT));
+    EXPECT_EQ(x, 30.0f);
+    EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_RIGHT));
+    EXPECT_EQ(mvInputWheel(), 0.0f);
+    EXPECT_STREQ(mvInputText(), "");
+    dlclose(sdl);
 }
 #endif
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <random>
 #include <utility>
 #include <vector>
@@ -368,4 +369,42 @@ TEST_F(TrailAllocationFailure, RefusedShrinkStillRemoves) {
     stripEnd(expected);
     EXPECT_EQ(recorder.calls, expected);
     EXPECT_EQ(trail->numpoints, 1u);
+}
+
+// The coloured draw is the white one with (r, g, b) for the white: the same
+// strips, alphas and vertices, and the same leading-break removal, draw after draw.
+TEST_F(TrailDrawing, ColouredDrawIsTheWhiteDrawRecoloured) {
+    const float r = 0.2f, g = 0.6f, b = 1.5f;  // passed on as given
+    std::mt19937 random(12);
+    auto other = [](MVTrail *t) { mvTrailDestroy(t); };
+    for (int round = 0; round < 300; round++) {
+        make(random() % 3 ? 0 : 1 + random() % 6);
+        std::unique_ptr<MVTrail, decltype(other)> coloured(mvTrailCreate(trail->maxpoints), other);
+        ASSERT_NE(coloured, nullptr);
+        for (int i = int(random() % 12); i > 0; i--) {
+            unsigned kind = random() % 4;
+            Entry e = kind == 0 ? kBreak : kind == 1 ? Entry{float(i), kNaN} : Entry{float(i), float(random() % 50)};
+            mvTrailAddPoint2f(trail, e.x, e.y);
+            mvTrailAddPoint2f(coloured.get(), e.x, e.y);
+        }
+        for (int draw = 0; draw < 2; draw++) {
+            Calls white = drawn(trail), expected;
+            for (DrawCall call : white) {
+                if (call.kind == DrawCall::Color) {
+                    ASSERT_EQ(call, colorCall(1, 1, 1, floatFromBits(call.floats[3])));
+                    call = colorCall(r, g, b, floatFromBits(call.floats[3]));
+                }
+                expected.push_back(call);
+            }
+            RecordingRenderer recorder;
+            mvTrailDrawColor3f(coloured.get(), r, g, b);
+            ASSERT_EQ(recorder.calls, expected) << "round " << round << ", draw " << draw;
+            std::vector<Entry> held;
+            for (uint32_t i = 0; i < coloured->numpoints; i++) held.push_back({coloured->xpoints[i], coloured->ypoints[i]});
+            ASSERT_TRUE(sameEntries(entries(), held));
+        }
+    }
+    RecordingRenderer recorder;
+    mvTrailDrawColor3f(nullptr, r, g, b);
+    EXPECT_TRUE(recorder.calls.empty());
 }

@@ -11,7 +11,10 @@
 #include <ctime>
 
 #include "core/platform/engine_state.h"
+#include "core/platform/input_state.h"
+#include "core/platform/replay.h"
 #include "core/render/png_write.h"
+#include "core/system/error.h"
 #include "core/system/timer_internal.h"
 
 volatile sig_atomic_t engineStopSignal = 0;
@@ -170,12 +173,23 @@ MV_API bool mvLoadModule(const char *name) {
 MV_API bool mvInit(int flags) {
     if (flags != 0) return false;
     if (state.running) return true;
+    const char *script = getenv("MORVEN_INPUT_SCRIPT");
+    state.replay = nullptr;
+    if (script && *script && !(state.replay = replayLoad(script))) return false;
     const char *shot = getenv("MORVEN_SCREENSHOT");
-    if (shot && *shot && !(state.screenshotPath = copyString(shot))) return false;
+    if (shot && *shot && !(state.screenshotPath = copyString(shot))) {
+        mvCoreSetError("out of memory");
+        replayFree(state.replay);
+        state.replay = nullptr;
+        return false;
+    }
     state.maxFrames = maxFramesFromEnvironment();
     state.frames = 0;
+    state.loopCalls = 0;
     state.lastLoopNs = 0;
+    state.frameTime = 0.0;
     state.quitRequested = false;
+    inputReset();
     state.headlessNoticeGiven = false;
     const MVPlugin *sdl = state.modules[MODULE_SDL].plugin;
     state.platform = nullptr;
@@ -197,6 +211,12 @@ MV_API void mvDeinit(void) {
         restoreSignalHandlers();
         free(state.screenshotPath);
         state.screenshotPath = nullptr;
+        replayFree(state.replay);
+        state.replay = nullptr;
+        inputReset();
+        state.rateSet = false;
+        state.frameTime = 0.0;
+        mvCoreResetClearColor();
         state.running = false;
     }
     timerReleaseAll();  // timers may live without a window, so always

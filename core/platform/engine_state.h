@@ -8,6 +8,12 @@
 
 #include "core/platform/plugin.h"
 
+struct Replay;
+
+// The pace of mvLoop until mvLoopSetRate changes it, and the frame period
+// of a replay whose rate is 0 (unpaced).
+constexpr int kDefaultFrameRate = 60;
+
 enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_STB_IMAGE, MODULE_COUNT };
 
 struct EngineModule {
@@ -31,8 +37,13 @@ struct EngineState {
     // The main loop.
     int64_t maxFrames;  // -1: no limit
     uint64_t frames;    // presented so far
+    uint64_t loopCalls; // mvLoop calls so far: the number of the next frame
     uint64_t lastLoopNs;
+    double frameTime;   // seconds, as mvFrameTime reports it
+    int rate;           // frames per second; 0: unpaced
+    bool rateSet;       // by mvLoopSetRate, rather than the default
     bool quitRequested;
+    Replay *replay;     // MORVEN_INPUT_SCRIPT's events; null: none
     // MORVEN_SCREENSHOT: where to write, and the last presented frame.
     char *screenshotPath;
     uint8_t *shot;

@@ -15,6 +15,29 @@ constexpr uint32_t MV_PLUGIN_ABI = 2;
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };
 
+// Kinds of MVPlatformEvent.
+enum : uint32_t {
+    MV_PLATFORM_KEY_DOWN,    // key went down (not a repeat)
+    MV_PLATFORM_KEY_UP,      // key went up
+    MV_PLATFORM_MOUSE_MOVE,  // pointer moved to (x, y)
+    MV_PLATFORM_MOUSE_DOWN,  // button went down (send a move first if the pointer moved)
+    MV_PLATFORM_MOUSE_UP,    // button went up
+    MV_PLATFORM_WHEEL,       // wheel turned by y steps, positive away from the user
+    MV_PLATFORM_TEXT         // UTF-8 text typed
+};
+
+// One keyboard or mouse event, in the engine's terms (<morven/input.h>).
+struct MVPlatformEvent {
+    uint32_t kind;     // MV_PLATFORM_KEY_DOWN...
+    int32_t key;       // key events: an MV_KEY_* code
+    uint32_t button;   // button events: one MV_MOUSE_* bit
+    float x, y;        // moves: pointer position in window pixels; wheel: steps in y
+    const char *text;  // text events: zero-terminated UTF-8, valid during the call
+};
+
+// Receives the events a poll finds, in the order they happened.
+typedef void (*MVPlatformEventSink)(void *context, const MVPlatformEvent *event);
+
 // Windows and events.
 struct MVPluginPlatform {
     // Connects to the display; false when there is none.
@@ -24,8 +47,9 @@ struct MVPluginPlatform {
     void *(*windowOpen)(int w, int h, bool gl);
     void (*windowClose)(void *window);
     void (*windowSetTitle)(void *window, const char *title);
-    // Handles pending events; returns MV_PLATFORM_* bits.
-    unsigned (*poll)(void *window);
+    // Handles pending events, handing keyboard and mouse events to sink with
+    // context; returns MV_PLATFORM_* bits.
+    unsigned (*poll)(void *window, MVPlatformEventSink sink, void *context);
     // Shows the OpenGL back buffer.
     void (*swap)(void *window);
     // Shows an RGBA frame (top row first) in a window without OpenGL.

@@ -8,13 +8,15 @@
 
 #include "core/atlas/atlas_internal.h"
 #include "core/platform/engine_state.h"
+#include "core/platform/input_state.h"
+#include "core/platform/replay.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
 
-// Frame period used when presenting does not wait for the display, and the
-// shortest one allowed when it should (in case the wait does not happen).
-constexpr uint64_t kFrameNs = 1000000000u / 60;
+// When presenting waits for the display and no rate was set, the display
+// paces the frames; this is the shortest frame allowed in case the wait does
+// not happen.
 constexpr uint64_t kShortestFrameNs = 1000000000u / 250;
 
 void sleepNs(uint64_t ns) {
@@ -23,6 +25,13 @@ void sleepNs(uint64_t ns) {
 }
 
 // Opens a platform window with a renderer for it; false leaves none open.
+// Nanoseconds from one mvLoop to the next; 0: unpaced. A rate set by the
+// program is kept by the clock even when the display paces too.
+uint64_t pacePeriod(const EngineState &s) {
+    if (!s.rateSet) return s.vsync ? kShortestFrameNs : 1000000000u / kDefaultFrameRate;
+    return s.rate > 0 ? 1000000000u / static_cast<unsigned>(s.rate) : 0;
+}
+
 bool openPlatformWindow(EngineState &s, int w, int h) {
     const MVPlugin *gl = s.modules[MODULE_OPENGL].plugin;
     if (gl && gl->renderer) {
@@ -129,23 +138,42 @@ MV_API bool mvLoop(int flags) {
     (void)flags;
     EngineState &s = engineState();
     if (!s.windowOpen || s.quitRequested) return false;
-    if (engineStopSignal) {
-        s.quitRequested = true;
-        return false;
-    }
-    if (s.window && (s.platform->poll(s.window) & MV_PLATFORM_QUIT)) {
+    uint64_t frame = s.loopCalls++;
+    inputBeginFrame();
+    bool quit = s.replay && replayApply(s.replay, frame);
+    if (s.window && (s.platform->poll(s.window, inputSink, &quit) & MV_PLATFORM_QUIT)) quit = true;
+    if (quit || engineStopSignal) {
         s.quitRequested = true;
         return false;
     }
     if (s.maxFrames >= 0 && s.frames >= static_cast<uint64_t>(s.maxFrames)) return false;
     uint64_t now = engineNow();
-    uint64_t due = s.lastLoopNs + (s.vsync ? kShortestFrameNs : kFrameNs);
-    if (s.lastLoopNs && now < due) {
-        sleepNs(due - now);
-        now = due;
+    uint64_t period = s.replay ? 0 : pacePeriod(s);
+    if (s.lastLoopNs && period && now < s.lastLoopNs + period) {
+        sleepNs(s.lastLoopNs + period - now);
+        now = s.lastLoopNs + period;
     }
+    if (s.replay)
+        s.frameTime = 1.0 / (s.rateSet && s.rate > 0 ? s.rate : kDefaultFrameRate);
+    else
+        s.frameTime = s.lastLoopNs ? static_cast<double>(now - s.lastLoopNs) / 1e9 : 0.0;
     s.lastLoopNs = now;
     return true;
+}
+
+MV_API void mvWindowGetSize(int *width, int *height) {
+    const EngineState &s = engineState();
+    if (width) *width = s.windowOpen ? s.width : 0;
+    if (height) *height = s.windowOpen ? s.height : 0;
+}
+
+MV_API double mvFrameTime(void) { return engineState().frameTime; }
+
+MV_API void mvLoopSetRate(int framesPerSecond) {
+    if (framesPerSecond < 0) return;
+    EngineState &s = engineState();
+    s.rate = framesPerSecond;
+    s.rateSet = true;
 }
 
 }

@@ -14,12 +14,17 @@ void nopTextureUpdate(void *, uint32_t, int, int, int, int, const uint8_t *) {}
 void nopTextureDestroy(void *, uint32_t) {}
 void nopTextureDraw(void *, uint32_t, float, float, float, float) {}
 bool nopReadPixels(void *, uint8_t *, int, int) { return false; }
+void nopClearColor(void *, float, float, float) {}
 void nopSpriteDraw(void *, uint32_t, const MVSprite *, size_t) {}
 
 MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,         nopColor,       nop, nop,
                            nopTextureCreate, nopTextureUpdate, nopTextureDestroy, nopTextureDraw, nopReadPixels,
-                           nop,              nopSpriteDraw,    nop};
+                           nop,              nopClearColor,    nopSpriteDraw,     nop};
 MVRenderer *current = &nullRenderer;
+float clearRgb[3];  // kept here, so it holds for renderers installed later
+
+// 0..1; NaN counts as 0.
+float clampUnit(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
 }  // namespace
 
@@ -28,8 +33,11 @@ MVRenderer *mvCoreRenderer() { return current; }
 MVRenderer *mvCoreSetRenderer(MVRenderer *r) {
     MVRenderer *previous = current;
     current = r ? r : &nullRenderer;
+    if (current->clearColor) current->clearColor(current->self, clearRgb[0], clearRgb[1], clearRgb[2]);
     return previous;
 }
+
+void mvCoreResetClearColor() { mvDrawClearColor(0.0f, 0.0f, 0.0f); }
 
 extern "C" {
 
@@ -41,5 +49,12 @@ MV_API void mvDrawColor2f(float grey, float alpha) { current->color(current->sel
 MV_API void mvDrawColor3f(float r, float g, float b) { current->color(current->self, r, g, b, 1.0f); }
 MV_API void mvDrawColor4f(float r, float g, float b, float a) { current->color(current->self, r, g, b, a); }
 MV_API void mvDrawClear(void) { current->clear(current->self); }
+
+MV_API void mvDrawClearColor(float r, float g, float b) {
+    clearRgb[0] = clampUnit(r);
+    clearRgb[1] = clampUnit(g);
+    clearRgb[2] = clampUnit(b);
+    if (current->clearColor) current->clearColor(current->self, clearRgb[0], clearRgb[1], clearRgb[2]);
+}
 
 }

@@ -50,6 +50,8 @@ struct MVRenderer {
     bool (*readPixels)(void *self, uint8_t *rgba, int w, int h);
     // Releases the renderer with its textures; the record is invalid afterwards.
     void (*destroy)(void *self);
+    // Sets the colour clear fills the frame with (opaque; components 0..1).
+    void (*clearColor)(void *self, float r, float g, float b);
     // Draws count sprites from texture tex, each texel multiplied by the
     // current colour and blended "source over". A pixel is covered when its
     // centre lies inside the sprite's quad (spriteCorners; centres exactly on
@@ -64,7 +66,10 @@ struct MVRenderer {
 
 // The renderer the drawing calls use; never null (a do-nothing one by default).
 MVRenderer *mvCoreRenderer();
-// Installs r (null restores the do-nothing renderer). Returns the previous one.
+// Installs r (null restores the do-nothing renderer) and hands it the clear
+// colour. Returns the previous one.
 MVRenderer *mvCoreSetRenderer(MVRenderer *r);
+// Back to the black clear colour, for a new engine run.
+void mvCoreResetClearColor();
 
 #endif

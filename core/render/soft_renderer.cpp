@@ -28,6 +28,7 @@ struct Soft {
     int w, h;
     uint8_t *frame;
     float color[4];
+    uint8_t clearRgba[4];
     int mode;
     Vertex *vertices;
     size_t count, capacity;
@@ -227,9 +228,8 @@ void end(void *self) {
 
 void clear(void *self) {
     Soft *s = soft(self);
-    const uint8_t black[4] = {0, 0, 0, 255};
     uint32_t pixel;
-    memcpy(&pixel, black, 4);
+    memcpy(&pixel, s->clearRgba, 4);
     size_t n = static_cast<size_t>(s->w) * s->h;
     uint32_t *p = reinterpret_cast<uint32_t *>(s->frame);  // malloc'd: aligned for any type
     for (size_t i = 0; i < n; i++) p[i] = pixel;
@@ -306,6 +306,13 @@ void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
                   unit(texel[3]) * c[3]);
         }
     }
+}
+
+void clearColor(void *self, float r, float g, float b) {
+    Soft *s = soft(self);
+    s->clearRgba[0] = toByte(r);
+    s->clearRgba[1] = toByte(g);
+    s->clearRgba[2] = toByte(b);
 }
 
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
@@ -592,10 +599,11 @@ MVRenderer *softRendererCreate(int w, int h) {
         return nullptr;
     }
     s->record = {s,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, spriteDraw, flush};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
     s->w = w;
     s->h = h;
     s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;
+    s->clearRgba[3] = 255;  // black until told otherwise
     clear(s);
     return &s->record;
 }

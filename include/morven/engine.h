@@ -19,8 +19,9 @@ MV_EXTERN_C_BEGIN
 MV_API bool mvLoadModule(const char *name);
 
 /** Starts the engine with the loaded modules; flags must be 0. Reads the
- * environment variables MORVEN_MAX_FRAMES and MORVEN_SCREENSHOT. True when
- * the engine runs (also when it already did). */
+ * environment variables MORVEN_MAX_FRAMES, MORVEN_SCREENSHOT and
+ * MORVEN_INPUT_SCRIPT. True when the engine runs (also when it already did);
+ * false, with the reason in mvGetError, when the input script cannot be read. */
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,

@@ -6,17 +6,24 @@
  * input unless it is replayed.
  *
  * Replayed input: MORVEN_INPUT_SCRIPT=<file> replays events, headless or on
- * top of a real window. One event per line:
- *   <frame> mouse <x> <y>
- *   <frame> press <name>
- *   <frame> release <name>
- *   <frame> text <utf-8>
- *   <frame> quit
- * '#' starts a comment. <frame> counts mvLoop calls from 0; the event applies
- * at the start of that frame. Names are the MV_KEY_ suffixes in lower case
- * ("a", "space", "left", "f1") and "mouse1" to "mouse3". A malformed line gets
- * one warning on stderr with its line number and is skipped. During a replay
- * frames are unpaced and mvFrameTime is exactly one frame period.
+ * top of a real window (whose own events still count). One event per line:
+ *   <frame> mouse <x> <y>        pointer moves to (x, y)
+ *   <frame> press <name>         key or button goes down
+ *   <frame> release <name>       key or button goes up
+ *   <frame> wheel <steps>        wheel turns, positive away from the user
+ *   <frame> text <utf-8>         text typed: everything after the one blank
+ *                                that follows "text", to the end of the line
+ *   <frame> quit                 mvLoop returns false from this frame on
+ * '#' starts a comment (except inside a text event's text). <frame> counts
+ * mvLoop calls from 0; the event applies at the start of that frame, after
+ * the events of earlier lines for the same frame. Numbers are decimal
+ * ("-3", "12.5"). Names are the MV_KEY_ suffixes in lower case ("a",
+ * "space", "left", "f1") and "mouse1" (left), "mouse2" (right), "mouse3"
+ * (middle). A malformed line gets one warning on stderr with its line number
+ * and is skipped; a script that cannot be read makes mvInit fail. Escape
+ * going down ends mvLoop, whether pressed or replayed. During a replay frames
+ * are unpaced and mvFrameTime is exactly one frame period: 1 / the rate of
+ * mvLoopSetRate, or 1/60 s by default and when the rate is 0.
  *
  * Thread: the engine's thread (the one that called mvInit). */
 #ifndef MORVEN_INPUT_H

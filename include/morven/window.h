@@ -7,7 +7,8 @@
  *
  * Environment: MORVEN_MAX_FRAMES=<n> makes mvLoop end once n frames have been
  * presented (0: at its first call). MORVEN_SCREENSHOT=<file.png> writes the
- * last presented frame to that file when the engine shuts down. */
+ * last presented frame to that file when the engine shuts down.
+ * MORVEN_INPUT_SCRIPT=<file> replays input (see <morven/input.h>). */
 #ifndef MORVEN_WINDOW_H
 #define MORVEN_WINDOW_H
 
@@ -28,19 +29,24 @@ MV_API void mvWindowSwapBuffers(void);
 
 /** Handles pending events and paces the frames; flags must be 0. Returns
  * false once the program should end: the window was closed, Escape was
- * pressed, SIGINT or SIGTERM arrived, MORVEN_MAX_FRAMES frames were presented,
- * or there is no window. */
+ * pressed (or replayed), a replay reached its quit event, SIGINT or SIGTERM
+ * arrived, MORVEN_MAX_FRAMES frames were presented, or there is no window.
+ * Each call first updates the input state (see <morven/input.h>). */
 MV_API bool mvLoop(int flags);
 
 /** The window's size in pixels into width and height (either may be null);
  * 0 x 0 without a window. */
 MV_API void mvWindowGetSize(int *width, int *height);
 
-/** Seconds between the last two frames (the last two mvLoop calls); 0 before
- * the second frame. During an input replay, exactly one frame period. */
+/** Seconds between the last two frames (the last two mvLoop calls that
+ * returned true); 0 before the second frame. During an input replay, exactly
+ * one frame period from the first frame on (see <morven/input.h>). */
 MV_API double mvFrameTime(void);
 
-/** Sets the pace of mvLoop in frames per second; 0 leaves frames unpaced. */
+/** Sets the pace of mvLoop in frames per second; 0 leaves frames unpaced,
+ * negative values are ignored. Until set, mvLoop runs at 60 frames per
+ * second, or as fast as the display refreshes when presenting waits for it.
+ * A set rate holds until mvDeinit and may be set before mvInit. */
 MV_API void mvLoopSetRate(int framesPerSecond);
 
 MV_EXTERN_C_END

@@ -96,6 +96,8 @@ void clear(void *self) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void clearColor(void *, float r, float g, float b) { glClearColor(r, g, b, 1.0f); }
+
 uint32_t textureCreate(void *self, int w, int h) {
     if (w <= 0 || h <= 0) return 0;
     GLRenderer *r = gl(self);
@@ -249,7 +251,7 @@ MVRenderer *create(int w, int h) {
     GLRenderer *r = static_cast<GLRenderer *>(calloc(1, sizeof(GLRenderer)));
     if (!r) return nullptr;
     r->record = {r,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, spriteDraw, flush};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
     r->w = w;
     r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
     r->h = h;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <morven/input.h>
+
 #include "core/platform/plugin.h"
 
 namespace {
@@ -13,6 +15,13 @@ struct Window {
     SDL_GLContext context;  // null for windows drawn by the software renderer
     bool vsync;
 };
+
+// The left and right keys of one modifier make one engine key: it is down
+// while either is held. Bit 0 is the left key, bit 1 the right one.
+struct Modifiers {
+    unsigned shift, ctrl, alt;
+};
+Modifiers modifiers;
 
 bool initWith(const char *driver) {
     if (driver) SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
@@ -43,7 +52,10 @@ bool init() {
     return false;
 }
 
-void quit() { SDL_Quit(); }
+void quit() {
+    SDL_Quit();
+    modifiers = {};
+}
 
 void *windowOpen(int w, int h, bool gl) {
     Uint32 flags = SDL_WINDOW_SHOWN;
@@ -85,13 +97,112 @@ void windowClose(void *window) {
 
 void windowSetTitle(void *window, const char *title) { SDL_SetWindowTitle(static_cast<Window *>(window)->window, title); }
 
-unsigned poll(void *) {
+// SDL's key to the engine's code: by the key's meaning (its keycode), so "a"
+// is the key that types an a whatever the layout. 0: a key the engine lacks.
+int keyFromSdl(SDL_Keycode sym) {
+    if (sym >= SDLK_a && sym <= SDLK_z) return MV_KEY_A + (sym - SDLK_a);
+    if (sym >= SDLK_0 && sym <= SDLK_9) return MV_KEY_0 + (sym - SDLK_0);
+    if (sym >= SDLK_F1 && sym <= SDLK_F12) return MV_KEY_F1 + (sym - SDLK_F1);
+    switch (sym) {
+    case SDLK_SPACE: return MV_KEY_SPACE;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return MV_KEY_ENTER;
+    case SDLK_ESCAPE: return MV_KEY_ESCAPE;
+    case SDLK_TAB: return MV_KEY_TAB;
+    case SDLK_BACKSPACE: return MV_KEY_BACKSPACE;
+    case SDLK_LEFT: return MV_KEY_LEFT;
+    case SDLK_RIGHT: return MV_KEY_RIGHT;
+    case SDLK_UP: return MV_KEY_UP;
+    case SDLK_DOWN: return MV_KEY_DOWN;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return MV_KEY_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return MV_KEY_CTRL;
+    case SDLK_LALT:
+    case SDLK_RALT: return MV_KEY_ALT;
+    default: return 0;
+    }
+}
+
+unsigned buttonFromSdl(Uint8 button) {
+    switch (button) {
+    case SDL_BUTTON_LEFT: return MV_MOUSE_LEFT;
+    case SDL_BUTTON_RIGHT: return MV_MOUSE_RIGHT;
+    case SDL_BUTTON_MIDDLE: return MV_MOUSE_MIDDLE;
+    default: return 0;
+    }
+}
+
+unsigned *modifierSides(SDL_Keycode sym, unsigned *side) {
+    *side = (sym == SDLK_RSHIFT || sym == SDLK_RCTRL || sym == SDLK_RALT) ? 2u : 1u;
+    if (sym == SDLK_LSHIFT || sym == SDLK_RSHIFT) return &modifiers.shift;
+    if (sym == SDLK_LCTRL || sym == SDLK_RCTRL) return &modifiers.ctrl;
+    if (sym == SDLK_LALT || sym == SDLK_RALT) return &modifiers.alt;
+    return nullptr;
+}
+
+// False when the event is a key the engine does not know, or one side of a
+// modifier whose other side keeps the engine's key as it was.
+bool keyEvent(const SDL_KeyboardEvent &key, MVPlatformEvent *out) {
+    if (key.repeat) return false;
+    out->key = keyFromSdl(key.keysym.sym);
+    if (!out->key) return false;
+    bool down = key.type == SDL_KEYDOWN;
+    out->kind = down ? MV_PLATFORM_KEY_DOWN : MV_PLATFORM_KEY_UP;
+    unsigned side;
+    if (unsigned *held = modifierSides(key.keysym.sym, &side)) {
+        unsigned before = *held;
+        *held = down ? before | side : before & ~side;
+        return (before == 0) != (*held == 0);
+    }
+    return true;
+}
+
+unsigned poll(void *, MVPlatformEventSink sink, void *context) {
     unsigned events = 0;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
-        if (e.type == SDL_QUIT) events |= MV_PLATFORM_QUIT;
-        if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) events |= MV_PLATFORM_QUIT;
-        if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) events |= MV_PLATFORM_QUIT;
+        MVPlatformEvent out = {};
+        bool send = false;
+        switch (e.type) {
+        case SDL_QUIT: events |= MV_PLATFORM_QUIT; break;
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) events |= MV_PLATFORM_QUIT;
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: send = keyEvent(e.key, &out); break;
+        case SDL_MOUSEMOTION:
+            out = {MV_PLATFORM_MOUSE_MOVE, 0, 0, static_cast<float>(e.motion.x), static_cast<float>(e.motion.y), nullptr};
+            send = true;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            MVPlatformEvent move = {MV_PLATFORM_MOUSE_MOVE, 0, 0, static_cast<float>(e.button.x),
+                                    static_cast<float>(e.button.y), nullptr};
+            if (sink) sink(context, &move);
+            out = {e.type == SDL_MOUSEBUTTONDOWN ? MV_PLATFORM_MOUSE_DOWN : MV_PLATFORM_MOUSE_UP, 0,
+                   buttonFromSdl(e.button.button), 0.0f, 0.0f, nullptr};
+            send = out.button != 0;
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+            float steps = e.wheel.preciseY;
+#else
+            float steps = static_cast<float>(e.wheel.y);
+#endif
+            if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
+            out = {MV_PLATFORM_WHEEL, 0, 0, 0.0f, steps, nullptr};
+            send = true;
+            break;
+        }
+        case SDL_TEXTINPUT:
+            out = {MV_PLATFORM_TEXT, 0, 0, 0.0f, 0.0f, e.text.text};
+            send = true;
+            break;
+        default: break;
+        }
+        if (send && sink) sink(context, &out);
     }
     return events;
 }

@@ -1,0 +1,31 @@
+// Replayed input: a script of keyboard, mouse and text events, each bound to
+// the mvLoop call (frame) at whose start it applies. The format is described
+// in <morven/input.h>.
+#ifndef MORVEN_CORE_REPLAY_H
+#define MORVEN_CORE_REPLAY_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct Replay;
+
+// Parses a script of length bytes. Each malformed line is skipped with one
+// warning on warnings naming `name` and the line number. Null when out of memory.
+Replay *replayParse(const char *script, size_t length, const char *name, FILE *warnings);
+
+// Reads and parses the file at path (warnings on stderr). Null, with the
+// reason in mvGetError, when it cannot be read or memory runs out.
+Replay *replayLoad(const char *path);
+
+void replayFree(Replay *replay);
+
+// Hands the events of this frame to the input state, in script order. True
+// when one of them ends the loop: a quit, or Escape going down. Frames must
+// not go backwards between calls.
+bool replayApply(Replay *replay, uint64_t frame);
+
+// Number of events held (for tests).
+size_t replayEventCount(const Replay *replay);
+
+#endif

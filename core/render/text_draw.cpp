@@ -1,0 +1,75 @@
+// mvDrawText: the built-in font drawn as filled rectangles, one per run of
+// lit pixels in a glyph row, each two triangles sharing a diagonal. Every
+// edge is origin + index * scale, so neighbouring rectangles meet exactly and
+// the triangle rule gives each pixel to one of them: no gaps, no pixel
+// blended twice, and the same pixels on every renderer that keeps the rule.
+#include <morven/draw.h>
+
+#include <cmath>
+
+#include "core/render/font.h"
+
+namespace {
+
+// One character of UTF-8 text starting at s: its code for printable ASCII
+// and '\n', -1 for anything else; *length gets its bytes. A well-formed
+// multi-byte sequence is one character, a stray byte another.
+int nextCharacter(const unsigned char *s, int *length) {
+    unsigned char c = s[0];
+    *length = 1;
+    if (c < 0x80) return (c >= 32 && c <= 126) || c == '\n' ? c : -1;
+    int extra = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
+    for (int k = 1; k <= extra; k++)
+        if ((s[k] & 0xC0) != 0x80) return -1;
+    *length = 1 + extra;
+    return -1;
+}
+
+void rectangle(float left, float top, float right, float bottom) {
+    mvDrawVertex2f(left, top);
+    mvDrawVertex2f(right, top);
+    mvDrawVertex2f(left, bottom);
+    mvDrawVertex2f(right, top);
+    mvDrawVertex2f(right, bottom);
+    mvDrawVertex2f(left, bottom);
+}
+
+void drawGlyph(const uint8_t *glyph, float x, float y, float scale, long column, long row) {
+    for (int r = 0; r < kFontCellHeight; r++) {
+        float top = y + static_cast<float>(row + r) * scale;
+        float bottom = y + static_cast<float>(row + r + 1) * scale;
+        for (int c = 0; c < kFontGlyphWidth;) {
+            if (!(glyph[r] >> (kFontGlyphWidth - 1 - c) & 1)) {
+                c++;
+                continue;
+            }
+            int start = c;
+            while (c < kFontGlyphWidth && (glyph[r] >> (kFontGlyphWidth - 1 - c) & 1)) c++;
+            rectangle(x + static_cast<float>(column + start) * scale, top, x + static_cast<float>(column + c) * scale,
+                      bottom);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" MV_API void mvDrawText(float x, float y, float size, const char *text) {
+    if (!text || !(size > 0.0f) || !std::isfinite(size) || !std::isfinite(x) || !std::isfinite(y)) return;
+    float scale = size / static_cast<float>(kFontCellHeight);
+    // Font pixels from the origin, as integers so that every edge is computed alike.
+    long column = 0, row = 0;
+    mvDrawBegin(MV_DRAW_TRIANGLES);
+    for (const unsigned char *s = reinterpret_cast<const unsigned char *>(text); *s;) {
+        int length;
+        int c = nextCharacter(s, &length);
+        s += length;
+        if (c == '\n') {
+            column = 0;
+            row += kFontCellHeight;
+            continue;
+        }
+        if (c != ' ') drawGlyph(fontGlyph(c), x, y, scale, column, row);
+        column += kFontCellWidth;
+    }
+    mvDrawEnd();
+}

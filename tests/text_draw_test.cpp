@@ -1,0 +1,127 @@
+// mvDrawText on the software renderer, checked pixel by pixel against the
+// font's glyph data: a pixel is lit exactly when its centre lies in a lit
+// font pixel (left and top edges included, right and bottom ones not).
+#include <gtest/gtest.h>
+#include <morven/draw.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/render/font.h"
+#include "core/render/renderer.h"
+#include "core/render/soft_renderer.h"
+#include "recording_renderer.h"
+
+namespace {
+
+constexpr int W = 240, H = 140;
+constexpr int kBox = -1;
+
+// Every printable character, 16 to a line, then a line with a control
+// character, a two-byte character and a stray continuation byte (boxes).
+struct Sample {
+    std::string text;
+    std::vector<std::vector<int>> lines;  // character codes, kBox for a box
+    Sample() {
+        lines.emplace_back();
+        for (int c = 32; c <= 126; c++) {
+            if (lines.back().size() == 16) {
+                text += '\n';
+                lines.emplace_back();
+            }
+            text += char(c);
+            lines.back().push_back(c);
+        }
+        text += "\nA\x01" "B\xC3\xA9" "C\x80" "D";
+        lines.push_back({'A', kBox, 'B', kBox, 'C', kBox, 'D'});
+    }
+};
+
+// Whether the pixel whose centre is (cx, cy) is lit, from the glyph data.
+bool litInModel(const Sample &sample, double x, double y, double scale, double cx, double cy) {
+    double u = std::floor((cx - x) / scale), v = std::floor((cy - y) / scale);
+    if (u < 0 || v < 0) return false;
+    long gx = long(u), gy = long(v);
+    size_t line = size_t(gy / kFontCellHeight), cell = size_t(gx / kFontCellWidth);
+    int row = int(gy % kFontCellHeight), column = int(gx % kFontCellWidth);
+    if (line >= sample.lines.size() || cell >= sample.lines[line].size() || column >= kFontGlyphWidth) return false;
+    return fontGlyph(sample.lines[line][cell])[row] >> (kFontGlyphWidth - 1 - column) & 1;
+}
+
+class TextOnSoftware : public ::testing::Test {
+protected:
+    MVRenderer *soft = softRendererCreate(W, H);
+    MVRenderer *previous = mvCoreSetRenderer(soft);
+    void TearDown() override {
+        mvCoreSetRenderer(previous);
+        soft->destroy(soft->self);
+    }
+    std::vector<uint8_t> frame() {
+        std::vector<uint8_t> rgba(size_t(W) * H * 4);
+        EXPECT_TRUE(soft->readPixels(soft->self, rgba.data(), W, H));
+        return rgba;
+    }
+};
+
+TEST_F(TextOnSoftware, PixelsMatchTheGlyphsAtEverySizeAndOffset) {
+    const Sample sample;
+    // Whole pixels; half-pixel offsets whose font edges fall on pixel
+    // centres; font pixels smaller than screen pixels; a scale of 1.5.
+    const struct {
+        float x, y, size;
+    } cases[] = {{0, 0, 8}, {3, 5, 8}, {3.5f, 2.5f, 16}, {0.25f, 0, 4}, {1.25f, 0.75f, 12}, {-7, -3, 16}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE("at (" + std::to_string(c.x) + ", " + std::to_string(c.y) + ") size " + std::to_string(c.size));
+        mvDrawClear();
+        mvDrawColor4f(1.0f, 0.5f, 0.25f, 0.5f);  // half alpha: a pixel drawn twice would show
+        mvDrawText(c.x, c.y, c.size, sample.text.c_str());
+        std::vector<uint8_t> rgba = frame();
+        const double scale = double(c.size) / kFontCellHeight;
+        size_t lit = 0, wrong = 0;
+        for (int py = 0; py < H; py++) {
+            for (int px = 0; px < W; px++) {
+                const uint8_t *p = &rgba[4 * (size_t(py) * W + px)];
+                bool expected = litInModel(sample, c.x, c.y, scale, px + 0.5, py + 0.5);
+                lit += expected;
+                bool ok = expected ? p[0] == 128 && p[1] == 64 && p[2] == 32 : p[0] == 0 && p[1] == 0 && p[2] == 0;
+                if (!ok && wrong++ < 5)
+                    ADD_FAILURE() << "pixel (" << px << ", " << py << ") should be " << (expected ? "lit" : "dark")
+                                  << ", is " << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
+            }
+        }
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_GT(lit, 300u);
+    }
+}
+
+TEST(Text, RunsOfPixelsBecomeOneRectangleEach) {
+    RecordingRenderer recorder;
+    mvDrawText(10, 20, 16, "-");  // one row of five pixels: one rectangle
+    std::vector<DrawCall> expected = {beginCall(MV_DRAW_TRIANGLES),
+                                      vertexCall(10, 26), vertexCall(20, 26), vertexCall(10, 28),
+                                      vertexCall(20, 26), vertexCall(20, 28), vertexCall(10, 28),
+                                      endCall()};
+    EXPECT_EQ(recorder.calls, expected);
+    recorder.calls.clear();
+    mvDrawText(0, 0, 8, nullptr);
+    mvDrawText(0, 0, 0, "x");
+    mvDrawText(0, 0, NAN, "x");
+    mvDrawText(INFINITY, 0, 8, "x");
+    EXPECT_TRUE(recorder.calls.empty());
+}
+
+TEST(Text, GlyphsAreDistinctAndStayInTheirCell) {
+    std::set<std::vector<uint8_t>> seen;
+    for (int c = 32; c <= 126; c++) {
+        const uint8_t *g = fontGlyph(c);
+        std::vector<uint8_t> rows(g, g + kFontCellHeight);
+        EXPECT_TRUE(seen.insert(rows).second) << "glyph of '" << char(c) << "' repeats another";
+        for (uint8_t row : rows) EXPECT_EQ(row >> kFontGlyphWidth, 0) << "'" << char(c) << "'";
+        EXPECT_EQ(c == ' ', rows == std::vector<uint8_t>(kFontCellHeight, 0)) << "'" << char(c) << "'";
+    }
+    EXPECT_EQ(seen.count(std::vector<uint8_t>(fontGlyph(0), fontGlyph(0) + kFontCellHeight)), 0u);  // the box
+}
+
+}  // namespace
