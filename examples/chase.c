@@ -63,7 +63,7 @@ static const MVAtlasArea *loadDart(MVAtlas *atlas) {
     MVBank *images = mvBankCreate(CHASE_IMAGE_PATHS, mvImageLoad, mvImageFree);
     const MVImage *image = images ? mvBankLoad(images, "chaser.png", NULL) : NULL;
     const MVAtlasArea *area = image ? mvAtlasAreaFromImage(atlas, image, 1) : NULL;
-    if (!area) fprintf(stderr, "chase: no dart image (%s); drawing a plain dart\n", mvGetError());
+    if (!area) fprintf(stderr, "chase: no dart image: %s; drawing a plain dart\n", mvGetError());
     if (images) mvBankUnload(images, "chaser.png"); /* the atlas keeps its own copy of the pixels */
     mvBankDestroy(images);
     return area;

@@ -107,6 +107,9 @@ uint32_t textureCreate(void *self, int w, int h) {
     void *zero = calloc(static_cast<size_t>(w) * h, 4);
     if (!zero) return 0;
     GLuint tex = 0;
+    while (glGetError() != GL_NO_ERROR) {
+        // An error left by an earlier call must not count against this texture.
+    }
     glGenTextures(1, &tex);
     glBindTexture(GL_TEXTURE_2D, tex);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
