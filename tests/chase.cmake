@@ -25,3 +25,15 @@ foreach(side right left)
     set_tests_properties(chase_${side}_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
   endif()
 endforeach()
+
+# valgrind memcheck of a short headless chase: bank, image, atlas, trail and
+# gradients all released.
+find_program(MORVEN_VALGRIND valgrind)
+if(MORVEN_VALGRIND)
+  add_test(NAME chase_valgrind COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+    MORVEN_MAX_FRAMES=5 MORVEN_INPUT_SCRIPT=${PROJECT_SOURCE_DIR}/examples/chase_right.replay
+    MORVEN_SCREENSHOT=${MORVEN_CHASE_OUT}/valgrind.png
+    ${MORVEN_VALGRIND} --error-exitcode=1 --leak-check=full
+    $<TARGET_FILE:chase>)
+  set_tests_properties(chase_valgrind PROPERTIES LABELS valgrind)
+endif()
