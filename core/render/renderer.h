@@ -16,10 +16,13 @@ struct MVSprite {
     float x, y, w, h;
     float angle;
 };
+static_assert(sizeof(MVSprite) == 36 && offsetof(MVSprite, x) == 16 && offsetof(MVSprite, angle) == 32,
+              "modules built against this header share the layout");
 
 // The sprite's corners in window pixels: top-left, top-right, bottom-right,
-// bottom-left of the source image. Both renderers draw the quad through these
-// very floats, so they agree on which pixels it covers.
+// bottom-left of the source image. Both renderers start from these very
+// floats; where a GPU snaps them to its sub-pixel grid (whole pixels stay
+// whole), a pixel centre within that snap of an edge may fall either way.
 inline void spriteCorners(const MVSprite &s, float cx[4], float cy[4]) {
     float c = static_cast<float>(std::cos(static_cast<double>(s.angle)));
     float sn = static_cast<float>(std::sin(static_cast<double>(s.angle)));
