@@ -107,9 +107,9 @@ uint32_t textureCreate(void *self, int w, int h) {
     void *zero = calloc(static_cast<size_t>(w) * h, 4);
     if (!zero) return 0;
     GLuint tex = 0;
-    while (glGetError() != GL_NO_ERROR) {
-        // An error left by an earlier call must not count against this texture.
-    }
+    // Errors left by earlier calls must not count against this texture (a
+    // few at most: a lost context would report one for ever).
+    for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; i++) continue;
     glGenTextures(1, &tex);
     glBindTexture(GL_TEXTURE_2D, tex);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -238,9 +238,9 @@ void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count)
 
 void flush(void *self) { flushSprites(gl(self)); }
 
+// Sprites still held back go with the renderer: their frame is never shown.
 void destroy(void *self) {
     GLRenderer *r = gl(self);
-    flushSprites(r);
     free(r->batch.position);
     free(r->batch.texcoord);
     free(r->batch.color);
@@ -256,8 +256,8 @@ MVRenderer *create(int w, int h) {
     r->record = {r,           begin,         vertex,         color,       end,        clear,  textureCreate,
                  textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
     r->w = w;
-    r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
     r->h = h;
+    r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
