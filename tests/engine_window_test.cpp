@@ -84,8 +84,8 @@ double agreement(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
 }
 
 // Sprites from one atlas image with clear, translucent and opaque texels,
-// upright with corners on whole pixels, at scales 1, 2 and 3 x 1, white and
-// apart. More: tinted, translucent and overlapping ones, and turned ones.
+// upright with corners on whole pixels (and two with edges through pixel
+// centres), at scales 1, 2 and 3 x 1, white and apart. More: tinted, translucent and overlapping ones, and turned ones.
 enum SpriteScene { SPRITES_PLAIN, SPRITES_BLENDED, SPRITES_TURNED };
 
 void drawSprites(MVRenderer *r, SpriteScene scene) {
@@ -107,6 +107,8 @@ void drawSprites(MVRenderer *r, SpriteScene scene) {
     mvAtlasDrawArea(atlas, area, 26, 11, 16, 12, 0);
     mvAtlasDrawArea(atlas, area, 16, 40, 24, 6, 0);
     mvAtlasDrawArea(atlas, area, 54.5f, 6, 9, 6, 0);  // an odd width: corners still whole
+    mvAtlasDrawArea(atlas, area, 46, 26, 8, 5, 0);      // top and bottom edges through pixel centres
+    mvAtlasDrawArea(atlas, area, 40.5f, 36, 8, 6, 0);   // left and right edges through pixel centres
     if (scene == SPRITES_BLENDED) {
         mvDrawColor4f(1, 0.5f, 0.25f, 1);
         mvAtlasDrawArea(atlas, area, 40, 30, 24, 6, 0);

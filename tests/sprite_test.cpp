@@ -17,7 +17,7 @@ namespace {
 
 constexpr int W = 96, H = 80;
 
-// Every texel of the test image has its own colour; the last column is clear.
+// Every texel of the test image has its own colour.
 std::vector<uint8_t> distinctTexels(int w, int h) {
     std::vector<uint8_t> rgba(size_t(w) * h * 4);
     for (int j = 0; j < h; j++)
@@ -26,17 +26,17 @@ std::vector<uint8_t> distinctTexels(int w, int h) {
             p[0] = uint8_t(20 + 9 * i);
             p[1] = uint8_t(20 + 11 * j);
             p[2] = uint8_t(200 - 5 * (i + j));
-            p[3] = i == w - 1 ? 0 : 255;
+            p[3] = i == w - 1 ? 0 : j == 2 ? uint8_t(60 + 20 * i) : 255;  // a clear column, a translucent row
         }
     return rgba;
 }
 
-// What one sprite makes of a black frame, worked out for every pixel on its
-// own in long double: inside all four edges (ties by the top-left rule), and
-// the texel under the centre mapped back into the source.
-std::vector<uint8_t> modelSprite(const MVSprite &s, const std::vector<uint8_t> &texels, int texW) {
-    std::vector<uint8_t> frame(size_t(W) * H * 4, 0);
-    for (size_t i = 3; i < frame.size(); i += 4) frame[i] = 255;
+// What one sprite makes of a frame, worked out for every pixel on its
+// own in long double: inside all four edges (a centre on an edge counts for
+// a left or a bottom edge), the texel under the centre mapped back into the
+// source, blended in 8-bit arithmetic with each product rounded.
+std::vector<uint8_t> modelSprite(const MVSprite &s, const std::vector<uint8_t> &texels, int texW,
+                                 std::vector<uint8_t> frame) {
     float fx[4], fy[4];
     spriteCorners(s, fx, fy);
     long double x[4], y[4];
@@ -50,7 +50,7 @@ std::vector<uint8_t> modelSprite(const MVSprite &s, const std::vector<uint8_t> &
             for (int k = 0; k < 4 && in; k++) {
                 int a = det > 0 ? k : (4 - k) % 4, b = det > 0 ? (k + 1) % 4 : (3 - k) % 4;
                 long double e = (x[b] - x[a]) * (py - y[a]) - (y[b] - y[a]) * (px - x[a]);
-                bool owned = y[b] < y[a] || (y[b] == y[a] && x[b] > x[a]);
+                bool owned = y[b] < y[a] || (y[b] == y[a] && x[b] < x[a]);
                 in = e > 0 || (e == 0 && owned);
             }
             if (!in) continue;
@@ -59,7 +59,11 @@ std::vector<uint8_t> modelSprite(const MVSprite &s, const std::vector<uint8_t> &
             int tx = std::min(std::max(0, int(std::floor(u))), s.sw - 1);
             int ty = std::min(std::max(0, int(std::floor(v))), s.sh - 1);
             const uint8_t *t = &texels[4 * (size_t(s.sy + ty) * texW + s.sx + tx)];
-            if (t[3] == 255) memcpy(&frame[4 * (size_t(j) * W + i)], t, 4);
+            uint8_t *p = &frame[4 * (size_t(j) * W + i)];
+            for (int c = 0; c < 4; c++) {
+                long double product = (c < 3 ? t[c] : t[3]) * t[3] / 255.0L, kept = p[c] * (255 - t[3]) / 255.0L;
+                p[c] = uint8_t(std::lround(product) + std::lround(kept));
+            }
         }
     return frame;
 }
@@ -88,6 +92,7 @@ protected:
             memcpy(&atlasPixels[4 * (size_t(area->y + j) * 32 + area->x)], &texels[4 * size_t(j) * 12], 48);
     }
     void TearDown() override {
+        mvDrawClearColor(0, 0, 0);
         mvAtlasDestroy(atlas);
         mvCoreSetRenderer(previous);
         if (r) r->destroy(r->self);
@@ -115,12 +120,14 @@ TEST_F(Sprites, EveryPixelFollowsTheCoverageAndTexelRule) {
         {90, 2, 30, 30, -2.2f},       // cut by the right and top borders
         {48, 40, 300, 250, 0.4f},     // covers the whole frame
     };
+    mvDrawClearColor(0.2f, 0.45f, 0.7f);  // something for translucent texels to blend with
     for (const Case &c : cases) {
         mvDrawClear();
+        std::vector<uint8_t> background = frame();
         mvDrawColor1f(1);
         mvAtlasDrawArea(atlas, area, c.x, c.y, c.w, c.h, c.angle);
         MVSprite s = {area->x, area->y, area->w, area->h, c.x, c.y, c.w, c.h, c.angle};
-        std::vector<uint8_t> expected = modelSprite(s, atlasPixels, 32), got = frame();
+        std::vector<uint8_t> expected = modelSprite(s, atlasPixels, 32, background), got = frame();
         size_t wrong = 0, first = 0;
         for (size_t p = 0; p < got.size(); p += 4)
             if (memcmp(&got[p], &expected[p], 4) != 0 && wrong++ == 0) first = p / 4;
@@ -129,26 +136,22 @@ TEST_F(Sprites, EveryPixelFollowsTheCoverageAndTexelRule) {
     }
 }
 
-// An upright sprite with edges through pixel centres covers exactly what the
-// same rectangle drawn as two triangles covers.
-TEST_F(Sprites, EdgesFollowTheTriangleRule) {
-    const float x0 = 10.5f, y0 = 7.5f, x1 = 31.5f, y1 = 20.5f;
-    mvDrawColor1f(1);
-    mvDrawBegin(MV_DRAW_TRIANGLES);
-    const float corners[6][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y0}, {x1, y1}, {x0, y1}};
-    for (const auto &v : corners) mvDrawVertex2f(v[0], v[1]);
-    mvDrawEnd();
-    std::vector<uint8_t> triangles = frame();
-    mvDrawClear();
+// Centres on the edges: a rectangle from (2.5, 2.5) to (10.5, 6.5) covers
+// columns 2 to 9 and rows 3 to 6, as two triangles would in OpenGL.
+TEST_F(Sprites, CentresOnEdgesBelongToLeftAndBottomEdges) {
     std::vector<uint8_t> opaque(4 * 4, 255);
     MVImage image = {2, 2, opaque.data()};
     MVAtlasArea *white = mvAtlasAreaFromImage(atlas, &image, 0);
     ASSERT_NE(white, nullptr);
-    mvAtlasDrawArea(atlas, white, (x0 + x1) / 2, (y0 + y1) / 2, x1 - x0, y1 - y0, 0);
-    EXPECT_EQ(frame(), triangles);
-    int covered = 0;
-    for (size_t p = 0; p < triangles.size(); p += 4) covered += triangles[p] == 255;
-    EXPECT_EQ(covered, 21 * 13);
+    mvDrawColor1f(1);
+    mvAtlasDrawArea(atlas, white, 6.5f, 4.5f, 8, 4, 0);
+    mvAtlasDrawArea(atlas, white, 46.5f, 34.5f, 8, 4, 3.14159274f);  // half a turn: the same pixels, moved
+    std::vector<uint8_t> got = frame();
+    for (int j = 0; j < H; j++)
+        for (int i = 0; i < W; i++) {
+            bool first = i >= 2 && i <= 9 && j >= 3 && j <= 6, second = i >= 42 && i <= 49 && j >= 33 && j <= 36;
+            ASSERT_EQ(got[4 * (size_t(j) * W + i)], first || second ? 255 : 0) << i << ", " << j;
+        }
 }
 
 // Tint and translucency blend as the atlas image itself does when drawn whole.

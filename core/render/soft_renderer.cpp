@@ -426,21 +426,26 @@ struct SpriteQuad {
     }
 };
 
-// "Source over" of an untinted texel t onto p in integers, two channels at a
-// time: each channel becomes (t * a + p * (255 - a) + 127) / 255, a being
-// the texel's alpha. blendAt gives the very same bytes for such a texel: the
-// exact quotient is never within its rounding error of a half.
+// x * a / 255 rounded to nearest, for two bytes at once: x holds them in
+// bits 0-7 and 16-23, and each 16-bit lane works as (t + (t >> 8)) >> 8 on
+// t = x * a + 128 without reaching the next lane.
+inline uint32_t scalePair(uint32_t x, uint32_t a) {
+    uint32_t t = x * a + 0x00800080u;
+    return ((t + ((t >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// "Source over" of an untinted texel t onto p in 8-bit arithmetic, two
+// channels at a time: each channel becomes t * a / 255 + p * (255 - a) / 255,
+// each product rounded on its own, a being the texel's alpha; the bytes
+// blend() gives for such a texel.
 inline void blendTexel(uint8_t *p, const uint8_t *t) {
     uint32_t src, dst;
     memcpy(&src, t, 4);
     memcpy(&dst, p, 4);
     uint32_t a = t[3], keep = 255 - a;
-    uint32_t even = (src & 0x00FF00FFu) * a + (dst & 0x00FF00FFu) * keep + 0x007F007Fu;
-    uint32_t odd = ((src >> 8) & 0x00FF00FFu) * a + ((dst >> 8) & 0x00FF00FFu) * keep + 0x007F007Fu;
-    // x / 255 as (x + 1 + (x >> 8)) >> 8, exact for each 16-bit lane here.
-    even = ((even + 0x00010001u + ((even >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
-    odd = (odd + 0x00010001u + ((odd >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
-    uint32_t out = even | odd;
+    uint32_t even = (scalePair(src & 0x00FF00FFu, a) + scalePair(dst & 0x00FF00FFu, keep)) & 0x00FF00FFu;
+    uint32_t odd = (scalePair((src >> 8) & 0x00FF00FFu, a) + scalePair((dst >> 8) & 0x00FF00FFu, keep)) & 0x00FF00FFu;
+    uint32_t out = even | (odd << 8);
     memcpy(p, &out, 4);
 }
 
@@ -545,7 +550,8 @@ void sprite(Soft *s, const Texture *t, const MVSprite &sp, bool white) {
     }
     double orientation = (x[1] - x[0]) * (y[3] - y[0]) - (y[1] - y[0]) * (x[3] - x[0]);
     if (orientation == 0) return;
-    // The edges in the orientation the triangles use, with their top-left ownership.
+    // The edges in the orientation the triangles use (inside to the right of
+    // each, going round), with which of them keep the centres lying on them.
     static const int forward[4] = {0, 1, 2, 3}, backward[4] = {0, 3, 2, 1};
     const int *order = orientation > 0 ? forward : backward;
     SpriteQuad quad;
@@ -553,7 +559,9 @@ void sprite(Soft *s, const Texture *t, const MVSprite &sp, bool white) {
         int a = order[k], b = order[(k + 1) % 4];
         double dx = x[b] - x[a], dy = y[b] - y[a];
         SpriteEdge &e = quad.edges[k];
-        e = {x[a], y[a], dx, dy, dy != 0 ? dx / dy : 0, y[b] < y[a] || (y[b] == y[a] && x[b] > x[a])};
+        // A left edge (going up the screen) or a bottom edge (flat, going left)
+        // keeps the centres on it, as OpenGL's rule does in a window.
+        e = {x[a], y[a], dx, dy, dy != 0 ? dx / dy : 0, y[b] < y[a] || (y[b] == y[a] && x[b] < x[a])};
         if (dy < 0)
             quad.fromLeft[quad.lefts++] = &e;
         else if (dy > 0)
@@ -578,6 +586,7 @@ void sprite(Soft *s, const Texture *t, const MVSprite &sp, bool white) {
 
 void spriteDraw(void *self, uint32_t id, const MVSprite *sprites, size_t count) {
     Soft *s = soft(self);
+    end(s);  // a primitive still open lies under the sprites
     const Texture *t = findTexture(s, id);
     if (!t || !sprites) return;
     const float *c = s->color;

@@ -207,7 +207,8 @@ void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count)
     GLRenderer *r = gl(self);
     SpriteBatch &b = r->batch;
     const TextureSize *size = findSize(r, tex);
-    if (!size || !sprites || r->drawing) return;
+    if (!size || !sprites) return;
+    end(r);  // a primitive still open lies under the sprites
     if (b.texture != tex) flushSprites(r);
     b.texture = tex;
     static const int corner[6] = {0, 1, 2, 0, 2, 3};  // two triangles of the quad
