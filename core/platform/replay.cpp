@@ -36,8 +36,6 @@ const KeyName namedKeys[] = {
     {"down", MV_KEY_DOWN},   {"shift", MV_KEY_SHIFT},   {"ctrl", MV_KEY_CTRL},     {"alt", MV_KEY_ALT},
 };
 
-const char *const blanks = " \t";
-
 }  // namespace
 
 struct Replay {
@@ -184,9 +182,13 @@ const char *parseLine(const char *line, size_t length, ReplayEvent *e, const cha
     if (length > 0 && end[-1] == '\r') end--;
     *blank = false;
     if (memchr(line, '\0', static_cast<size_t>(end - line))) return "a zero byte in the line";
+    // '#' starts a comment, except inside a text event's text (taken from the
+    // whole line below).
+    const char *hash = static_cast<const char *>(memchr(line, '#', static_cast<size_t>(end - line)));
+    const char *uncommented = hash ? hash : end;
     const char *p = line, *token;
-    size_t n = nextToken(&p, end, &token);
-    if (n == 0 || token[0] == '#') {
+    size_t n = nextToken(&p, uncommented, &token);
+    if (n == 0) {
         *blank = true;
         return "";
     }
@@ -198,10 +200,10 @@ const char *parseLine(const char *line, size_t length, ReplayEvent *e, const cha
         e->frame = e->frame * 10 + digit;
     }
     const char *word;
-    size_t wordLength = nextToken(&p, end, &word);
+    size_t wordLength = nextToken(&p, uncommented, &word);
     if (wordLength == 4 && memcmp(word, "text", 4) == 0) {
         // The text runs from after one blank to the end of the line, '#' included.
-        if (p == end || p + 1 == end) return "no text after \"text\"";
+        if (p == end || (*p != ' ' && *p != '\t') || p + 1 == end) return "no text after \"text \"";
         *text = p + 1;
         *textLength = static_cast<size_t>(end - *text);
         if (!printableUtf8(reinterpret_cast<const unsigned char *>(*text), *textLength))
@@ -209,8 +211,7 @@ const char *parseLine(const char *line, size_t length, ReplayEvent *e, const cha
         e->kind = MV_PLATFORM_TEXT;
         return nullptr;
     }
-    // Elsewhere '#' starts a comment.
-    if (const char *hash = static_cast<const char *>(memchr(p, '#', static_cast<size_t>(end - p)))) end = hash;
+    end = uncommented;
     const char *args[3];
     size_t lengths[3];
     int count = 0;
@@ -327,7 +328,8 @@ bool replayApply(Replay *r, uint64_t frame) {
             quit = true;
             continue;
         }
-        MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr};
+        const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
+        MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};
         if (inputApply(event)) quit = true;
     }
     return quit;

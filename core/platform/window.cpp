@@ -24,7 +24,6 @@ void sleepNs(uint64_t ns) {
     nanosleep(&ts, nullptr);  // a signal cuts it short; the loop sees the signal next
 }
 
-// Opens a platform window with a renderer for it; false leaves none open.
 // Nanoseconds from one mvLoop to the next; 0: unpaced. A rate set by the
 // program is kept by the clock even when the display paces too.
 uint64_t pacePeriod(const EngineState &s) {
@@ -32,6 +31,7 @@ uint64_t pacePeriod(const EngineState &s) {
     return s.rate > 0 ? 1000000000u / static_cast<unsigned>(s.rate) : 0;
 }
 
+// Opens a platform window with a renderer for it; false leaves none open.
 bool openPlatformWindow(EngineState &s, int w, int h) {
     const MVPlugin *gl = s.modules[MODULE_OPENGL].plugin;
     if (gl && gl->renderer) {

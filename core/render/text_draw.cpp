@@ -53,7 +53,28 @@ void drawGlyph(const uint8_t *glyph, float x, float y, float scale, long column,
 
 }  // namespace
 
-extern "C" MV_API void mvDrawText(float x, float y, float size, const char *text) {
+extern "C" {
+
+MV_API void mvDrawTextMeasure(float size, const char *text, float *width, float *height) {
+    long columns = 0, widest = 0, lines = 1;
+    bool valid = text && size > 0.0f && std::isfinite(size);
+    for (const unsigned char *s = reinterpret_cast<const unsigned char *>(valid ? text : ""); *s;) {
+        int length;
+        int c = nextCharacter(s, &length);
+        s += length;
+        if (c == '\n') {
+            columns = 0;
+            lines++;
+        } else if (++columns > widest) {
+            widest = columns;
+        }
+    }
+    float scale = valid ? size / static_cast<float>(kFontCellHeight) : 0.0f;
+    if (width) *width = static_cast<float>(widest * kFontCellWidth) * scale;
+    if (height) *height = static_cast<float>(lines * kFontCellHeight) * scale;
+}
+
+MV_API void mvDrawText(float x, float y, float size, const char *text) {
     if (!text || !(size > 0.0f) || !std::isfinite(size) || !std::isfinite(x) || !std::isfinite(y)) return;
     float scale = size / static_cast<float>(kFontCellHeight);
     // Font pixels from the origin, as integers so that every edge is computed alike.
@@ -72,4 +93,6 @@ extern "C" MV_API void mvDrawText(float x, float y, float size, const char *text
         column += kFontCellWidth;
     }
     mvDrawEnd();
+}
+
 }

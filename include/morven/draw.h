@@ -46,13 +46,24 @@ MV_API void mvDrawColor4f(float r, float g, float b, float a);
 MV_API void mvDrawClear(void);
 
 /** Sets the colour mvDrawClear fills the frame with (components 0..1,
- * clamped); black until set. */
+ * clamped, NaN as 0); opaque black until set, and again after mvDeinit. May
+ * be set before the window opens: its first frame starts in that colour. */
 MV_API void mvDrawClearColor(float r, float g, float b);
 
 /** Draws text with the built-in bitmap font (printable ASCII) in the current
- * colour: top-left corner at (x, y), character cells `size` pixels tall;
- * '\n' starts a new line. Other bytes draw as a box. Null draws nothing. */
+ * colour: top-left corner at (x, y), character cells `size` pixels tall and
+ * 6/8 of that wide (each font pixel size/8 square); '\n' starts a new line.
+ * Any other character (a control byte, or one UTF-8 character beyond ASCII)
+ * draws as a box. The letters are filled rectangles drawn as triangles, so
+ * they land on the pixels that triangles do. Null text, a size that is not
+ * positive or a coordinate that is not finite draws nothing. */
 MV_API void mvDrawText(float x, float y, float size, const char *text);
+
+/** The size of the block mvDrawText fills with the same text and size, into
+ * width and height (either may be null): the longest line's characters times
+ * 6/8 of size across, the number of lines times size down. Null text or a
+ * size mvDrawText would not draw gives 0 x 0. */
+MV_API void mvDrawTextMeasure(float size, const char *text, float *width, float *height);
 
 MV_EXTERN_C_END
 

@@ -14,7 +14,8 @@
  *   <frame> text <utf-8>         text typed: everything after the one blank
  *                                that follows "text", to the end of the line
  *   <frame> quit                 mvLoop returns false from this frame on
- * '#' starts a comment (except inside a text event's text). <frame> counts
+ * '#' starts a comment, even right after a word ("0 quit# done"), except
+ * inside a text event's text. <frame> counts
  * mvLoop calls from 0; the event applies at the start of that frame, after
  * the events of earlier lines for the same frame. Numbers are decimal
  * ("-3", "12.5"). Names are the MV_KEY_ suffixes in lower case ("a",
@@ -74,14 +75,20 @@ MV_API bool mvInputKeyReleased(int key);
  * null); returns the held buttons as a mask of MV_MOUSE_* bits. */
 MV_API unsigned mvInputMouse(float *x, float *y);
 
-/** True when the button (one MV_MOUSE_* bit) went down since the previous frame. */
+/** True when the button (one MV_MOUSE_* bit) went down since the previous
+ * frame; false for anything but a single button bit. */
 MV_API bool mvInputMousePressed(unsigned button);
+
+/** True when the button (one MV_MOUSE_* bit) went up since the previous
+ * frame; false for anything but a single button bit. */
+MV_API bool mvInputMouseReleased(unsigned button);
 
 /** Wheel movement since the previous frame: positive away from the user. */
 MV_API float mvInputWheel(void);
 
-/** The UTF-8 text typed since the previous frame; "" when none. Valid until
- * the next mvLoop. */
+/** The UTF-8 text typed since the previous frame; "" when none. Up to 1024
+ * bytes a frame, cut at a whole character; the rest of that frame's text is
+ * dropped. Valid until the next mvLoop. */
 MV_API const char *mvInputText(void);
 
 MV_EXTERN_C_END

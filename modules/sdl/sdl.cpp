@@ -172,7 +172,8 @@ unsigned poll(void *, MVPlatformEventSink sink, void *context) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: send = keyEvent(e.key, &out); break;
         case SDL_MOUSEMOTION:
-            out = {MV_PLATFORM_MOUSE_MOVE, 0, 0, static_cast<float>(e.motion.x), static_cast<float>(e.motion.y), nullptr};
+            out = {MV_PLATFORM_MOUSE_MOVE, 0, 0, static_cast<float>(e.motion.x), static_cast<float>(e.motion.y),
+                   nullptr};
             send = true;
             break;
         case SDL_MOUSEBUTTONDOWN:
