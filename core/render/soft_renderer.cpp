@@ -436,8 +436,8 @@ inline uint32_t scalePair(uint32_t x, uint32_t a) {
 
 // "Source over" of an untinted texel t onto p in 8-bit arithmetic, two
 // channels at a time: each channel becomes t * a / 255 + p * (255 - a) / 255,
-// each product rounded on its own, a being the texel's alpha; the bytes
-// blend() gives for such a texel.
+// each product rounded on its own, a being the texel's alpha: what an 8-bit
+// framebuffer does in OpenGL, and the rule of the drawing calls.
 inline void blendTexel(uint8_t *p, const uint8_t *t) {
     uint32_t src, dst;
     memcpy(&src, t, 4);
