@@ -1,25 +1,33 @@
 #!/bin/sh
-# Builds MORVEN and runs the atlas demo: in a window when there is a display
-# that lets one open, otherwise headless for 60 frames, keeping the last one
-# as atlas.png in the top directory of the source tree.
+# Builds MORVEN and runs a windowed example: the atlas demo, or with
+# `scripts/demo.sh chase` the chase example. In a window when there is a
+# display that lets one open, otherwise headless (the atlas for 60 frames,
+# the chase driven by examples/chase_right.replay), keeping the last frame
+# as atlas.png or chase.png in the top directory of the source tree.
 set -eu
 cd "$(dirname "$0")/.."
+demo=${1:-atlas}
+case "$demo" in
+atlas) headless_env="MORVEN_MAX_FRAMES=60" ;;
+chase) headless_env="MORVEN_INPUT_SCRIPT=$(pwd)/examples/chase_right.replay" ;;
+*) echo "usage: $0 [atlas|chase]" >&2; exit 2 ;;
+esac
 cmake --preset default
 cmake --build --preset default
 
-atlas=build/examples/atlas
+program=build/examples/$demo
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     # A run that ends before its first frame tells whether a window opens.
-    notice=$(MORVEN_MAX_FRAMES=0 "$atlas" 2>&1 >/dev/null || true)
+    notice=$(MORVEN_MAX_FRAMES=0 "$program" 2>&1 >/dev/null || true)
     case "$notice" in
     *headless*) echo "The display does not let a window open; running headless." ;;
     *)
-        echo "Showing the atlas in a window: close it, press Escape or Ctrl-C to end."
-        exec "$atlas"
+        echo "Showing the $demo example in a window: close it, press Escape or Ctrl-C to end."
+        exec "$program"
         ;;
     esac
 fi
 
-picture="$(pwd)/atlas.png"
-MORVEN_MAX_FRAMES=60 MORVEN_SCREENSHOT="$picture" "$atlas" 2>/dev/null
-echo "No display: drew 60 frames headless. The last one is in $picture"
+picture="$(pwd)/$demo.png"
+env $headless_env MORVEN_SCREENSHOT="$picture" "$program" 2>/dev/null
+echo "No display: ran the $demo example headless. The last frame is in $picture"

@@ -1,6 +1,7 @@
 // The engine with a real display: these run under Xvfb (test engine_window)
 // and skip where there is no display.
 #include <gtest/gtest.h>
+#include <morven/atlas.h>
 #include <morven/draw.h>
 #include <morven/engine.h>
 #include <morven/input.h>
@@ -136,6 +137,46 @@ double agreement(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
     return double(close) / double(a.size() / 4);
 }
 
+// Sprites from one atlas image with clear, translucent and opaque texels,
+// upright with corners on whole pixels (and two with edges through pixel
+// centres), at scales 1, 2 and 3 x 1, white and apart. More: tinted, translucent and overlapping ones, and turned ones.
+enum SpriteScene { SPRITES_PLAIN, SPRITES_BLENDED, SPRITES_TURNED };
+
+void drawSprites(MVRenderer *r, SpriteScene scene) {
+    r->clear(r->self);
+    MVAtlas *atlas = mvAtlasCreate(32, 32, 32);
+    mvAtlasAreaReserve(atlas, 5, 7, 0);
+    std::vector<uint8_t> texels(8 * 6 * 4);
+    for (int i = 0; i < 48; i++) {
+        texels[4 * i] = uint8_t(i * 5);
+        texels[4 * i + 1] = uint8_t(255 - i * 3);
+        texels[4 * i + 2] = uint8_t(40 + (i % 7) * 30);
+        static const uint8_t alpha[] = {255, 0, 128, 255, 77, 255, 200, 255};
+        texels[4 * i + 3] = alpha[i % 8];
+    }
+    MVImage image = {8, 6, texels.data()};
+    MVAtlasArea *area = mvAtlasAreaFromImage(atlas, &image, 1);
+    mvDrawColor1f(1);
+    mvAtlasDrawArea(atlas, area, 6, 5, 8, 6, 0);
+    mvAtlasDrawArea(atlas, area, 26, 11, 16, 12, 0);
+    mvAtlasDrawArea(atlas, area, 16, 40, 24, 6, 0);
+    mvAtlasDrawArea(atlas, area, 54.5f, 6, 9, 6, 0);  // an odd width: corners still whole
+    mvAtlasDrawArea(atlas, area, 46, 26, 8, 5, 0);      // top and bottom edges through pixel centres
+    mvAtlasDrawArea(atlas, area, 40.5f, 36, 8, 6, 0);   // left and right edges through pixel centres
+    if (scene == SPRITES_BLENDED) {
+        mvDrawColor4f(1, 0.5f, 0.25f, 1);
+        mvAtlasDrawArea(atlas, area, 40, 30, 24, 6, 0);
+        mvDrawColor4f(0.2f, 1, 0.6f, 0.6f);
+        mvAtlasDrawArea(atlas, area, 44, 33, 16, 18, 0);
+        mvAtlasDrawArea(atlas, area, 10, 8, 8, 6, 0);
+    }
+    if (scene == SPRITES_TURNED) {
+        mvAtlasDrawArea(atlas, area, 50, 30, 20, 14, 0.6f);
+        mvAtlasDrawArea(atlas, area, 20, 24, 16, 12, -2.0f);
+    }
+    mvAtlasDestroy(atlas);
+}
+
 class EngineWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -222,6 +263,48 @@ TEST_F(EngineWindow, ScreenshotOfAFrameWithAnOpenPrimitive) {
     mvDeinit();
     unsetenv("MORVEN_SCREENSHOT");
     remove(shot.c_str());
+}
+
+// Colour channels that differ by more than `slack` between two frames.
+size_t differences(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, int slack) {
+    size_t n = 0;
+    for (size_t i = 0; i < a.size(); i++) n += i % 4 != 3 && std::abs(a[i] - b[i]) > slack;
+    return n;
+}
+
+// Which pixels a sprite covers and which texel each shows is the same in
+// both; so is the colour wherever a texel is blended onto the clear frame.
+// Blending onto colour and tinting may differ by one step where OpenGL
+// rounds each term of the blend to 8 bits and the software renderer rounds
+// once.
+TEST_F(EngineWindow, SpritesAreTheSameInOpenGLAndSoftware) {
+    ASSERT_TRUE(mvLoadModule("SDL"));
+    ASSERT_TRUE(mvLoadModule("OpenGL"));
+    ASSERT_TRUE(mvInit(0));
+    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
+    ASSERT_TRUE(engineState().gl);
+    MVRenderer *gl = mvCoreRenderer();
+    auto plain = [](MVRenderer *r) { drawSprites(r, SPRITES_PLAIN); };
+    plain(gl);
+    std::vector<uint8_t> hardware = readBack(gl), software = softScene(plain);
+    EXPECT_EQ(differences(hardware, software, 0), 0u);
+    EXPECT_GT(differences(hardware, std::vector<uint8_t>(hardware.size(), 0), 0), 1000u);  // something was drawn
+
+    auto blended = [](MVRenderer *r) { drawSprites(r, SPRITES_BLENDED); };
+    blended(gl);
+    hardware = readBack(gl);
+    software = softScene(blended);
+    EXPECT_EQ(differences(hardware, software, 1), 0u);
+    EXPECT_GT(differences(hardware, softScene(plain), 1), 500u);
+
+    // Turned sprites may differ where a centre lies within rounding of an edge or a texel border.
+    auto turned = [](MVRenderer *r) { drawSprites(r, SPRITES_TURNED); };
+    turned(gl);
+    hardware = readBack(gl);
+    software = softScene(turned);
+    double agree = agreement(hardware, software);
+    printf("turned sprites: OpenGL and software renderer agree on %.4f of the pixels\n", agree);
+    EXPECT_GE(agree, 0.99);
 }
 
 TEST_F(EngineWindow, WithoutOpenGLTheSoftwareFramesAreShown) {

@@ -6,6 +6,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "core/atlas/area_set.h"
 #include "core/atlas/atlas_internal.h"
 #include "core/atlas/packer.h"
+#include "core/system/error.h"
 
 namespace {
 
@@ -264,6 +266,33 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
     } else if (what == MV_ATLAS_DRAW_FRAMES) {
         drawFrames(atlas, x, y);
     }
+}
+
+MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y, float w, float h,
+                            float angle) {
+    if (!atlas || !area || !(w > 0) || !(h > 0) || !std::isfinite(x + y + w + h + angle)) return;
+    // The record is the caller's: only what lies inside the atlas is drawn from.
+    if (area->w == 0 || area->h == 0 || area->x + area->w > atlas->w || area->y + area->h > atlas->h) return;
+    uint32_t tex = texture(atlas);
+    if (!tex) return;
+    MVSprite sprite = {area->x, area->y, area->w, area->h, x, y, w, h, angle};
+    MVRenderer *r = mvCoreRenderer();
+    r->spriteDraw(r->self, tex, &sprite, 1);
+}
+
+MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, int padding) {
+    if (!atlas || !image || !image->pixels || image->w <= 0 || image->h <= 0) {
+        mvCoreSetError("mvAtlasAreaFromImage: %s", !atlas ? "no atlas" : "no image");
+        return nullptr;
+    }
+    MVAtlasArea *area = mvAtlasAreaReserve(atlas, image->w, image->h, padding);
+    if (!area) {
+        mvCoreSetError("mvAtlasAreaFromImage: no room for %d x %d pixels in the %d x %d atlas", image->w, image->h,
+                       atlas->w, atlas->h);
+        return nullptr;
+    }
+    mvAtlasAreaSetData(atlas, area, image->w, image->h, 32, image->pixels);
+    return area;
 }
 
 }

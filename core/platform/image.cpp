@@ -6,6 +6,7 @@
 
 #include "core/platform/engine_state.h"
 #include "core/system/engine_thread.h"
+#include "core/system/error.h"
 
 extern "C" {
 
@@ -13,10 +14,16 @@ MV_API void *mvImageLoad(const char *path, void *data) {
     engineThreadCheck(__func__);
     (void)data;
     const MVPluginImage *codec = engineImagePlugin();
-    if (!path || !codec) return nullptr;
+    if (!path || !codec) {
+        mvCoreSetError("mvImageLoad: %s", !codec ? "the \"STB-Image\" module is not loaded" : "no path");
+        return nullptr;
+    }
     int w = 0, h = 0;
     uint8_t *decoded = codec->decode(path, &w, &h);
-    if (!decoded) return nullptr;
+    if (!decoded) {
+        mvCoreSetError("mvImageLoad: cannot read or decode %s", path);
+        return nullptr;
+    }
     // One block: the record, then its pixels, so that free releases both.
     size_t bytes = static_cast<size_t>(w) * h * 4;
     MVImage *image = w > 0 && h > 0 ? static_cast<MVImage *>(malloc(sizeof(MVImage) + bytes)) : nullptr;
@@ -27,6 +34,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
         memcpy(image->pixels, decoded, bytes);
     }
     codec->release(decoded);
+    if (!image) mvCoreSetError("mvImageLoad: %s %s", w > 0 && h > 0 ? "out of memory for" : "no pixels in", path);
     return image;
 }
 

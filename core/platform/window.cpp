@@ -128,6 +128,7 @@ MV_API void mvWindowSwapBuffers(void) {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
     s.renderer->end(s.renderer->self);  // a primitive still open is drawn into this frame
+    s.renderer->flush(s.renderer->self);
     atlasCollectDestroyed(s.renderer);
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
     if (s.window) {

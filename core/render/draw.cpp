@@ -16,10 +16,11 @@ void nopTextureDestroy(void *, uint32_t) {}
 void nopTextureDraw(void *, uint32_t, float, float, float, float) {}
 bool nopReadPixels(void *, uint8_t *, int, int) { return false; }
 void nopClearColor(void *, float, float, float) {}
+void nopSpriteDraw(void *, uint32_t, const MVSprite *, size_t) {}
 
 MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,         nopColor,       nop, nop,
                            nopTextureCreate, nopTextureUpdate, nopTextureDestroy, nopTextureDraw, nopReadPixels,
-                           nop,              nopClearColor};
+                           nop,              nopClearColor,    nopSpriteDraw,     nop};
 MVRenderer *current = &nullRenderer;
 float clearRgb[3];  // kept here, so it holds for renderers installed later
 

@@ -70,8 +70,7 @@ float unit(uint8_t byte) { return byteUnit.value[byte]; }
 // "Source over" on a pixel inside the frame, in the 8-bit arithmetic of an
 // 8-bit framebuffer: colour and alpha are taken to bytes first, and each
 // product is rounded on its own.
-inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
-    uint8_t *p = s->frame + 4 * (static_cast<size_t>(y) * s->w + x);
+inline void blendAt(uint8_t *p, float r, float g, float b, float a) {
     unsigned alpha = toByte(a);
     if (alpha == 0) return;
     if (alpha == 255) {  // what the general case gives, only sooner
@@ -86,6 +85,10 @@ inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
     p[1] = static_cast<uint8_t>(mul255(toByte(g), alpha) + mul255(p[1], keep));
     p[2] = static_cast<uint8_t>(mul255(toByte(b), alpha) + mul255(p[2], keep));
     p[3] = static_cast<uint8_t>(mul255(alpha, alpha) + mul255(p[3], keep));
+}
+
+inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
+    blendAt(s->frame + 4 * (static_cast<size_t>(y) * s->w + x), r, g, b, a);
 }
 
 void point(Soft *s, const Vertex &v) {
@@ -352,6 +355,270 @@ void destroy(void *self) {
     free(s);
 }
 
+
+// Sprites. Coverage and texel positions are worked out in double from the
+// float corners, where an edge function's sign at a pixel centre is exact
+// for any sprite on screen and a texel position that is whole comes out
+// whole. Along a row the texel position steps in 32.32 fixed point, which
+// strays from the double by less than 1e-8 of a texel over a whole row.
+
+// Beyond this a corner is off any framebuffer by far; such sprites are dropped
+// rather than risk overflowing the edge functions.
+constexpr double kSpriteLimit = 1e9;
+
+struct SpriteEdge {
+    double ux, uy;  // start corner
+    double dx, dy;  // to the end corner
+    double slope;   // dx / dy: how far the edge moves right per row down
+    bool owned;     // centres exactly on the edge are inside
+};
+
+bool insideEdge(const SpriteEdge &e, double px, double py) {
+    double w = e.dx * (py - e.uy) - e.dy * (px - e.ux);
+    return w > 0 || (w == 0 && e.owned);
+}
+
+// floor for values well inside the range of long long, without a library call.
+inline double floorSmall(double v) {
+    double t = static_cast<double>(static_cast<long long>(v));
+    return t > v ? t - 1 : t;
+}
+
+inline void prefetch(const void *address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address, 1);
+#else
+    (void)address;
+#endif
+}
+
+int clampIndex(double v, int size) {
+    if (!(v > 0)) return 0;
+    if (v >= size - 1) return size - 1;
+    return static_cast<int>(v);
+}
+
+// A sprite's quad, ready to be cut into rows.
+struct SpriteQuad {
+    SpriteEdge edges[4];
+    const SpriteEdge *fromLeft[4], *fromRight[4], *level[4];  // edges that bound a row's span, and flat ones
+    int lefts = 0, rights = 0, levels = 0;
+    double tol;                // how far a computed crossing may stray
+    double left, right;        // pixel columns of the frame the quad may touch
+
+    bool inside(double px, double py) const {
+        return insideEdge(edges[0], px, py) && insideEdge(edges[1], px, py) && insideEdge(edges[2], px, py) &&
+               insideEdge(edges[3], px, py);
+    }
+
+    // The pixel columns [*first, *last] of the row at centre height py whose
+    // centres lie inside all edges; false when none. The span comes from where
+    // the edges cross the row; a centre within rounding distance of a crossing
+    // is decided by the edge functions themselves.
+    bool span(double py, int *first, int *last) const {
+        for (int k = 0; k < levels; k++)
+            if (!insideEdge(*level[k], 0.0, py)) return false;  // a flat edge does not depend on x
+        double lo = left - 1, hi = right + 1;  // kept within reach of the frame
+        for (int k = 0; k < lefts; k++) {
+            double cross = fromLeft[k]->ux + (py - fromLeft[k]->uy) * fromLeft[k]->slope;
+            if (cross > lo) lo = cross;
+        }
+        for (int k = 0; k < rights; k++) {
+            double cross = fromRight[k]->ux + (py - fromRight[k]->uy) * fromRight[k]->slope;
+            if (cross < hi) hi = cross;
+        }
+        if (!(lo <= hi + 1)) return false;
+        // The first centre at or after lo, the last at or before hi.
+        double i = -floorSmall(0.5 - lo), j = floorSmall(hi - 0.5);
+        if (i - 0.5 >= lo - tol) {
+            if (inside(i - 0.5, py)) i -= 1;
+        } else if (i + 0.5 <= lo + tol && !inside(i + 0.5, py)) {
+            i += 1;
+        }
+        if (j + 1.5 <= hi + tol) {
+            if (inside(j + 1.5, py)) j += 1;
+        } else if (j + 0.5 >= hi - tol && !inside(j + 0.5, py)) {
+            j -= 1;
+        }
+        if (i < left) i = left;
+        if (j > right) j = right;
+        if (i > j) return false;
+        *first = static_cast<int>(i);
+        *last = static_cast<int>(j);
+        return true;
+    }
+};
+
+// x * a / 255 rounded to nearest, for two bytes at once: x holds them in
+// bits 0-7 and 16-23, and each 16-bit lane works as (t + (t >> 8)) >> 8 on
+// t = x * a + 128 without reaching the next lane.
+inline uint32_t scalePair(uint32_t x, uint32_t a) {
+    uint32_t t = x * a + 0x00800080u;
+    return ((t + ((t >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// "Source over" of an untinted texel t onto p in 8-bit arithmetic, two
+// channels at a time: each channel becomes t * a / 255 + p * (255 - a) / 255,
+// each product rounded on its own, a being the texel's alpha: what an 8-bit
+// framebuffer does in OpenGL, and the rule of the drawing calls.
+inline void blendTexel(uint8_t *p, const uint8_t *t) {
+    uint32_t src, dst;
+    memcpy(&src, t, 4);
+    memcpy(&dst, p, 4);
+    uint32_t a = t[3], keep = 255 - a;
+    uint32_t even = (scalePair(src & 0x00FF00FFu, a) + scalePair(dst & 0x00FF00FFu, keep)) & 0x00FF00FFu;
+    uint32_t odd = (scalePair((src >> 8) & 0x00FF00FFu, a) + scalePair((dst >> 8) & 0x00FF00FFu, keep)) & 0x00FF00FFu;
+    uint32_t out = even | (odd << 8);
+    memcpy(p, &out, 4);
+}
+
+// Writes one sprite pixel: the texel times the colour c, blended. Untinted
+// (white), an opaque texel is copied and a clear one skipped.
+template <bool white>
+inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c) {
+    if (white) {
+        if (t[3] == 255)
+            memcpy(p, t, 4);
+        else if (t[3] != 0)
+            blendTexel(p, t);
+    } else {
+        blendAt(p, unit(t[0]) * c[0], unit(t[1]) * c[1], unit(t[2]) * c[2], unit(t[3]) * c[3]);
+    }
+}
+
+// n pixels of a row from p on, their texels stepping through the source in
+// 32.32 fixed point; `clamp` when a step may leave the source (by rounding).
+template <bool white, bool clamp>
+void spriteRow(uint8_t *p, int n, const uint8_t *origin, size_t stride, int64_t u, int64_t v, int64_t du,
+               int64_t dv, int64_t uMax, int64_t vMax, const float *c) {
+    for (int i = 0; i < n; i++, p += 4, u += du, v += dv) {
+        int64_t uc = u, vc = v;
+        if (clamp) {
+            uc = uc < 0 ? 0 : (uc > uMax ? uMax : uc);
+            vc = vc < 0 ? 0 : (vc > vMax ? vMax : vc);
+        }
+        spritePixel<white>(p, origin + stride * static_cast<size_t>(vc >> 32) + 4 * static_cast<size_t>(uc >> 32), c);
+    }
+}
+
+template <bool white>
+void spriteRows(Soft *s, const Texture *t, const MVSprite &sp, const double *x, const double *y,
+                const SpriteQuad &quad, double top, double bottom) {
+    const float *c = s->color;
+    const uint8_t *origin = t->pixels + 4 * (static_cast<size_t>(sp.sy) * t->w + sp.sx);
+    size_t stride = 4 * static_cast<size_t>(t->w);
+    // The source image's axes on screen.
+    double e1x = x[1] - x[0], e1y = y[1] - y[0], e2x = x[3] - x[0], e2y = y[3] - y[0];
+    double det = e1x * e2y - e1y * e2x;
+    bool upright = e1y == 0 && e2x == 0;
+    int base = static_cast<int>(quad.left);
+    if (upright) {
+        // Unrotated: one texel column per pixel column, worked out once, exactly.
+        int columns = static_cast<int>(quad.right) - base + 1;
+        if (static_cast<size_t>(columns) > s->columnCapacity) {
+            void *grown = realloc(s->columns, static_cast<size_t>(columns) * sizeof(int));
+            if (!grown) return;
+            s->columns = static_cast<int *>(grown);
+            s->columnCapacity = static_cast<size_t>(columns);
+        }
+        for (int i = 0; i < columns; i++) s->columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+    }
+    const double fix = 4294967296.0;  // 2^32
+    double uScale = sp.sw / det, vScale = sp.sh / det;
+    // A step of more than a million texels a pixel only happens in sprites
+    // too thin to cover two pixels of a row: it is never taken.
+    double duStep = std::fmin(std::fmax(e2y * uScale, -1e6), 1e6), dvStep = std::fmin(std::fmax(-e1y * vScale, -1e6), 1e6);
+    int64_t du = static_cast<int64_t>(duStep * fix), dv = static_cast<int64_t>(dvStep * fix);
+    int64_t uMax = (static_cast<int64_t>(sp.sw) << 32) - 1, vMax = (static_cast<int64_t>(sp.sh) << 32) - 1;
+    for (int row = static_cast<int>(top); row <= bottom; row++) {
+        double py = row + 0.5;
+        int first, last;
+        if (!quad.span(py, &first, &last)) continue;
+        uint8_t *p = s->frame + 4 * (static_cast<size_t>(row) * s->w + first);
+        int n = last - first + 1;
+        // The row below is wanted next; asking for it now hides the wait for memory.
+        if (row < bottom)
+            for (int i = 0; i < n + 16; i += 16) prefetch(p + 4 * (static_cast<size_t>(s->w) + i));
+        if (upright) {
+            const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
+            for (int px = first; px <= last; px++, p += 4) spritePixel<white>(p, texRow + 4 * s->columns[px - base], c);
+            continue;
+        }
+        double cx = first + 0.5 - x[0], cy = py - y[0];
+        double u0 = (cx * e2y - cy * e2x) * uScale, v0 = (cy * e1x - cx * e1y) * vScale;
+        // Kept near the source in double, so that the fixed point cannot overflow.
+        u0 = u0 < -1 ? -1 : (u0 > sp.sw + 1 ? sp.sw + 1 : u0);
+        v0 = v0 < -1 ? -1 : (v0 > sp.sh + 1 ? sp.sh + 1 : v0);
+        int64_t u = static_cast<int64_t>(u0 * fix), v = static_cast<int64_t>(v0 * fix);
+        int64_t uEnd = u + (n - 1) * du, vEnd = v + (n - 1) * dv;
+        bool within = u >= 0 && u <= uMax && uEnd >= 0 && uEnd <= uMax && v >= 0 && v <= vMax && vEnd >= 0 &&
+                      vEnd <= vMax;
+        if (within)
+            spriteRow<white, false>(p, n, origin, stride, u, v, du, dv, uMax, vMax, c);
+        else
+            spriteRow<white, true>(p, n, origin, stride, u, v, du, dv, uMax, vMax, c);
+    }
+}
+
+void sprite(Soft *s, const Texture *t, const MVSprite &sp, bool white) {
+    if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > t->w - sp.sw || sp.sy > t->h - sp.sh) return;
+    float fx[4], fy[4];
+    spriteCorners(sp, fx, fy);
+    double x[4], y[4], reach = 0;
+    for (int k = 0; k < 4; k++) {
+        x[k] = fx[k];
+        y[k] = fy[k];
+        if (!(std::fabs(x[k]) < kSpriteLimit) || !(std::fabs(y[k]) < kSpriteLimit)) return;
+        reach = std::fmax(reach, std::fmax(std::fabs(x[k]), std::fabs(y[k])));
+    }
+    double orientation = (x[1] - x[0]) * (y[3] - y[0]) - (y[1] - y[0]) * (x[3] - x[0]);
+    if (orientation == 0) return;
+    // The edges in the orientation the triangles use (inside to the right of
+    // each, going round), with which of them keep the centres lying on them.
+    static const int forward[4] = {0, 1, 2, 3}, backward[4] = {0, 3, 2, 1};
+    const int *order = orientation > 0 ? forward : backward;
+    SpriteQuad quad;
+    for (int k = 0; k < 4; k++) {
+        int a = order[k], b = order[(k + 1) % 4];
+        double dx = x[b] - x[a], dy = y[b] - y[a];
+        SpriteEdge &e = quad.edges[k];
+        // A left edge (going up the screen) or a bottom edge (flat, going left)
+        // keeps the centres on it, as OpenGL's rule does in a window.
+        e = {x[a], y[a], dx, dy, dy != 0 ? dx / dy : 0, y[b] < y[a] || (y[b] == y[a] && x[b] < x[a])};
+        if (dy < 0)
+            quad.fromLeft[quad.lefts++] = &e;
+        else if (dy > 0)
+            quad.fromRight[quad.rights++] = &e;
+        else
+            quad.level[quad.levels++] = &e;
+    }
+    quad.tol = 1e-12 * (1 + s->w + 2 * reach);
+    double minX = std::fmin(std::fmin(x[0], x[1]), std::fmin(x[2], x[3]));
+    double maxX = std::fmax(std::fmax(x[0], x[1]), std::fmax(x[2], x[3]));
+    double minY = std::fmin(std::fmin(y[0], y[1]), std::fmin(y[2], y[3]));
+    double maxY = std::fmax(std::fmax(y[0], y[1]), std::fmax(y[2], y[3]));
+    quad.left = std::fmax(0.0, std::floor(minX));
+    quad.right = std::fmin(s->w - 1.0, std::ceil(maxX));
+    double top = std::fmax(0.0, std::floor(minY)), bottom = std::fmin(s->h - 1.0, std::ceil(maxY));
+    if (top > bottom || quad.left > quad.right) return;
+    if (white)
+        spriteRows<true>(s, t, sp, x, y, quad, top, bottom);
+    else
+        spriteRows<false>(s, t, sp, x, y, quad, top, bottom);
+}
+
+void spriteDraw(void *self, uint32_t id, const MVSprite *sprites, size_t count) {
+    Soft *s = soft(self);
+    end(s);  // a primitive still open lies under the sprites
+    const Texture *t = findTexture(s, id);
+    if (!t || !sprites) return;
+    const float *c = s->color;
+    bool white = c[0] == 1.0f && c[1] == 1.0f && c[2] == 1.0f && c[3] == 1.0f;
+    for (size_t i = 0; i < count; i++) sprite(s, t, sprites[i], white);
+}
+
+void flush(void *) {}
+
 }  // namespace
 
 MVRenderer *softRendererCreate(int w, int h) {
@@ -364,7 +631,7 @@ MVRenderer *softRendererCreate(int w, int h) {
         return nullptr;
     }
     s->record = {s,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
     s->w = w;
     s->h = h;
     s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;

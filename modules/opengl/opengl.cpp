@@ -5,6 +5,8 @@
 // context is never left inside glBegin: clearing, presenting, reading back
 // and texture calls are always valid, and an unclosed primitive is drawn by
 // the same rule as in the software renderer (draw.h).
+// Sprites are collected in vertex arrays and drawn in one call per run of
+// sprites from the same texture.
 #include <GL/gl.h>
 
 #include <cstdlib>
@@ -17,6 +19,23 @@
 
 namespace {
 
+struct TextureSize {
+    GLuint id;
+    int w, h;
+};
+
+// Sprites held back, as triangles (six vertices a sprite) from one texture.
+struct SpriteBatch {
+    GLuint texture;
+    size_t count, capacity;  // vertices
+    float *position;         // x, y
+    float *texcoord;         // s, t
+    float *color;            // r, g, b, a
+};
+
+// Sprites per draw call at most; the arrays never grow beyond this.
+constexpr size_t kBatchSprites = 4096;
+
 struct GLRenderer {
     MVRenderer record;
     int w, h;
@@ -25,9 +44,33 @@ struct GLRenderer {
     int mode;
     MVDrawVertex *vertices;
     size_t count, capacity;
+    TextureSize *sizes;  // of the live textures
+    size_t sizeCount;
+    SpriteBatch batch;
 };
 
 GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
+
+// Draws the sprites held back, so that what follows lands on top of them.
+void flushSprites(GLRenderer *r) {
+    SpriteBatch &b = r->batch;
+    if (b.count == 0) return;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, b.texture);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, b.position);
+    glTexCoordPointer(2, GL_FLOAT, 0, b.texcoord);
+    glColorPointer(4, GL_FLOAT, 0, b.color);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(b.count));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_TEXTURE_2D);
+    glColor4fv(r->color);  // a colour array leaves the current colour undefined
+    b.count = 0;
+}
 
 void emit(const MVDrawVertex &v) {
     glColor4f(v.r, v.g, v.b, v.a);
@@ -68,6 +111,7 @@ void end(void *self) {
 void begin(void *self, int mode) {
     GLRenderer *r = gl(self);
     end(r);
+    flushSprites(r);  // sprites drawn before the primitive lie under it
     r->open = mvDrawModeKnown(mode);
     r->mode = mode;
     r->count = 0;
@@ -98,16 +142,24 @@ void color(void *self, float r, float g, float b, float a) {
 
 void clear(void *self) {
     end(self);
+    flushSprites(gl(self));
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void clearColor(void *, float r, float g, float b) { glClearColor(r, g, b, 1.0f); }
 
-uint32_t textureCreate(void *, int w, int h) {
+uint32_t textureCreate(void *self, int w, int h) {
     if (w <= 0 || h <= 0) return 0;
+    GLRenderer *r = gl(self);
+    void *grown = realloc(r->sizes, (r->sizeCount + 1) * sizeof(TextureSize));
+    if (!grown) return 0;
+    r->sizes = static_cast<TextureSize *>(grown);
     void *zero = calloc(static_cast<size_t>(w) * h, 4);
     if (!zero) return 0;
     GLuint tex = 0;
+    // Errors left by earlier calls must not count against this texture (a
+    // few at most: a lost context would report one for ever).
+    for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; i++) continue;
     glGenTextures(1, &tex);
     glBindTexture(GL_TEXTURE_2D, tex);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -121,24 +173,38 @@ uint32_t textureCreate(void *, int w, int h) {
         glDeleteTextures(1, &tex);
         return 0;
     }
+    r->sizes[r->sizeCount++] = {tex, w, h};
     return tex;
 }
 
-void textureUpdate(void *, uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
+const TextureSize *findSize(const GLRenderer *r, uint32_t tex) {
+    for (size_t i = 0; i < r->sizeCount; i++)
+        if (r->sizes[i].id == tex) return &r->sizes[i];
+    return nullptr;
+}
+
+void textureUpdate(void *self, uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
     if (!tex || !rgba || w <= 0 || h <= 0) return;
+    flushSprites(gl(self));
     glBindTexture(GL_TEXTURE_2D, tex);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
-void textureDestroy(void *, uint32_t tex) {
+void textureDestroy(void *self, uint32_t tex) {
+    GLRenderer *r = gl(self);
     GLuint id = tex;
-    if (id) glDeleteTextures(1, &id);
+    if (!id) return;
+    flushSprites(r);
+    glDeleteTextures(1, &id);
+    const TextureSize *size = findSize(r, tex);
+    if (size) r->sizes[size - r->sizes] = r->sizes[--r->sizeCount];
 }
 
 void textureDraw(void *self, uint32_t tex, float x, float y, float w, float h) {
     end(self);
     if (!tex) return;
+    flushSprites(gl(self));
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, tex);
     glBegin(GL_QUADS);
@@ -162,6 +228,7 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     memset(rgba, 0, row * h);
     // Errors that earlier calls left behind are not this read's.
     for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; i++) continue;
+    flushSprites(gl(self));
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
@@ -181,9 +248,65 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     return true;
 }
 
+bool growBatch(SpriteBatch &b) {
+    size_t capacity = b.capacity ? b.capacity * 2 : 6 * 64;
+    if (capacity > 6 * kBatchSprites) capacity = 6 * kBatchSprites;
+    float *position = static_cast<float *>(realloc(b.position, capacity * 2 * sizeof(float)));
+    if (position) b.position = position;
+    float *texcoord = static_cast<float *>(realloc(b.texcoord, capacity * 2 * sizeof(float)));
+    if (texcoord) b.texcoord = texcoord;
+    float *color = static_cast<float *>(realloc(b.color, capacity * 4 * sizeof(float)));
+    if (color) b.color = color;
+    if (!position || !texcoord || !color) return false;
+    b.capacity = capacity;
+    return true;
+}
+
+void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count) {
+    GLRenderer *r = gl(self);
+    SpriteBatch &b = r->batch;
+    const TextureSize *size = findSize(r, tex);
+    if (!size || !sprites) return;
+    end(r);  // a primitive still open lies under the sprites
+    if (b.texture != tex) flushSprites(r);
+    b.texture = tex;
+    static const int corner[6] = {0, 1, 2, 0, 2, 3};  // two triangles of the quad
+    for (size_t i = 0; i < count; i++) {
+        const MVSprite &sp = sprites[i];
+        if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > size->w - sp.sw || sp.sy > size->h - sp.sh)
+            continue;
+        if (b.count + 6 > b.capacity && b.capacity == 6 * kBatchSprites) flushSprites(r);
+        if (b.count + 6 > b.capacity && !growBatch(b)) {
+            flushSprites(r);
+            if (b.capacity < 6) return;
+        }
+        float x[4], y[4];
+        spriteCorners(sp, x, y);
+        float s0 = float(sp.sx) / float(size->w), s1 = float(sp.sx + sp.sw) / float(size->w);
+        float t0 = float(sp.sy) / float(size->h), t1 = float(sp.sy + sp.sh) / float(size->h);
+        const float s[4] = {s0, s1, s1, s0}, t[4] = {t0, t0, t1, t1};
+        for (int k : corner) {
+            b.position[2 * b.count] = x[k];
+            b.position[2 * b.count + 1] = y[k];
+            b.texcoord[2 * b.count] = s[k];
+            b.texcoord[2 * b.count + 1] = t[k];
+            memcpy(b.color + 4 * b.count, r->color, 4 * sizeof(float));
+            b.count++;
+        }
+    }
+}
+
+void flush(void *self) { flushSprites(gl(self)); }
+
+// Sprites still held back go with the renderer: their frame is never shown.
 void destroy(void *self) {
-    free(gl(self)->vertices);
-    free(self);
+    GLRenderer *r = gl(self);
+    free(r->batch.position);
+    free(r->batch.texcoord);
+    free(r->batch.color);
+    free(r->sizes);
+    free(r->vertices);
+    free(r);
 }
 
 MVRenderer *create(int w, int h) {
@@ -192,7 +315,7 @@ MVRenderer *create(int w, int h) {
     GLRenderer *r = static_cast<GLRenderer *>(calloc(1, sizeof(GLRenderer)));
     if (!r) return nullptr;
     r->record = {r,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor};
+                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
     r->w = w;
     r->h = h;
     r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;

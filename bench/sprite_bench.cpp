@@ -1,0 +1,93 @@
+// 10,000 sprites of 32 x 32 pixels a frame at 640 x 480, at random positions
+// and angles, all from one atlas: cleared, drawn and shown. On the software
+// renderer (headless) and, where there is a display, on OpenGL through the
+// "SDL" and "OpenGL" modules (run it under xvfb-run for Mesa's software
+// OpenGL). Wall-clock time, since an OpenGL driver may draw on threads of its own.
+#include <benchmark/benchmark.h>
+#include <morven/atlas.h>
+#include <morven/draw.h>
+#include <morven/engine.h>
+#include <morven/window.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "core/platform/engine_state.h"
+
+namespace {
+
+constexpr int kSprites = 10000, kSize = 32, kWidth = 640, kHeight = 480;
+
+struct Placement {
+    float x, y, angle;
+};
+
+// A ball: opaque inside, a translucent rim one pixel wide, clear outside.
+std::vector<unsigned char> ballImage() {
+    std::vector<unsigned char> rgba(kSize * kSize * 4);
+    for (int j = 0; j < kSize; j++)
+        for (int i = 0; i < kSize; i++) {
+            float dx = i + 0.5f - kSize / 2.0f, dy = j + 0.5f - kSize / 2.0f;
+            float edge = kSize / 2.0f - std::sqrt(dx * dx + dy * dy);
+            unsigned char *p = &rgba[4 * (j * kSize + i)];
+            p[0] = static_cast<unsigned char>(120 + 4 * i);
+            p[1] = static_cast<unsigned char>(60 + 6 * j);
+            p[2] = 200;
+            p[3] = edge >= 1 ? 255 : edge <= 0 ? 0 : static_cast<unsigned char>(edge * 255);
+        }
+    return rgba;
+}
+
+void SpriteFrame(benchmark::State &state, bool gl) {
+    unsetenv("MORVEN_SCREENSHOT");
+    unsetenv("MORVEN_MAX_FRAMES");
+    if (gl) {
+        if (!getenv("MORVEN_MODULE_PATH")) setenv("MORVEN_MODULE_PATH", MORVEN_BENCH_MODULE_DIR, 1);
+        mvLoadModule("SDL");
+        mvLoadModule("OpenGL");
+    }
+    mvInit(0);
+    if (!mvWindowOpen(kWidth, kHeight, 32, 0) || engineState().gl != gl) {
+        state.SkipWithError(gl ? "no OpenGL window" : "no window");
+        mvDeinit();
+        return;
+    }
+    MVAtlas *atlas = mvAtlasCreate(256, 256, 32);
+    std::vector<unsigned char> pixels = ballImage();
+    MVImage image = {kSize, kSize, pixels.data()};
+    const MVAtlasArea *area = mvAtlasAreaFromImage(atlas, &image, 1);
+    std::mt19937 random(12345);
+    std::uniform_real_distribution<float> across(0, kWidth), down(0, kHeight), turn(-3.14159f, 3.14159f);
+    std::vector<Placement> sprites(kSprites);
+    for (Placement &p : sprites) p = {across(random), down(random), turn(random)};
+    mvDrawColor1f(1);
+    for (auto _ : state) {
+        mvDrawClear();
+        for (const Placement &p : sprites) mvAtlasDrawArea(atlas, area, p.x, p.y, kSize, kSize, p.angle);
+        mvWindowSwapBuffers();
+    }
+    state.counters["sprites"] = kSprites;
+    mvAtlasDestroy(atlas);
+    mvDeinit();
+}
+
+void SoftwareSprites10k(benchmark::State &state) { SpriteFrame(state, false); }
+BENCHMARK(SoftwareSprites10k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void OpenGLSprites10k(benchmark::State &state) { SpriteFrame(state, true); }
+
+// The OpenGL case needs a display; without one it is left out, with a note.
+const bool openGLRegistered = [] {
+    const char *display = getenv("DISPLAY");
+    if (!display || !*display) {
+        fprintf(stderr, "sprite_bench: no display, OpenGLSprites10k skipped (run under xvfb-run)\n");
+        return false;
+    }
+    benchmark::RegisterBenchmark("OpenGLSprites10k", OpenGLSprites10k)->Unit(benchmark::kMillisecond)->UseRealTime();
+    return true;
+}();
+
+}  // namespace
