@@ -14,6 +14,7 @@
 #include "core/atlas/area_set.h"
 #include "core/atlas/atlas_internal.h"
 #include "core/atlas/packer.h"
+#include "core/system/engine_thread.h"
 #include "core/system/error.h"
 
 namespace {
@@ -258,6 +259,7 @@ MV_API double mvAtlasOccupancy(const MVAtlas *atlas) {
 }
 
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what) {
+    engineThreadCheck(__func__);
     (void)flags;
     if (!atlas) return;
     if (what == MV_ATLAS_DRAW_IMAGE) {
@@ -270,6 +272,7 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
 
 MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y, float w, float h,
                             float angle) {
+    engineThreadCheck(__func__);
     if (!atlas || !area || !(w > 0) || !(h > 0) || !std::isfinite(x + y + w + h + angle)) return;
     // The record is the caller's: only what lies inside the atlas is drawn from.
     if (area->w == 0 || area->h == 0 || area->x + area->w > atlas->w || area->y + area->h > atlas->h) return;
