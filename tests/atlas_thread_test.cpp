@@ -84,6 +84,10 @@ TEST(AtlasAnyThread, DrawnAtlasDestroyedElsewhereLeavesItsTextureToTheDrawingThr
     r.record.textureDraw = [](void *self, uint32_t tex, float x, float y, float w, float h) {
         counting(self)->inner->textureDraw(counting(self)->inner->self, tex, x, y, w, h);
     };
+    r.record.clearColor = [](void *self, float red, float green, float blue) {
+        counting(self)->inner->clearColor(counting(self)->inner->self, red, green, blue);
+    };
+    r.record.flush = [](void *self) { counting(self)->inner->flush(counting(self)->inner->self); };
     MVRenderer *previous = mvCoreSetRenderer(&r.record);
 
     std::string busy;
