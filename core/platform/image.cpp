@@ -5,16 +5,27 @@
 #include <cstring>
 
 #include "core/platform/engine_state.h"
+#include "core/system/error.h"
 
 extern "C" {
 
 MV_API void *mvImageLoad(const char *path, void *data) {
     (void)data;
     const MVPluginImage *codec = engineImagePlugin();
-    if (!path || !codec) return nullptr;
+    if (!path) {
+        mvCoreSetError("mvImageLoad: no path");
+        return nullptr;
+    }
+    if (!codec) {
+        mvCoreSetError("image %s not loaded: the \"STB-Image\" module is not loaded", path);
+        return nullptr;
+    }
     int w = 0, h = 0;
     uint8_t *decoded = codec->decode(path, &w, &h);
-    if (!decoded) return nullptr;
+    if (!decoded) {
+        mvCoreSetError("image %s not decoded: %s", path, engineModuleError(MODULE_STB_IMAGE));
+        return nullptr;
+    }
     // One block: the record, then its pixels, so that free releases both.
     size_t bytes = static_cast<size_t>(w) * h * 4;
     MVImage *image = w > 0 && h > 0 ? static_cast<MVImage *>(malloc(sizeof(MVImage) + bytes)) : nullptr;
@@ -25,6 +36,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
         memcpy(image->pixels, decoded, bytes);
     }
     codec->release(decoded);
+    if (!image) mvCoreSetError("image %s not loaded: %s", path, w > 0 && h > 0 ? "out of memory" : "empty image");
     return image;
 }
 

@@ -10,14 +10,15 @@
 #include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
-constexpr uint32_t MV_PLUGIN_ABI = 1;
+constexpr uint32_t MV_PLUGIN_ABI = 2;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };
 
 // Windows and events.
 struct MVPluginPlatform {
-    // Connects to the display; false when there is none.
+    // Connects to the display; false when there is none, with the reason in
+    // the plugin's error().
     bool (*init)();
     void (*quit)();
     // Opens a window, with an OpenGL context when gl is set. Null on failure.
@@ -55,6 +56,9 @@ struct MVPlugin {
     const MVPluginPlatform *platform;
     const MVPluginRenderer *renderer;
     const MVPluginImage *image;
+    // Why the module's last call failed, in a few words ("no display" when
+    // init finds none); never null.
+    const char *(*error)();
 };
 
 typedef const MVPlugin *(*MVPluginEntryFunction)();

@@ -1,12 +1,21 @@
 // The "SDL" module: windows, events and OpenGL contexts through SDL2.
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/platform/plugin.h"
 
 namespace {
+
+// Why init or windowOpen last failed.
+char lastFailure[256] = "";
+
+void setFailure(const char *what) {
+    const char *why = SDL_GetError();
+    snprintf(lastFailure, sizeof lastFailure, "%s%s%s", what, why && *why ? ": " : "", why ? why : "");
+}
 
 struct Window {
     SDL_Window *window;
@@ -35,11 +44,20 @@ bool init() {
     // The engine handles SIGINT and SIGTERM itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     const char *chosen = getenv("SDL_VIDEODRIVER");
-    if (chosen && *chosen) return initWith(nullptr);
+    if (chosen && *chosen) {
+        if (initWith(nullptr)) return true;
+        setFailure("cannot open the display");
+        return false;
+    }
+    bool tried = false;
     for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) {
         const char *name = SDL_GetVideoDriver(i);
-        if (name && isDisplayDriver(name) && initWith(name)) return true;
+        if (!name || !isDisplayDriver(name)) continue;
+        tried = true;
+        if (initWith(name)) return true;
+        setFailure("cannot open the display");
     }
+    if (!tried) snprintf(lastFailure, sizeof lastFailure, "no display");
     return false;
 }
 
@@ -58,7 +76,10 @@ void *windowOpen(int w, int h, bool gl) {
         flags |= SDL_WINDOW_OPENGL;
     }
     Window *win = static_cast<Window *>(calloc(1, sizeof(Window)));
-    if (!win) return nullptr;
+    if (!win) {
+        snprintf(lastFailure, sizeof lastFailure, "out of memory");
+        return nullptr;
+    }
     win->window = SDL_CreateWindow("MORVEN", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
     if (win->window && gl) {
         win->context = SDL_GL_CreateContext(win->window);
@@ -70,6 +91,7 @@ void *windowOpen(int w, int h, bool gl) {
         }
     }
     if (!win->window) {
+        setFailure(gl ? "no OpenGL window" : "no window");
         free(win);
         return nullptr;
     }
@@ -112,7 +134,9 @@ void blit(void *window, const uint8_t *rgba, int w, int h) {
 bool vsync(void *window) { return static_cast<Window *>(window)->vsync; }
 
 const MVPluginPlatform platform = {init, quit, windowOpen, windowClose, windowSetTitle, poll, swap, blit, vsync};
-const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr};
+const char *error() { return lastFailure; }
+
+const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error};
 
 }  // namespace
 
