@@ -151,7 +151,7 @@ TEST_F(Engine, HeadlessRunPresentsFramesAndWritesTheLastOne) {
     EXPECT_FALSE(mvWindowOpen(40, 30, 32, 0));  // one window
     mvWindowSetTitle("test");
     mvWindowSetTitle(nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MORVEN: no display; running headless\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MORVEN: no SDL module loaded; running headless\n");
 
     int frames = 0;
     while (mvLoop(0)) {
