@@ -14,6 +14,7 @@
 
 #include "maxrects_reference.h"
 
+#ifdef MORVEN_BENCH_STB  // the stb peer, when the build found stb
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wsign-compare"
@@ -22,6 +23,7 @@
 #define STBRP_STATIC
 #include <stb/stb_rect_pack.h>
 #pragma GCC diagnostic pop
+#endif
 
 namespace {
 
@@ -54,6 +56,7 @@ private:
     int padding_;
 };
 
+#ifdef MORVEN_BENCH_STB
 class StbPacker {
 public:
     StbPacker(int w, int h, int padding) : nodes_(static_cast<size_t>(w + padding)), padding_(padding) {
@@ -71,6 +74,7 @@ private:
     std::vector<stbrp_node> nodes_;
     int padding_;
 };
+#endif
 
 class ReferencePacker {
 public:
@@ -174,7 +178,9 @@ void add(const std::string &who) {
 
 const bool registered = [] {
     add<MorvenPacker>("morven");
+#ifdef MORVEN_BENCH_STB
     add<StbPacker>("stb_skyline");
+#endif
     add<ReferencePacker>("maxrects_bssf");
     return true;
 }();

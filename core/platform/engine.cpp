@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "core/platform/engine_state.h"
+#include "core/platform/own_directory.h"
 #include "core/render/png_write.h"
 #include "core/system/error.h"
 #include "core/system/timer_internal.h"
@@ -103,19 +104,6 @@ bool openPlugin(const char *dir, size_t dirLength, const char *file, const char 
     free(path);
     dlclose(handle);
     return false;
-}
-
-// The directory that holds this library (or the program it is linked into).
-bool ownDirectory(char *dir, size_t size) {
-    Dl_info info;
-    if (!dladdr(reinterpret_cast<void *>(&mvLoadModule), &info) || !info.dli_fname) return false;
-    const char *slash = strrchr(info.dli_fname, '/');
-    if (!slash) return false;
-    size_t n = static_cast<size_t>(slash - info.dli_fname);
-    if (n + 1 > size) return false;
-    memcpy(dir, info.dli_fname, n);
-    dir[n] = '\0';
-    return true;
 }
 
 // Looks in MORVEN_MODULE_PATH, then where an installed libMORVEN.so keeps

@@ -23,9 +23,17 @@ struct Window {
     bool vsync;
 };
 
-bool initWith(const char *driver) {
+// On failure, notes SDL's reason when asked (before SDL_Quit forgets it).
+bool initWith(const char *driver, bool note) {
     if (driver) SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
     if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    if (!note) {
+        SDL_Quit();
+        return false;
+    }
+    char what[128];
+    snprintf(what, sizeof what, "cannot open the display (%s)", driver ? driver : SDL_getenv("SDL_VIDEODRIVER"));
+    setFailure(what);
     SDL_Quit();
     return false;
 }
@@ -44,20 +52,18 @@ bool init() {
     // The engine handles SIGINT and SIGTERM itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     const char *chosen = getenv("SDL_VIDEODRIVER");
-    if (chosen && *chosen) {
-        if (initWith(nullptr)) return true;
-        setFailure("cannot open the display");
-        return false;
-    }
-    bool tried = false;
+    if (chosen && *chosen) return initWith(nullptr, true);
+    // A display named by DISPLAY or WAYLAND_DISPLAY that does not open is
+    // worth its own reason; console drivers that find no screen are not.
+    bool named = false;
     for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) {
         const char *name = SDL_GetVideoDriver(i);
         if (!name || !isDisplayDriver(name)) continue;
-        tried = true;
-        if (initWith(name)) return true;
-        setFailure("cannot open the display");
+        bool isNamed = !strcmp(name, "x11") || !strcmp(name, "wayland");
+        if (initWith(name, isNamed && !named)) return true;
+        named = named || isNamed;
     }
-    if (!tried) snprintf(lastFailure, sizeof lastFailure, "no display");
+    if (!named) snprintf(lastFailure, sizeof lastFailure, "no display");
     return false;
 }
 
