@@ -8,6 +8,7 @@ if(stb_FOUND)
   target_link_libraries(morven_tests PRIVATE morven::stb)
 endif()
 set(MORVEN_ATLAS_OUT ${CMAKE_CURRENT_BINARY_DIR}/atlas-runs)
+file(MAKE_DIRECTORY ${MORVEN_ATLAS_OUT})
 # Runs a command under a virtual X display (exit 77, skipped, without one).
 set(MORVEN_WITH_DISPLAY sh ${CMAKE_CURRENT_SOURCE_DIR}/with_display.sh)
 foreach(module morven-sdl morven-opengl morven-stb-image)

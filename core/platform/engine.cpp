@@ -53,8 +53,8 @@ void noteDirectory(Search *search, const char *dir, size_t dirLength) {
              static_cast<int>(dirLength), dir);
 }
 
-void noteRefusal(Search *search, const char *format, const char *path, const char *detail) {
-    if (!search->refusal[0]) snprintf(search->refusal, sizeof search->refusal, format, path, detail);
+void noteRefusal(Search *search, const char *path, const char *detail) {
+    if (!search->refusal[0]) snprintf(search->refusal, sizeof search->refusal, "%s: %s", path, detail);
 }
 
 // Opens dir/file as a plugin named name; true when it is one.
@@ -65,7 +65,7 @@ bool openPlugin(const char *dir, size_t dirLength, const char *file, const char 
     size_t fileLength = strlen(file);
     char *path = static_cast<char *>(malloc(dirLength + fileLength + 2));
     if (!path) {
-        noteRefusal(search, "%s%s", "out of memory", "");
+        noteRefusal(search, file, "out of memory");
         return false;
     }
     memcpy(path, dir, dirLength);
@@ -78,7 +78,11 @@ bool openPlugin(const char *dir, size_t dirLength, const char *file, const char 
     void *handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = dlerror();
-        noteRefusal(search, "%s: %s", path, why ? why : "dlopen failed");
+        if (!why) why = "dlopen failed";
+        if (strstr(why, path) && !search->refusal[0])
+            snprintf(search->refusal, sizeof search->refusal, "%s", why);  // names the file already
+        else
+            noteRefusal(search, path, why);
         free(path);
         return false;
     }
@@ -86,16 +90,16 @@ bool openPlugin(const char *dir, size_t dirLength, const char *file, const char 
     const MVPlugin *plugin = entry ? entry() : nullptr;
     char detail[128];
     if (!entry) {
-        noteRefusal(search, "%s: %s", path, "not a MORVEN module (no " MV_PLUGIN_ENTRY ")");
+        noteRefusal(search, path, "not a MORVEN module (no " MV_PLUGIN_ENTRY ")");
     } else if (!plugin || !plugin->name) {
-        noteRefusal(search, "%s: %s", path, "the module describes nothing");
+        noteRefusal(search, path, "the module describes nothing");
     } else if (plugin->abi != MV_PLUGIN_ABI) {
         snprintf(detail, sizeof detail, "built for module interface %u, this engine needs %u",
                  static_cast<unsigned>(plugin->abi), static_cast<unsigned>(MV_PLUGIN_ABI));
-        noteRefusal(search, "%s: %s", path, detail);
+        noteRefusal(search, path, detail);
     } else if (strcmp(plugin->name, name) != 0) {
         snprintf(detail, sizeof detail, "the module calls itself \"%.64s\"", plugin->name);
-        noteRefusal(search, "%s: %s", path, detail);
+        noteRefusal(search, path, detail);
     } else {
         free(path);
         *out = {handle, plugin};
