@@ -16,6 +16,7 @@
 
 #include "maxrects_reference.h"
 
+#ifdef MORVEN_BENCH_STB  // the stb peer, when the build found stb
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wsign-compare"
@@ -24,6 +25,7 @@
 #define STBRP_STATIC
 #include <stb/stb_rect_pack.h>
 #pragma GCC diagnostic pop
+#endif
 
 namespace {
 
@@ -56,6 +58,7 @@ private:
     int padding_;
 };
 
+#ifdef MORVEN_BENCH_STB
 class StbPacker {
 public:
     StbPacker(int w, int h, int padding) : nodes_(static_cast<size_t>(w + padding)), padding_(padding) {
@@ -73,6 +76,7 @@ private:
     std::vector<stbrp_node> nodes_;
     int padding_;
 };
+#endif
 
 class ReferencePacker {
 public:
@@ -231,7 +235,9 @@ void add(const std::string &who) {
 
 const bool registered = [] {
     add<MorvenPacker>("morven");
+#ifdef MORVEN_BENCH_STB
     add<StbPacker>("stb_skyline");
+#endif
     add<ReferencePacker>("maxrects_bssf");
     benchmark::RegisterBenchmark("AtlasRelease4096/16000_live", releaseOne)
         ->UseManualTime()

@@ -19,7 +19,11 @@
 #ifndef __unused
 #define __unused __attribute__((unused))
 #endif
+#ifdef MORVEN_BENCH_LIBBSD_TREE
 #include <bsd/sys/tree.h>
+#else
+#include <sys/tree.h>  // the BSD base system's own
+#endif
 #include <glib.h>
 #endif
 

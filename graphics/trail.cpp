@@ -16,12 +16,18 @@ static_assert(offsetof(MVTrail, numpoints) == 0 && offsetof(MVTrail, xpoints) ==
 
 namespace {
 
-// Resizes a coordinate array to count floats. A zero-size resize may
-// legitimately yield null. Returns false, with the array untouched, when refused.
+// Resizes a coordinate array to count floats; no floats free it and leave
+// null (realloc to zero bytes differs between C libraries). Returns false,
+// with the array untouched, when refused.
 bool resizeCoords(float **coords, uint32_t count) {
     size_t bytes = static_cast<size_t>(count) * sizeof(float);
+    if (bytes == 0) {
+        std::free(*coords);
+        *coords = nullptr;
+        return true;
+    }
     void *resized = std::realloc(*coords, bytes);
-    if (!resized && bytes != 0) return false;
+    if (!resized) return false;
     *coords = static_cast<float *>(resized);
     return true;
 }

@@ -109,6 +109,9 @@ TEST_F(Engine, UnknownOrMissingModulesAreRefused) {
 
 #ifdef MORVEN_TEST_MODULE_DIR
 TEST_F(Engine, ModulesAreFoundAlongTheSearchPath) {
+    for (const char *module : {"/morven-stb-image.so", "/morven-opengl.so"})
+        if (access((std::string(MORVEN_TEST_MODULE_DIR) + module).c_str(), R_OK) != 0)
+            GTEST_SKIP() << module + 1 << " is not built";
     // The first directory holds a plugin file under the wrong name: it is passed over.
     std::string impostor = dir + "/morven-stb-image.so";
     std::string copy = "cp " MORVEN_TEST_MODULE_DIR "/morven-opengl.so " + impostor;
@@ -152,7 +155,7 @@ TEST_F(Engine, HeadlessRunPresentsFramesAndWritesTheLastOne) {
     EXPECT_FALSE(mvWindowOpen(40, 30, 32, 0));  // one window
     mvWindowSetTitle("test");
     mvWindowSetTitle(nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MORVEN: no display; running headless\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "MORVEN: no SDL module loaded; running headless\n");
 
     int frames = 0;
     while (mvLoop(0)) {

@@ -1,7 +1,7 @@
 # The shared library's surface: exported symbols, dependencies, C99 headers, installation.
 
 add_test(NAME library.exported_symbols
-  COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:MORVEN> -DSANITIZE=${MORVEN_SANITIZE}
+  COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:MORVEN> -DSANITIZE=${MORVEN_ANY_SANITIZER}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/library/check_symbols.cmake)
 
 # Every public header compiled as strict C99 and linked against the library.
@@ -19,15 +19,19 @@ set_target_properties(c99_headers PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
 target_compile_options(c99_headers PRIVATE -std=c99 -Wall -Wextra -pedantic -Werror)
 add_test(NAME library.c99_headers COMMAND c99_headers)
 
-# Install into a scratch prefix and build a consumer with find_package and with pkg-config.
+# Install into a scratch prefix, move it elsewhere, and build consumers there
+# with find_package and with pkg-config; the moved library still finds its modules.
 add_test(NAME library.install_and_consume
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/install/run.sh ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/install-check
-          ${CMAKE_CURRENT_SOURCE_DIR}/install)
+          ${CMAKE_CURRENT_SOURCE_DIR}/install ${CMAKE_C_COMPILER})
 set_tests_properties(library.install_and_consume PROPERTIES LABELS install TIMEOUT 300)
 
 # The whole unit-test binary under memcheck: no error, no leak.
 find_program(VALGRIND valgrind)
-if(VALGRIND AND NOT MORVEN_SANITIZE)
+if(NOT VALGRIND)
+  morven_missing(valgrind valgrind "memory-check tests")
+endif()
+if(VALGRIND AND NOT MORVEN_ANY_SANITIZER)
   add_test(NAME library.unit_tests_memcheck
     COMMAND ${VALGRIND} --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible
             --show-leak-kinds=definite,indirect,possible $<TARGET_FILE:morven_tests> --gtest_brief=1)

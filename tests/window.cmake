@@ -3,6 +3,14 @@
 
 # In-process engine tests find the modules in the build tree.
 target_compile_definitions(morven_tests PRIVATE MORVEN_TEST_MODULE_DIR="${CMAKE_BINARY_DIR}")
+# Tests that decode PNG files use stb_image from where the build found it.
+if(stb_FOUND)
+  target_link_libraries(morven_tests PRIVATE morven::stb)
+endif()
+set(MORVEN_ATLAS_OUT ${CMAKE_CURRENT_BINARY_DIR}/atlas-runs)
+file(MAKE_DIRECTORY ${MORVEN_ATLAS_OUT})
+# Runs a command under a virtual X display (exit 77, skipped, without one).
+set(MORVEN_WITH_DISPLAY sh ${CMAKE_CURRENT_SOURCE_DIR}/with_display.sh)
 foreach(module morven-sdl morven-opengl morven-stb-image)
   if(TARGET ${module})
     add_dependencies(morven_tests ${module})
@@ -18,10 +26,8 @@ endif()
 
 # The unit tests that need a display, run again under Xvfb.
 if(TARGET morven-sdl AND TARGET morven-opengl)
-  add_test(NAME engine_window COMMAND sh -c
-    "command -v xvfb-run >/dev/null 2>&1 || { echo 'xvfb-run not installed'; exit 77; }
-     exec xvfb-run -a -s '-screen 0 1024x768x24' \"$0\" --gtest_filter='EngineWindow.*'"
-    $<TARGET_FILE:morven_tests>)
+  add_test(NAME engine_window COMMAND ${MORVEN_WITH_DISPLAY}
+    $<TARGET_FILE:morven_tests> --gtest_filter=EngineWindow.*)
   set_tests_properties(engine_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endif()
 
@@ -34,32 +40,30 @@ if(MORVEN_VALGRIND AND TARGET atlas)
   set_tests_properties(atlas_valgrind PROPERTIES LABELS valgrind)
 endif()
 
-find_path(MORVEN_TEST_STB_DIR stb/stb_image.h)
-if(NOT TARGET atlas OR NOT MORVEN_TEST_STB_DIR)
-  message(STATUS "atlas demo runs are not tested (needs the atlas example and stb_image.h)")
+if(NOT stb_FOUND)
+  morven_missing(stb libstb-dev "atlas demo picture tests")
+endif()
+if(NOT TARGET atlas OR NOT stb_FOUND)
   return()
 endif()
 
 # Runs the demo with a given environment and checks its output and picture.
 add_executable(atlas_run atlas_run.cpp)
-target_link_libraries(atlas_run PRIVATE morven_objects)
+target_link_libraries(atlas_run PRIVATE morven_objects morven::stb)
 foreach(module morven-sdl morven-opengl morven-stb-image)
   if(TARGET ${module})
     add_dependencies(atlas_run ${module})
   endif()
 endforeach()
 
-set(MORVEN_ATLAS_OUT ${CMAKE_CURRENT_BINARY_DIR}/atlas-runs)
 add_test(NAME atlas_headless COMMAND atlas_run headless $<TARGET_FILE:atlas> ${MORVEN_ATLAS_OUT}/headless)
 add_test(NAME atlas_zero_frames COMMAND atlas_run zero $<TARGET_FILE:atlas> ${MORVEN_ATLAS_OUT}/zero)
 
 # A real window needs the SDL and OpenGL modules and an X server; Xvfb with
 # Mesa's software OpenGL stands in for a display.
 if(TARGET morven-sdl AND TARGET morven-opengl)
-  add_test(NAME atlas_window COMMAND sh -c
-    "command -v xvfb-run >/dev/null 2>&1 || { echo 'xvfb-run not installed'; exit 77; }
-     exec xvfb-run -a -s '-screen 0 1024x768x24' \"$0\" window \"$1\" \"$2\""
-    $<TARGET_FILE:atlas_run> $<TARGET_FILE:atlas> ${MORVEN_ATLAS_OUT}/window)
+  add_test(NAME atlas_window COMMAND ${MORVEN_WITH_DISPLAY}
+    $<TARGET_FILE:atlas_run> window $<TARGET_FILE:atlas> ${MORVEN_ATLAS_OUT}/window)
   set_tests_properties(atlas_window PROPERTIES SKIP_RETURN_CODE 77
     # Leak checking covers MORVEN's code in the other runs, not the X and GL stacks.
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")

@@ -44,12 +44,18 @@ bool locate(MVGradient *g, float x, Segment *segment, float *held) {
     return true;
 }
 
-// Resizes the stop array to count stops. A zero-size resize may legitimately
-// yield null. Returns false, with the array untouched, when refused.
+// Resizes the stop array to count stops; no stops free it and leave null
+// (realloc to zero bytes differs between C libraries). Returns false, with the
+// array untouched, when refused.
 bool resizeStops(MVGradient *g, uint64_t count) {
     size_t bytes = static_cast<size_t>(count) * sizeof(MVVec2);
+    if (bytes == 0) {
+        std::free(g->vals);
+        g->vals = nullptr;
+        return true;
+    }
     void *resized = std::realloc(g->vals, bytes);
-    if (!resized && bytes != 0) return false;
+    if (!resized) return false;
     g->vals = static_cast<MVVec2 *>(resized);
     return true;
 }

@@ -88,9 +88,6 @@ MV_API void *mvSMapRemove(MVSMap *map, const char *key) {
     MVMapNode *node = mvMapFindNode(map, key);
     if (!node) return nullptr;
     void *copy = node->key;
-    // The search read only the key's first bytes from the entry; fetch the
-    // copy's allocation header for free() while the tree rebalances.
-    __builtin_prefetch(static_cast<char *>(copy) - 16);
     void *result = mvMapRemoveNode(map, node);
     std::free(copy);
     return result;

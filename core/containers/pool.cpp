@@ -19,7 +19,13 @@ constexpr size_t kHugePage = size_t(2) << 20;
 void adviseHugePages(char *chunk, size_t bytes) {
     uintptr_t begin = (reinterpret_cast<uintptr_t>(chunk) + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
     uintptr_t end = (reinterpret_cast<uintptr_t>(chunk) + bytes) & ~uintptr_t(kHugePage - 1);
+#ifdef MADV_HUGEPAGE
     if (end > begin) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    // FreeBSD promotes aligned runs to superpages on its own; nothing to ask.
+    (void)begin;
+    (void)end;
+#endif
 }
 }  // namespace
 

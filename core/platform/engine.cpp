@@ -1,5 +1,6 @@
 // Engine start-up and shut-down, and the run-time module loader.
 #include <morven/engine.h>
+#include <morven/error.h>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "core/system/engine_thread.h"
 #include "core/platform/input_state.h"
 #include "core/platform/replay.h"
+#include "core/platform/own_directory.h"
 #include "core/render/png_write.h"
 #include "core/system/error.h"
 #include "core/system/timer_internal.h"
@@ -24,6 +26,8 @@ namespace {
 
 EngineState state;
 struct sigaction previousInt, previousTerm;
+// Why the last mvLoadModule("SDL") failed, for the headless notice.
+char sdlLoadFailure[512];
 
 struct ModuleName {
     const char *name;  // as passed to mvLoadModule
@@ -39,60 +43,114 @@ char *copyString(const char *s) {
     return copy;
 }
 
+// Where one module was looked for and why a file found was refused, for
+// the message that mvGetError gives when the module does not load.
+struct Search {
+    char searched[1024];  // the directories, separated by ", "
+    char refusal[512];    // the first refusal; "" when nothing was refused
+};
+
+void noteDirectory(Search *search, const char *dir, size_t dirLength) {
+    size_t used = strlen(search->searched);
+    snprintf(search->searched + used, sizeof search->searched - used, "%s%.*s", used ? ", " : "",
+             static_cast<int>(dirLength), dir);
+}
+
+void noteRefusal(Search *search, const char *path, const char *detail) {
+    if (!search->refusal[0]) snprintf(search->refusal, sizeof search->refusal, "%s: %s", path, detail);
+}
+
 // Opens dir/file as a plugin named name; true when it is one.
-bool openPlugin(const char *dir, size_t dirLength, const char *file, const char *name, EngineModule *out) {
+bool openPlugin(const char *dir, size_t dirLength, const char *file, const char *name, EngineModule *out,
+                Search *search) {
     if (dirLength == 0) return false;
+    noteDirectory(search, dir, dirLength);
     size_t fileLength = strlen(file);
     char *path = static_cast<char *>(malloc(dirLength + fileLength + 2));
-    if (!path) return false;
+    if (!path) {
+        noteRefusal(search, file, "out of memory");
+        return false;
+    }
     memcpy(path, dir, dirLength);
     path[dirLength] = '/';
     memcpy(path + dirLength + 1, file, fileLength + 1);
-    void *handle = access(path, R_OK) == 0 ? dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
-    free(path);
-    if (!handle) return false;
-    auto entry = reinterpret_cast<MVPluginEntryFunction>(dlsym(handle, MV_PLUGIN_ENTRY));
-    const MVPlugin *plugin = entry ? entry() : nullptr;
-    if (!plugin || plugin->abi != MV_PLUGIN_ABI || !plugin->name || strcmp(plugin->name, name) != 0) {
-        dlclose(handle);
+    if (access(path, F_OK) != 0) {
+        free(path);
         return false;
     }
-    *out = {handle, plugin};
-    return true;
+    void *handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char *why = dlerror();
+        if (!why) why = "dlopen failed";
+        if (strstr(why, path) && !search->refusal[0])
+            snprintf(search->refusal, sizeof search->refusal, "%s", why);  // names the file already
+        else
+            noteRefusal(search, path, why);
+        free(path);
+        return false;
+    }
+    auto entry = reinterpret_cast<MVPluginEntryFunction>(dlsym(handle, MV_PLUGIN_ENTRY));
+    const MVPlugin *plugin = entry ? entry() : nullptr;
+    char detail[128];
+    if (!entry) {
+        noteRefusal(search, path, "not a MORVEN module (no " MV_PLUGIN_ENTRY ")");
+    } else if (!plugin || !plugin->name) {
+        noteRefusal(search, path, "the module describes nothing");
+    } else if (plugin->abi != MV_PLUGIN_ABI) {
+        snprintf(detail, sizeof detail, "built for module interface %u, this engine needs %u",
+                 static_cast<unsigned>(plugin->abi), static_cast<unsigned>(MV_PLUGIN_ABI));
+        noteRefusal(search, path, detail);
+    } else if (strcmp(plugin->name, name) != 0) {
+        snprintf(detail, sizeof detail, "the module calls itself \"%.64s\"", plugin->name);
+        noteRefusal(search, path, detail);
+    } else {
+        free(path);
+        *out = {handle, plugin};
+        return true;
+    }
+    free(path);
+    dlclose(handle);
+    return false;
 }
 
-// The directory that holds this library (or the program it is linked into).
-bool ownDirectory(char *dir, size_t size) {
-    Dl_info info;
-    if (!dladdr(reinterpret_cast<void *>(&mvLoadModule), &info) || !info.dli_fname) return false;
-    const char *slash = strrchr(info.dli_fname, '/');
-    if (!slash) return false;
-    size_t n = static_cast<size_t>(slash - info.dli_fname);
-    if (n + 1 > size) return false;
-    memcpy(dir, info.dli_fname, n);
-    dir[n] = '\0';
-    return true;
-}
-
+// Looks in MORVEN_MODULE_PATH, then where an installed libMORVEN.so keeps
+// its modules (<its directory>/morven/modules, so that a moved prefix keeps
+// working), then beside the library (the build tree), then in the module
+// directory compiled in. On failure, mvGetError says where it looked.
 bool findPlugin(const ModuleName &m, EngineModule *out) {
+    Search search;
+    search.searched[0] = search.refusal[0] = '\0';
     if (const char *list = getenv("MORVEN_MODULE_PATH")) {
         for (const char *p = list;;) {
             const char *colon = strchr(p, ':');
             size_t n = colon ? static_cast<size_t>(colon - p) : strlen(p);
-            if (openPlugin(p, n, m.file, m.name, out)) return true;
+            if (openPlugin(p, n, m.file, m.name, out, &search)) return true;
             if (!colon) break;
             p = colon + 1;
         }
     }
-    char dir[4096];
-    if (ownDirectory(dir, sizeof dir) && openPlugin(dir, strlen(dir), m.file, m.name, out)) return true;
+    const char *installed = "";
 #ifdef MORVEN_MODULE_INSTALL_DIR
-    if (openPlugin(MORVEN_MODULE_INSTALL_DIR, strlen(MORVEN_MODULE_INSTALL_DIR), m.file, m.name, out)) return true;
+    installed = MORVEN_MODULE_INSTALL_DIR;
 #endif
+    char dir[4096], modules[4096 + 16];
+    if (ownDirectory(dir, sizeof dir)) {
+        snprintf(modules, sizeof modules, "%s/morven/modules", dir);
+        if (openPlugin(modules, strlen(modules), m.file, m.name, out, &search)) return true;
+        if (openPlugin(dir, strlen(dir), m.file, m.name, out, &search)) return true;
+        if (!strcmp(modules, installed)) installed = "";
+    }
+    if (openPlugin(installed, strlen(installed), m.file, m.name, out, &search)) return true;
+    if (search.refusal[0])
+        mvCoreSetError("module \"%s\" not loaded: %s", m.name, search.refusal);
+    else
+        mvCoreSetError("module \"%s\" not found: no %s in %s", m.name, m.file,
+                       search.searched[0] ? search.searched : "any directory");
     return false;
 }
 
 void unloadModules() {
+    sdlLoadFailure[0] = '\0';
     for (EngineModule &m : state.modules) {
         if (m.handle) dlclose(m.handle);
         m = {nullptr, nullptr};
@@ -128,14 +186,18 @@ void restoreSignalHandlers() {
     sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
-// MORVEN_MAX_FRAMES: a decimal count; anything else means no limit.
+// MORVEN_MAX_FRAMES: a decimal count; anything else means no limit, with a
+// warning, since a mistyped limit would otherwise run forever unnoticed.
 int64_t maxFramesFromEnvironment() {
     const char *text = getenv("MORVEN_MAX_FRAMES");
     if (!text || !*text) return -1;
     char *end = nullptr;
     errno = 0;
     long long n = strtoll(text, &end, 10);
-    if (errno || *end || n < 0) return -1;
+    if (errno || *end || n < 0 || !(*text >= '0' && *text <= '9')) {
+        fprintf(stderr, "MORVEN: MORVEN_MAX_FRAMES=\"%s\" is not a non-negative integer; no frame limit\n", text);
+        return -1;
+    }
     return n;
 }
 
@@ -145,20 +207,31 @@ void writeScreenshot() {
     size_t pixels = static_cast<size_t>(state.width) * state.height;
     for (size_t i = 0; i < pixels; i++) state.shot[4 * i + 3] = 255;
     const MVPluginImage *image = engineImagePlugin();
-    bool ok = image && image->writePng
-                  ? image->writePng(state.screenshotPath, state.shot, state.width, state.height)
-                  : pngWrite(state.screenshotPath, state.shot, state.width, state.height);
-    if (!ok) fprintf(stderr, "MORVEN: cannot write screenshot %s\n", state.screenshotPath);
+    errno = 0;
+    bool byModule = image && image->writePng;
+    bool ok = byModule ? image->writePng(state.screenshotPath, state.shot, state.width, state.height)
+                       : pngWrite(state.screenshotPath, state.shot, state.width, state.height);
+    if (ok) return;
+    int error = errno;
+    const char *why = error ? strerror(error) : byModule ? engineModuleError(MODULE_STB_IMAGE) : "write failed";
+    mvCoreSetError("screenshot %s not written: %s", state.screenshotPath, why);
+    fprintf(stderr, "MORVEN: screenshot %s not written: %s\n", state.screenshotPath, why);
 }
 
 }  // namespace
 
 EngineState &engineState() { return state; }
 
-void engineNoticeHeadless() {
+void engineNoticeHeadless(const char *reason) {
     if (state.headlessNoticeGiven) return;
     state.headlessNoticeGiven = true;
-    fputs("MORVEN: no display; running headless\n", stderr);
+    fprintf(stderr, "MORVEN: %s; running headless\n", reason);
+}
+
+const char *engineModuleError(ModuleKind kind) {
+    const MVPlugin *plugin = state.modules[kind].plugin;
+    const char *why = plugin && plugin->error ? plugin->error() : nullptr;
+    return why && *why ? why : "no reason given";
 }
 
 uint64_t engineNow() {
@@ -176,12 +249,19 @@ extern "C" {
 
 MV_API bool mvLoadModule(const char *name) {
     engineThreadCheck(__func__);
-    if (!name) return false;
+    if (!name) {
+        mvCoreSetError("mvLoadModule: no module name");
+        return false;
+    }
     for (int kind = 0; kind < MODULE_COUNT; kind++) {
         if (strcmp(name, moduleNames[kind].name) != 0) continue;
         if (state.modules[kind].handle) return true;
-        return findPlugin(moduleNames[kind], &state.modules[kind]);
+        bool loaded = findPlugin(moduleNames[kind], &state.modules[kind]);
+        if (kind == MODULE_SDL)
+            snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
+        return loaded;
     }
+    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"STB-Image\")", name);
     return false;
 }
 
@@ -210,7 +290,10 @@ MV_API bool mvInit(int flags) {
     const MVPlugin *sdl = state.modules[MODULE_SDL].plugin;
     state.platform = nullptr;
     if (sdl && sdl->platform && sdl->platform->init()) state.platform = sdl->platform;
-    if (!state.platform) engineNoticeHeadless();
+    if (!sdl)
+        engineNoticeHeadless(sdlLoadFailure[0] ? sdlLoadFailure : "no SDL module loaded");
+    else if (!state.platform)
+        engineNoticeHeadless(engineModuleError(MODULE_SDL));
     // After the platform starts, so that these handlers are the ones in force.
     engineStopSignal = 0;
     installSignalHandlers();

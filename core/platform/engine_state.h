@@ -55,8 +55,11 @@ EngineState &engineState();
 // Set from the SIGINT/SIGTERM handler.
 extern volatile sig_atomic_t engineStopSignal;
 
-// Writes "MORVEN: no display; running headless" once per engine run.
-void engineNoticeHeadless();
+// Writes "MORVEN: <reason>; running headless" once per engine run.
+void engineNoticeHeadless(const char *reason);
+
+// Why the loaded module of that kind last failed, in a few words.
+const char *engineModuleError(ModuleKind kind);
 
 // Closes the window and everything drawn in it (renderer, atlas textures).
 void engineCloseWindow();

@@ -14,14 +14,18 @@ MV_API void *mvImageLoad(const char *path, void *data) {
     engineThreadCheck(__func__);
     (void)data;
     const MVPluginImage *codec = engineImagePlugin();
-    if (!path || !codec) {
-        mvCoreSetError("mvImageLoad: %s", !codec ? "the \"STB-Image\" module is not loaded" : "no path");
+    if (!path) {
+        mvCoreSetError("mvImageLoad: no path");
+        return nullptr;
+    }
+    if (!codec) {
+        mvCoreSetError("image %s not loaded: the \"STB-Image\" module is not loaded", path);
         return nullptr;
     }
     int w = 0, h = 0;
     uint8_t *decoded = codec->decode(path, &w, &h);
     if (!decoded) {
-        mvCoreSetError("mvImageLoad: cannot read or decode %s", path);
+        mvCoreSetError("image %s not decoded: %s", path, engineModuleError(MODULE_STB_IMAGE));
         return nullptr;
     }
     // One block: the record, then its pixels, so that free releases both.
@@ -34,7 +38,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
         memcpy(image->pixels, decoded, bytes);
     }
     codec->release(decoded);
-    if (!image) mvCoreSetError("mvImageLoad: %s %s", w > 0 && h > 0 ? "out of memory for" : "no pixels in", path);
+    if (!image) mvCoreSetError("image %s not loaded: %s", path, w > 0 && h > 0 ? "out of memory" : "empty image");
     return image;
 }
 

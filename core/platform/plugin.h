@@ -40,7 +40,8 @@ typedef void (*MVPlatformEventSink)(void *context, const MVPlatformEvent *event)
 
 // Windows and events.
 struct MVPluginPlatform {
-    // Connects to the display; false when there is none.
+    // Connects to the display; false when there is none, with the reason in
+    // the plugin's error().
     bool (*init)();
     void (*quit)();
     // Opens a window, with an OpenGL context when gl is set. Null on failure.
@@ -79,6 +80,9 @@ struct MVPlugin {
     const MVPluginPlatform *platform;
     const MVPluginRenderer *renderer;
     const MVPluginImage *image;
+    // Why the module's last call failed, in a few words ("no display" when
+    // init finds none); never null.
+    const char *(*error)();
 };
 
 typedef const MVPlugin *(*MVPluginEntryFunction)();

@@ -1,5 +1,6 @@
 // The window and the main loop: a platform window drawn with OpenGL or by
 // the software renderer, or a headless framebuffer.
+#include <morven/error.h>
 #include <morven/window.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "core/platform/input_state.h"
 #include "core/platform/replay.h"
 #include "core/render/soft_renderer.h"
+#include "core/system/error.h"
 
 namespace {
 
@@ -80,22 +82,33 @@ extern "C" {
 MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
-    if (!s.running || s.windowOpen || flags != 0 || (bpp != 0 && bpp != 32)) return false;
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
-    if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4))))
+    if (!s.running || s.windowOpen) {
+        mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
+    }
+    if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+        mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
+                       flags);
+        return false;
+    }
+    if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4)))) {
+        mvCoreSetError("mvWindowOpen: out of memory");
+        return false;
+    }
     s.window = nullptr;
     s.renderer = nullptr;
     if (s.platform && !openPlatformWindow(s, width, height)) {
         // The display refused a window: carry on without it.
+        mvCoreSetError("the display opened no %dx%d window (%s)", width, height, engineModuleError(MODULE_SDL));
         s.platform->quit();
         s.platform = nullptr;
-        engineNoticeHeadless();
+        engineNoticeHeadless(mvGetError());
     }
     if (!s.renderer) {
         s.gl = false;
         s.vsync = false;
         if (!(s.renderer = softRendererCreate(width, height))) {
+            mvCoreSetError("mvWindowOpen: out of memory");
             free(s.shot);
             s.shot = nullptr;
             return false;

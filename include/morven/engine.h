@@ -3,9 +3,14 @@
  * Modules are plugins loaded by name before mvInit: "SDL" (windows and
  * events), "OpenGL" (hardware drawing) and "STB-Image" (image files). Without
  * them the engine still runs: headless, drawing into its own software
- * framebuffer. Plugins are searched in the directories of MORVEN_MODULE_PATH
- * (separated by ':'), then beside libMORVEN.so, then in the installed module
- * directory.
+ * framebuffer, and says why on standard error in one line ("MORVEN: no
+ * display; running headless", or the module that is missing).
+ *
+ * Plugins are searched in the directories of MORVEN_MODULE_PATH (separated
+ * by ':'), then in morven/modules under the directory that holds
+ * libMORVEN.so (where an install puts them, so a moved install keeps
+ * working), then in that directory itself (the build tree), then in the
+ * module directory compiled into the library.
  *
  * Threads: the thread that calls mvInit becomes the engine's thread; the
  * engine, window, drawing, input, timer and image-loading calls belong to it
@@ -21,17 +26,22 @@ MV_EXTERN_C_BEGIN
 
 /** Loads the named module. True when it is loaded (now or before); an unknown
  * name, null or a plugin that cannot be found or opened gives false and
- * changes nothing. */
+ * changes nothing, and mvGetError then names the module and every directory
+ * searched, or the file that was refused and why. Main thread only. */
 MV_API bool mvLoadModule(const char *name);
 
 /** Starts the engine with the loaded modules; flags must be 0. Reads the
- * environment variables MORVEN_MAX_FRAMES, MORVEN_SCREENSHOT and
- * MORVEN_INPUT_SCRIPT. True when the engine runs (also when it already did);
- * false, with the reason in mvGetError, when the input script cannot be read. */
+ * environment variables MORVEN_MAX_FRAMES (mvLoop ends after that many
+ * frames; a value that is not a non-negative integer is ignored with a
+ * warning on standard error), MORVEN_SCREENSHOT (a PNG file for the last
+ * frame) and MORVEN_INPUT_SCRIPT (replayed input). True when the engine runs
+ * (also when it already did); false, with the reason in mvGetError, when the
+ * input script cannot be read. */
 MV_API bool mvInit(int flags);
 
-/** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT,
- * then releases what the core owns: the window, renderer resources (atlas
+/** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT
+ * (when that fails, one line on standard error and mvGetError say why), then
+ * releases what the core owns: the window, renderer resources (atlas
  * textures included), the single-shot timers of mvTimerMSingle and the
  * modules. The caller's own objects stay the caller's: timers from
  * mvTimerCreate are stopped but stay valid until mvTimerDestroy, atlases

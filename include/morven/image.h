@@ -22,7 +22,8 @@ typedef struct MVImage {
 
 /** Decodes the image file at path (PNG, JPEG, BMP, TGA, ...) to an MVImage*
  * that the caller frees with mvImageFree; data is unused. Null when the file
- * cannot be read or decoded, or the "STB-Image" module is not loaded. */
+ * cannot be read or decoded, or the "STB-Image" module is not loaded;
+ * mvGetError then says which and why. */
 MV_API void *mvImageLoad(const char *path, void *data);
 
 /** Frees an image from mvImageLoad. Null is ignored. */

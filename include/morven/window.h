@@ -21,7 +21,9 @@ MV_EXTERN_C_BEGIN
 
 /** Opens the window, width x height pixels; bpp must be 32 (or 0 for the
  * default), flags must be 0. Needs a running engine. False when it is not
- * running, a window is already open or the size is not positive. */
+ * running, a window is already open or the size is not positive (mvGetError
+ * says which). When the display gives no window the engine carries on
+ * headless, returns true and leaves the display's reason in mvGetError. */
 MV_API bool mvWindowOpen(int width, int height, int bpp, int flags);
 
 /** Sets the window caption (the engine keeps a copy). Null or no window: nothing. */

@@ -337,7 +337,9 @@ MVRenderer *create(int w, int h) {
 }
 
 const MVPluginRenderer renderer = {create};
-const MVPlugin plugin = {MV_PLUGIN_ABI, "OpenGL", nullptr, &renderer, nullptr};
+const char *error() { return "the context offers no OpenGL 2.1"; }
+
+const MVPlugin plugin = {MV_PLUGIN_ABI, "OpenGL", nullptr, &renderer, nullptr, error};
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The "SDL" module: windows, events and OpenGL contexts through SDL2.
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +10,14 @@
 #include "core/platform/plugin.h"
 
 namespace {
+
+// Why init or windowOpen last failed.
+char lastFailure[256] = "";
+
+void setFailure(const char *what) {
+    const char *why = SDL_GetError();
+    snprintf(lastFailure, sizeof lastFailure, "%s%s%s", what, why && *why ? ": " : "", why ? why : "");
+}
 
 struct Window {
     SDL_Window *window;
@@ -23,9 +32,17 @@ struct Modifiers {
 };
 Modifiers modifiers;
 
-bool initWith(const char *driver) {
+// On failure, notes SDL's reason when asked (before SDL_Quit forgets it).
+bool initWith(const char *driver, bool note) {
     if (driver) SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
     if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    if (!note) {
+        SDL_Quit();
+        return false;
+    }
+    char what[128];
+    snprintf(what, sizeof what, "cannot open the display (%s)", driver ? driver : SDL_getenv("SDL_VIDEODRIVER"));
+    setFailure(what);
     SDL_Quit();
     return false;
 }
@@ -44,11 +61,18 @@ bool init() {
     // The engine handles SIGINT and SIGTERM itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     const char *chosen = getenv("SDL_VIDEODRIVER");
-    if (chosen && *chosen) return initWith(nullptr);
+    if (chosen && *chosen) return initWith(nullptr, true);
+    // A display named by DISPLAY or WAYLAND_DISPLAY that does not open is
+    // worth its own reason; console drivers that find no screen are not.
+    bool named = false;
     for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) {
         const char *name = SDL_GetVideoDriver(i);
-        if (name && isDisplayDriver(name) && initWith(name)) return true;
+        if (!name || !isDisplayDriver(name)) continue;
+        bool isNamed = !strcmp(name, "x11") || !strcmp(name, "wayland");
+        if (initWith(name, isNamed && !named)) return true;
+        named = named || isNamed;
     }
+    if (!named) snprintf(lastFailure, sizeof lastFailure, "no display");
     return false;
 }
 
@@ -70,7 +94,10 @@ void *windowOpen(int w, int h, bool gl) {
         flags |= SDL_WINDOW_OPENGL;
     }
     Window *win = static_cast<Window *>(calloc(1, sizeof(Window)));
-    if (!win) return nullptr;
+    if (!win) {
+        snprintf(lastFailure, sizeof lastFailure, "out of memory");
+        return nullptr;
+    }
     win->window = SDL_CreateWindow("MORVEN", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
     if (win->window && gl) {
         win->context = SDL_GL_CreateContext(win->window);
@@ -82,6 +109,7 @@ void *windowOpen(int w, int h, bool gl) {
         }
     }
     if (!win->window) {
+        setFailure(gl ? "no OpenGL window" : "no window");
         free(win);
         return nullptr;
     }
@@ -224,7 +252,9 @@ void blit(void *window, const uint8_t *rgba, int w, int h) {
 bool vsync(void *window) { return static_cast<Window *>(window)->vsync; }
 
 const MVPluginPlatform platform = {init, quit, windowOpen, windowClose, windowSetTitle, poll, swap, blit, vsync};
-const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr};
+const char *error() { return lastFailure; }
+
+const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error};
 
 }  // namespace
 

@@ -1,14 +1,47 @@
 #!/bin/sh
-# Installs the build into a scratch prefix, then builds and runs a consumer
-# found through find_package(MORVEN) and one built with pkg-config.
+# Installs the build into a scratch prefix, checks that install_manifest.txt
+# lists only files that are there, moves the prefix elsewhere, then builds and
+# runs there a consumer found through find_package(MORVEN) and one built with
+# plain pkg-config. Both load every installed module with no
+# MORVEN_MODULE_PATH set: the moved library finds them from where it lies.
 set -eu
-build=$1 work=$2 src=$3
+build=$1 work=$2 src=$3 cc=${4:-cc}
 rm -rf "$work"
+mkdir -p "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-cmake -S "$src/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+while IFS= read -r file; do
+    [ -e "$file" ] || { echo "install_manifest.txt lists $file, which is not there"; exit 1; }
+done < "$build/install_manifest.txt"
+for program in set atlas timer directory; do
+    [ -x "$work/prefix/bin/morven-$program" ] || { echo "morven-$program not installed"; exit 1; }
+done
+mv "$work/prefix" "$work/moved"
+prefix="$work/moved"
+unset MORVEN_MODULE_PATH
+
+# The modules installed, by the names they are loaded with.
+modules=""
+for file in "$prefix"/lib*/morven/modules/*.so; do
+    case "$file" in
+    */morven-sdl.so) modules="$modules SDL" ;;
+    */morven-opengl.so) modules="$modules OpenGL" ;;
+    */morven-stb-image.so) modules="$modules STB-Image" ;;
+    esac
+done
+
+cmake -S "$src/consumer" -B "$work/consumer" -DCMAKE_C_COMPILER="$cc" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
-LD_LIBRARY_PATH="$work/prefix/lib" "$work/consumer/consumer"
-libdir=$(ls -d "$work"/prefix/lib*/pkgconfig | head -n 1)
-flags=$(PKG_CONFIG_PATH="$libdir" pkg-config --define-variable=prefix="$work/prefix" --cflags --libs morven)
-cc -std=c99 "$src/consumer/consumer.c" $flags -o "$work/consumer-pc"
-LD_LIBRARY_PATH="$work/prefix/lib" "$work/consumer-pc"
+"$work/consumer/consumer" $modules
+
+pcdir=$(dirname "$(find "$prefix" -name morven.pc | head -n 1)")
+flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs morven)
+"$cc" -std=c99 "$src/consumer/consumer.c" $flags -o "$work/consumer-pc"
+"$work/consumer-pc" $modules
+
+# The installed demo runs from the moved prefix (zero frames, no display needed).
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY MORVEN_MAX_FRAMES=0 "$prefix/bin/morven-atlas" 2>"$work/atlas.err")
+[ "$out" = "Successfully inserted: 256/256 items" ] || { echo "morven-atlas printed: $out"; exit 1; }
+if grep -q 'module .* not' "$work/atlas.err"; then
+    echo "the moved morven-atlas missed a module:"; cat "$work/atlas.err"; exit 1
+fi
+echo "installed, moved and consumed; modules loaded:$modules"

@@ -1,0 +1,13 @@
+// Where libMORVEN.so itself lies, so that it can find the modules installed
+// beside it wherever the install was moved.
+#ifndef MORVEN_CORE_OWN_DIRECTORY_H
+#define MORVEN_CORE_OWN_DIRECTORY_H
+
+#include <cstddef>
+
+// Writes the directory that holds this library (or the program it is linked
+// into) to dir, without a final '/'. False when it cannot be told or does
+// not fit in size bytes.
+bool ownDirectory(char *dir, size_t size);
+
+#endif
