@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include "core/atlas/area_set.h"
 #include "core/atlas/atlas_internal.h"
@@ -49,7 +48,15 @@ struct MVAtlas {
 
 namespace {
 
-std::mutex registryLock;
+pthread_mutex_t registryLock = PTHREAD_MUTEX_INITIALIZER;
+
+// Holds registryLock for the life of a scope.
+struct RegistryHold {
+    RegistryHold() { pthread_mutex_lock(&registryLock); }
+    ~RegistryHold() { pthread_mutex_unlock(&registryLock); }
+    RegistryHold(const RegistryHold &) = delete;
+    RegistryHold &operator=(const RegistryHold &) = delete;
+};
 MVAtlas *textured = nullptr;  // atlases with a texture (registry)
 std::atomic<int> orphans{0};  // how many of them were destroyed
 
@@ -90,7 +97,7 @@ uint32_t texture(MVAtlas *a) {
         // A texture in another renderer is forgotten, not destroyed: that
         // renderer may be gone (the engine drops textures before it destroys one).
         uint32_t tex = r->textureCreate(r->self, a->w, a->h);
-        std::lock_guard<std::mutex> hold(registryLock);
+        RegistryHold hold;
         if (a->texRenderer) unlink(a);
         a->tex = tex;
         a->texRenderer = tex ? r : nullptr;
@@ -146,7 +153,7 @@ void freeContents(MVAtlas *a) {
 // Drops the textures of the listed atlases in renderer r, or only those of
 // the atlases that were destroyed on other threads (whose records go too).
 void dropTextures(MVRenderer *r, bool all) {
-    std::lock_guard<std::mutex> hold(registryLock);
+    RegistryHold hold;
     for (MVAtlas *a = textured, *next; a; a = next) {
         next = a->next;
         if (!all && !a->orphaned) continue;
@@ -192,7 +199,7 @@ MV_API void mvAtlasDestroy(MVAtlas *atlas) {
     if (!atlas) return;
     freeContents(atlas);
     {
-        std::lock_guard<std::mutex> hold(registryLock);
+        RegistryHold hold;
         if (atlas->texRenderer && !pthread_equal(atlas->texThread, pthread_self())) {
             // The renderer belongs to the drawing thread: it drops the texture
             // and this record at its next frame.

@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
-std::atomic<std::thread::id> owner{std::thread::id()};  // default id: nobody
+// A thread is known by the address of its own copy of this marker, which no
+// other live thread shares; null: nobody holds the engine.
+thread_local char threadMarker;
+std::atomic<const void *> owner{nullptr};
 std::atomic<bool> engineRunning{false};
 
 [[noreturn]] void misuse(const char *call) {
@@ -21,25 +23,25 @@ std::atomic<bool> engineRunning{false};
 }  // namespace
 
 void engineThreadClaim(const char *call) {
-    std::thread::id self = std::this_thread::get_id();
-    std::thread::id expected = std::thread::id();
+    const void *self = &threadMarker;
+    const void *expected = nullptr;
     if (!owner.compare_exchange_strong(expected, self) && expected != self) misuse(call);
 }
 
 void engineThreadCheck(const char *call) {
-    std::thread::id held = owner.load();
-    if (held != std::thread::id() && held != std::this_thread::get_id()) misuse(call);
+    const void *held = owner.load();
+    if (held && held != &threadMarker) misuse(call);
 }
 
 void engineThreadStarted() { engineRunning = true; }
 
 void engineThreadStopped(bool timersLeft) {
     engineRunning = false;
-    if (!timersLeft) owner = std::thread::id();
+    if (!timersLeft) owner = nullptr;
 }
 
 void engineThreadTimersGone() {
-    if (!engineRunning) owner = std::thread::id();
+    if (!engineRunning) owner = nullptr;
 }
 
 #endif
