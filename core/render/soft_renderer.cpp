@@ -388,14 +388,6 @@ inline double floorSmall(double v) {
     return t > v ? t - 1 : t;
 }
 
-inline void prefetch(const void *address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address, 1);
-#else
-    (void)address;
-#endif
-}
-
 int clampIndex(double v, int size) {
     if (!(v > 0)) return 0;
     if (v >= size - 1) return size - 1;
@@ -490,18 +482,17 @@ inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c) {
     }
 }
 
-// Four untinted texels blended over the four pixels from p on: the same
-// 8-bit arithmetic as blendTexel, which gives the texel itself where it is
-// opaque and leaves the pixel where it is clear. With SSE2 the four go
-// through together, each channel in a 16-bit lane, where x * a + 128 and the
-// rounding step stay below 2^16.
-inline void blendTexels4(uint8_t *p, const uint8_t *t0, const uint8_t *t1, const uint8_t *t2, const uint8_t *t3) {
+// The alpha byte of a texel read as a 32-bit word: the fourth byte in memory.
+constexpr unsigned kAlphaShift = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? 24 : 0;
+inline unsigned alphaOf(uint32_t word) { return (word >> kAlphaShift) & 0xFFu; }
+
+// Four untinted texels (32-bit words as read from memory) blended over the
+// four pixels from p on: the 8-bit arithmetic of blendTexel, which gives the
+// texel itself where it is opaque and leaves the pixel where it is clear.
+// With SSE2 the four go through together, each channel in a 16-bit lane,
+// where x * a + 128 and the rounding step stay below 2^16.
+inline void blendTexels4(uint8_t *p, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
 #if defined(__SSE2__)
-    uint32_t w0, w1, w2, w3;
-    memcpy(&w0, t0, 4);
-    memcpy(&w1, t1, 4);
-    memcpy(&w2, t2, 4);
-    memcpy(&w3, t3, 4);
     const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255), c128 = _mm_set1_epi16(128);
     __m128i src = _mm_setr_epi32(static_cast<int>(w0), static_cast<int>(w1), static_cast<int>(w2), static_cast<int>(w3));
     __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
@@ -517,38 +508,56 @@ inline void blendTexels4(uint8_t *p, const uint8_t *t0, const uint8_t *t1, const
     __m128i hi = half(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(lo, hi));
 #else
-    blendTexel(p, t0);
-    blendTexel(p + 4, t1);
-    blendTexel(p + 8, t2);
-    blendTexel(p + 12, t3);
+    const uint32_t w[4] = {w0, w1, w2, w3};
+    for (int k = 0; k < 4; k++) blendTexel(p + 4 * k, reinterpret_cast<const uint8_t *>(&w[k]));
 #endif
 }
 
+inline uint32_t texelWord(const uint8_t *t) {
+    uint32_t w;
+    memcpy(&w, t, 4);
+    return w;
+}
+
+// Four untinted texels over the four pixels from p on: four clear ones
+// leave the pixels alone, four opaque ones are copied, anything else is blended.
+inline void untinted4(uint8_t *p, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+    if (alphaOf(w0 | w1 | w2 | w3) == 0) return;
+    if (alphaOf(w0 & w1 & w2 & w3) == 255) {
+        memcpy(p, &w0, 4);
+        memcpy(p + 4, &w1, 4);
+        memcpy(p + 8, &w2, 4);
+        memcpy(p + 12, &w3, 4);
+        return;
+    }
+    blendTexels4(p, w0, w1, w2, w3);
+}
+
 // n untinted pixels of a row from p on, next() giving each one's texel in
-// turn. Four at a time: four clear texels leave the pixels alone, four
-// opaque ones are copied, anything else is blended; the rest one by one.
+// turn, four at a time. The last one to three go as a group of four too,
+// made up with clear texels, where `room` says the frame goes on for three
+// more pixels after the row: blending a clear texel gives the pixel back.
 template <class Next>
-inline void untintedRow(uint8_t *p, int n, Next next) {
+inline void untintedRow(uint8_t *p, int n, bool room, Next next) {
     int i = 0;
     for (; i + 4 <= n; i += 4, p += 16) {
-        const uint8_t *t0 = next(), *t1 = next(), *t2 = next(), *t3 = next();
-        if ((t0[3] | t1[3] | t2[3] | t3[3]) == 0) continue;
-        if ((t0[3] & t1[3] & t2[3] & t3[3]) == 255) {
-            memcpy(p, t0, 4);
-            memcpy(p + 4, t1, 4);
-            memcpy(p + 8, t2, 4);
-            memcpy(p + 12, t3, 4);
-            continue;
-        }
-        blendTexels4(p, t0, t1, t2, t3);
+        uint32_t w0 = texelWord(next()), w1 = texelWord(next()), w2 = texelWord(next()), w3 = texelWord(next());
+        untinted4(p, w0, w1, w2, w3);
     }
-    for (; i < n; i++, p += 4) spritePixel<true>(p, next(), nullptr);
+    int rest = n - i;
+    if (rest == 0) return;
+    if (!room) {
+        for (; i < n; i++, p += 4) spritePixel<true>(p, next(), nullptr);
+        return;
+    }
+    uint32_t w0 = texelWord(next()), w1 = rest > 1 ? texelWord(next()) : 0, w2 = rest > 2 ? texelWord(next()) : 0;
+    untinted4(p, w0, w1, w2, 0);
 }
 
 // n pixels of a row from p on, their texels stepping through the source in
 // 32.32 fixed point; `clamp` when a step may leave the source (by rounding).
 template <bool white, bool clamp>
-void spriteRow(uint8_t *p, int n, const uint8_t *origin, size_t stride, int64_t u, int64_t v, int64_t du,
+void spriteRow(uint8_t *p, int n, bool room, const uint8_t *origin, size_t stride, int64_t u, int64_t v, int64_t du,
                int64_t dv, int64_t uMax, int64_t vMax, const float *c) {
     auto next = [&] {
         int64_t uc = u, vc = v;
@@ -561,7 +570,7 @@ void spriteRow(uint8_t *p, int n, const uint8_t *origin, size_t stride, int64_t 
         return origin + stride * static_cast<size_t>(vc >> 32) + 4 * static_cast<size_t>(uc >> 32);
     };
     if (white) {
-        untintedRow(p, n, next);
+        untintedRow(p, n, room, next);
         return;
     }
     for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, next(), c);
@@ -602,14 +611,12 @@ void spriteRows(Soft *s, const Texture *t, const MVSprite &sp, const double *x, 
         if (!quad.span(py, &first, &last)) continue;
         uint8_t *p = s->frame + 4 * (static_cast<size_t>(row) * s->w + first);
         int n = last - first + 1;
-        // The row below is wanted next; asking for it now hides the wait for memory.
-        if (row < bottom)
-            for (int i = 0; i < n + 16; i += 16) prefetch(p + 4 * (static_cast<size_t>(s->w) + i));
+        bool room = static_cast<size_t>(row) * s->w + last + 3 < static_cast<size_t>(s->w) * s->h;
         if (upright) {
             const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
             const int *column = s->columns + (first - base);
             if (white) {
-                untintedRow(p, n, [&] { return texRow + 4 * *column++; });
+                untintedRow(p, n, room, [&] { return texRow + 4 * *column++; });
                 continue;
             }
             for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
@@ -625,9 +632,9 @@ void spriteRows(Soft *s, const Texture *t, const MVSprite &sp, const double *x, 
         bool within = u >= 0 && u <= uMax && uEnd >= 0 && uEnd <= uMax && v >= 0 && v <= vMax && vEnd >= 0 &&
                       vEnd <= vMax;
         if (within)
-            spriteRow<white, false>(p, n, origin, stride, u, v, du, dv, uMax, vMax, c);
+            spriteRow<white, false>(p, n, room, origin, stride, u, v, du, dv, uMax, vMax, c);
         else
-            spriteRow<white, true>(p, n, origin, stride, u, v, du, dv, uMax, vMax, c);
+            spriteRow<white, true>(p, n, room, origin, stride, u, v, du, dv, uMax, vMax, c);
     }
 }
 
