@@ -482,9 +482,13 @@ inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c) {
     }
 }
 
-// The alpha byte of a texel read as a 32-bit word: the fourth byte in memory.
-constexpr unsigned kAlphaShift = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? 24 : 0;
-inline unsigned alphaOf(uint32_t word) { return (word >> kAlphaShift) & 0xFFu; }
+// The alpha of a texel read as a 32-bit word: its fourth byte in memory,
+// whatever the byte order (a shift, once compiled).
+inline unsigned alphaOf(uint32_t word) {
+    uint8_t bytes[4];
+    memcpy(bytes, &word, 4);
+    return bytes[3];
+}
 
 // Four untinted texels (32-bit words as read from memory) blended over the
 // four pixels from p on: the 8-bit arithmetic of blendTexel, which gives the
