@@ -11,6 +11,10 @@
 
 #include <morven/draw.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/render/primitive.h"
 
 namespace {
@@ -384,14 +388,6 @@ inline double floorSmall(double v) {
     return t > v ? t - 1 : t;
 }
 
-inline void prefetch(const void *address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address, 1);
-#else
-    (void)address;
-#endif
-}
-
 int clampIndex(double v, int size) {
     if (!(v > 0)) return 0;
     if (v >= size - 1) return size - 1;
@@ -486,19 +482,102 @@ inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c) {
     }
 }
 
+// The alpha of a texel read as a 32-bit word: its fourth byte in memory,
+// whatever the byte order (a shift, once compiled).
+inline unsigned alphaOf(uint32_t word) {
+    uint8_t bytes[4];
+    memcpy(bytes, &word, 4);
+    return bytes[3];
+}
+
+// Four untinted texels (32-bit words as read from memory) blended over the
+// four pixels from p on: the 8-bit arithmetic of blendTexel, which gives the
+// texel itself where it is opaque and leaves the pixel where it is clear.
+// With SSE2 the four go through together, each channel in a 16-bit lane,
+// where x * a + 128 and the rounding step stay below 2^16.
+inline void blendTexels4(uint8_t *p, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255), c128 = _mm_set1_epi16(128);
+    __m128i src = _mm_setr_epi32(static_cast<int>(w0), static_cast<int>(w1), static_cast<int>(w2), static_cast<int>(w3));
+    __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    auto scale = [&](__m128i x, __m128i a) {
+        __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, a), c128);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    auto half = [&](__m128i s8, __m128i d8) {  // two pixels
+        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s8, 0xFF), 0xFF);  // each pixel's alpha in its four lanes
+        return _mm_add_epi16(scale(s8, a), scale(d8, _mm_sub_epi16(c255, a)));
+    };
+    __m128i lo = half(_mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(dst, zero));
+    __m128i hi = half(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(lo, hi));
+#else
+    const uint32_t w[4] = {w0, w1, w2, w3};
+    for (int k = 0; k < 4; k++) blendTexel(p + 4 * k, reinterpret_cast<const uint8_t *>(&w[k]));
+#endif
+}
+
+inline uint32_t texelWord(const uint8_t *t) {
+    uint32_t w;
+    memcpy(&w, t, 4);
+    return w;
+}
+
+// Four untinted texels over the four pixels from p on: four clear ones
+// leave the pixels alone, four opaque ones are copied, anything else is blended.
+inline void untinted4(uint8_t *p, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+    if (alphaOf(w0 | w1 | w2 | w3) == 0) return;
+    if (alphaOf(w0 & w1 & w2 & w3) == 255) {
+        memcpy(p, &w0, 4);
+        memcpy(p + 4, &w1, 4);
+        memcpy(p + 8, &w2, 4);
+        memcpy(p + 12, &w3, 4);
+        return;
+    }
+    blendTexels4(p, w0, w1, w2, w3);
+}
+
+// n untinted pixels of a row from p on, next() giving each one's texel in
+// turn, four at a time. The last one to three go as a group of four too,
+// made up with clear texels, where `room` says the frame goes on for three
+// more pixels after the row: blending a clear texel gives the pixel back.
+template <class Next>
+inline void untintedRow(uint8_t *p, int n, bool room, Next next) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4, p += 16) {
+        uint32_t w0 = texelWord(next()), w1 = texelWord(next()), w2 = texelWord(next()), w3 = texelWord(next());
+        untinted4(p, w0, w1, w2, w3);
+    }
+    int rest = n - i;
+    if (rest == 0) return;
+    if (!room) {
+        for (; i < n; i++, p += 4) spritePixel<true>(p, next(), nullptr);
+        return;
+    }
+    uint32_t w0 = texelWord(next()), w1 = rest > 1 ? texelWord(next()) : 0, w2 = rest > 2 ? texelWord(next()) : 0;
+    untinted4(p, w0, w1, w2, 0);
+}
+
 // n pixels of a row from p on, their texels stepping through the source in
 // 32.32 fixed point; `clamp` when a step may leave the source (by rounding).
 template <bool white, bool clamp>
-void spriteRow(uint8_t *p, int n, const uint8_t *origin, size_t stride, int64_t u, int64_t v, int64_t du,
+void spriteRow(uint8_t *p, int n, bool room, const uint8_t *origin, size_t stride, int64_t u, int64_t v, int64_t du,
                int64_t dv, int64_t uMax, int64_t vMax, const float *c) {
-    for (int i = 0; i < n; i++, p += 4, u += du, v += dv) {
+    auto next = [&] {
         int64_t uc = u, vc = v;
         if (clamp) {
             uc = uc < 0 ? 0 : (uc > uMax ? uMax : uc);
             vc = vc < 0 ? 0 : (vc > vMax ? vMax : vc);
         }
-        spritePixel<white>(p, origin + stride * static_cast<size_t>(vc >> 32) + 4 * static_cast<size_t>(uc >> 32), c);
+        u += du;
+        v += dv;
+        return origin + stride * static_cast<size_t>(vc >> 32) + 4 * static_cast<size_t>(uc >> 32);
+    };
+    if (white) {
+        untintedRow(p, n, room, next);
+        return;
     }
+    for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, next(), c);
 }
 
 template <bool white>
@@ -536,12 +615,15 @@ void spriteRows(Soft *s, const Texture *t, const MVSprite &sp, const double *x, 
         if (!quad.span(py, &first, &last)) continue;
         uint8_t *p = s->frame + 4 * (static_cast<size_t>(row) * s->w + first);
         int n = last - first + 1;
-        // The row below is wanted next; asking for it now hides the wait for memory.
-        if (row < bottom)
-            for (int i = 0; i < n + 16; i += 16) prefetch(p + 4 * (static_cast<size_t>(s->w) + i));
+        bool room = static_cast<size_t>(row) * s->w + last + 3 < static_cast<size_t>(s->w) * s->h;
         if (upright) {
             const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
-            for (int px = first; px <= last; px++, p += 4) spritePixel<white>(p, texRow + 4 * s->columns[px - base], c);
+            const int *column = s->columns + (first - base);
+            if (white) {
+                untintedRow(p, n, room, [&] { return texRow + 4 * *column++; });
+                continue;
+            }
+            for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
             continue;
         }
         double cx = first + 0.5 - x[0], cy = py - y[0];
@@ -554,9 +636,9 @@ void spriteRows(Soft *s, const Texture *t, const MVSprite &sp, const double *x, 
         bool within = u >= 0 && u <= uMax && uEnd >= 0 && uEnd <= uMax && v >= 0 && v <= vMax && vEnd >= 0 &&
                       vEnd <= vMax;
         if (within)
-            spriteRow<white, false>(p, n, origin, stride, u, v, du, dv, uMax, vMax, c);
+            spriteRow<white, false>(p, n, room, origin, stride, u, v, du, dv, uMax, vMax, c);
         else
-            spriteRow<white, true>(p, n, origin, stride, u, v, du, dv, uMax, vMax, c);
+            spriteRow<white, true>(p, n, room, origin, stride, u, v, du, dv, uMax, vMax, c);
     }
 }
 

@@ -5,8 +5,8 @@
 // context is never left inside glBegin: clearing, presenting, reading back
 // and texture calls are always valid, and an unclosed primitive is drawn by
 // the same rule as in the software renderer (draw.h).
-// Sprites are collected in vertex arrays and drawn in one call per run of
-// sprites from the same texture.
+// Sprites are collected in vertex arrays and drawn in one indexed call per
+// run of sprites from the same texture (up to 4,096 a call).
 #include <GL/gl.h>
 
 #include <cstdlib>
@@ -24,17 +24,29 @@ struct TextureSize {
     int w, h;
 };
 
-// Sprites held back, as triangles (six vertices a sprite) from one texture.
-struct SpriteBatch {
-    GLuint texture;
-    size_t count, capacity;  // vertices
-    float *position;         // x, y
-    float *texcoord;         // s, t
-    float *color;            // r, g, b, a
+// A sprite corner as OpenGL reads it: position and texture coordinate, interleaved.
+struct SpriteVertex {
+    float x, y, s, t;
 };
 
-// Sprites per draw call at most; the arrays never grow beyond this.
+// Sprites held back from one texture: four corners a sprite, drawn as two
+// triangles through a shared index list. The colour of each corner is kept
+// too, but handed over only when the sprites differ in colour; otherwise the
+// current colour serves for all of them, and white leaves the texels as they are.
+struct SpriteBatch {
+    GLuint texture;
+    size_t count, capacity;  // sprites
+    SpriteVertex *vertices;  // 4 a sprite
+    float *color;            // r, g, b, a for each corner
+    GLushort *indices;       // 6 a sprite, for kBatchSprites sprites
+    float first[4];          // the colour of the first sprite
+    bool mixed;              // a later sprite had another colour
+};
+
+// Sprites per draw call at most; the arrays never grow beyond this, and the
+// corners of a batch stay within reach of 16-bit indices.
 constexpr size_t kBatchSprites = 4096;
+static_assert(4 * kBatchSprites <= 65536, "corner indices are 16 bits");
 
 struct GLRenderer {
     MVRenderer record;
@@ -55,21 +67,29 @@ GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
 void flushSprites(GLRenderer *r) {
     SpriteBatch &b = r->batch;
     if (b.count == 0) return;
+    bool white = !b.mixed && b.first[0] == 1.0f && b.first[1] == 1.0f && b.first[2] == 1.0f && b.first[3] == 1.0f;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, b.texture);
+    if (white) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);  // texel times 1 is the texel
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, b.position);
-    glTexCoordPointer(2, GL_FLOAT, 0, b.texcoord);
-    glColorPointer(4, GL_FLOAT, 0, b.color);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(b.count));
-    glDisableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(SpriteVertex), &b.vertices[0].x);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(SpriteVertex), &b.vertices[0].s);
+    if (b.mixed) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_FLOAT, 0, b.color);
+    } else {
+        glColor4fv(b.first);
+    }
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(6 * b.count), GL_UNSIGNED_SHORT, b.indices);
+    if (b.mixed) glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+    if (white) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_2D);
     glColor4fv(r->color);  // a colour array leaves the current colour undefined
     b.count = 0;
+    b.mixed = false;
 }
 
 void emit(const MVDrawVertex &v) {
@@ -248,16 +268,23 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     return true;
 }
 
+// Room for more sprites, up to kBatchSprites; false when there is none.
 bool growBatch(SpriteBatch &b) {
-    size_t capacity = b.capacity ? b.capacity * 2 : 6 * 64;
-    if (capacity > 6 * kBatchSprites) capacity = 6 * kBatchSprites;
-    float *position = static_cast<float *>(realloc(b.position, capacity * 2 * sizeof(float)));
-    if (position) b.position = position;
-    float *texcoord = static_cast<float *>(realloc(b.texcoord, capacity * 2 * sizeof(float)));
-    if (texcoord) b.texcoord = texcoord;
-    float *color = static_cast<float *>(realloc(b.color, capacity * 4 * sizeof(float)));
-    if (color) b.color = color;
-    if (!position || !texcoord || !color) return false;
+    if (!b.indices) {
+        b.indices = static_cast<GLushort *>(malloc(6 * kBatchSprites * sizeof(GLushort)));
+        if (!b.indices) return false;
+        static const int corner[6] = {0, 1, 2, 0, 2, 3};  // two triangles of the quad
+        for (size_t i = 0; i < kBatchSprites; i++)
+            for (int k = 0; k < 6; k++) b.indices[6 * i + k] = static_cast<GLushort>(4 * i + corner[k]);
+    }
+    if (b.capacity == kBatchSprites) return false;
+    size_t capacity = b.capacity ? b.capacity * 2 : 64;
+    if (capacity > kBatchSprites) capacity = kBatchSprites;
+    void *vertices = realloc(b.vertices, 4 * capacity * sizeof(SpriteVertex));
+    if (vertices) b.vertices = static_cast<SpriteVertex *>(vertices);
+    void *color = realloc(b.color, 4 * capacity * 4 * sizeof(float));
+    if (color) b.color = static_cast<float *>(color);
+    if (!vertices || !color) return false;
     b.capacity = capacity;
     return true;
 }
@@ -270,29 +297,30 @@ void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count)
     end(r);  // a primitive still open lies under the sprites
     if (b.texture != tex) flushSprites(r);
     b.texture = tex;
-    static const int corner[6] = {0, 1, 2, 0, 2, 3};  // two triangles of the quad
     for (size_t i = 0; i < count; i++) {
         const MVSprite &sp = sprites[i];
         if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > size->w - sp.sw || sp.sy > size->h - sp.sh)
             continue;
-        if (b.count + 6 > b.capacity && b.capacity == 6 * kBatchSprites) flushSprites(r);
-        if (b.count + 6 > b.capacity && !growBatch(b)) {
+        if (b.count == b.capacity && !growBatch(b)) {
             flushSprites(r);
-            if (b.capacity < 6) return;
+            if (b.capacity == 0) return;
         }
+        if (b.count == 0)
+            memcpy(b.first, r->color, sizeof b.first);
+        else if (memcmp(b.first, r->color, sizeof b.first) != 0)
+            b.mixed = true;
         float x[4], y[4];
         spriteCorners(sp, x, y);
         float s0 = float(sp.sx) / float(size->w), s1 = float(sp.sx + sp.sw) / float(size->w);
         float t0 = float(sp.sy) / float(size->h), t1 = float(sp.sy + sp.sh) / float(size->h);
-        const float s[4] = {s0, s1, s1, s0}, t[4] = {t0, t0, t1, t1};
-        for (int k : corner) {
-            b.position[2 * b.count] = x[k];
-            b.position[2 * b.count + 1] = y[k];
-            b.texcoord[2 * b.count] = s[k];
-            b.texcoord[2 * b.count + 1] = t[k];
-            memcpy(b.color + 4 * b.count, r->color, 4 * sizeof(float));
-            b.count++;
-        }
+        SpriteVertex *v = b.vertices + 4 * b.count;
+        v[0] = {x[0], y[0], s0, t0};
+        v[1] = {x[1], y[1], s1, t0};
+        v[2] = {x[2], y[2], s1, t1};
+        v[3] = {x[3], y[3], s0, t1};
+        float *c = b.color + 16 * b.count;
+        for (int k = 0; k < 4; k++) memcpy(c + 4 * k, r->color, 4 * sizeof(float));
+        b.count++;
     }
 }
 
@@ -301,9 +329,9 @@ void flush(void *self) { flushSprites(gl(self)); }
 // Sprites still held back go with the renderer: their frame is never shown.
 void destroy(void *self) {
     GLRenderer *r = gl(self);
-    free(r->batch.position);
-    free(r->batch.texcoord);
+    free(r->batch.vertices);
     free(r->batch.color);
+    free(r->batch.indices);
     free(r->sizes);
     free(r->vertices);
     free(r);
