@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 
 #include <morven/draw.h>
 
@@ -61,5 +62,40 @@ void mvAssemblePrimitive(int mode, const MVDrawVertex *v, size_t n, Point point,
 }
 
 inline bool mvDrawModeKnown(int mode) { return mode >= MV_DRAW_POINTS && mode <= MV_DRAW_TRIANGLE_FAN; }
+
+// The vertices of the primitive being collected, drawn whole when it ends.
+struct MVPrimitive {
+    bool open;  // between mvDrawBegin and the end of the primitive
+    int mode;
+    MVDrawVertex *vertices;
+    size_t count, capacity;
+};
+
+// Starts collecting a primitive; with an unknown mode nothing is collected.
+inline void mvPrimitiveStart(MVPrimitive &p, int mode) {
+    p.open = mvDrawModeKnown(mode);
+    p.mode = mode;
+    p.count = 0;
+}
+
+// Adds a vertex to the open primitive; outside one, or when memory runs out, it is dropped.
+inline void mvPrimitiveAdd(MVPrimitive &p, const MVDrawVertex &v) {
+    if (!p.open) return;
+    if (p.count == p.capacity) {
+        size_t capacity = p.capacity ? p.capacity * 2 : 64;
+        void *grown = std::realloc(p.vertices, capacity * sizeof(MVDrawVertex));
+        if (!grown) return;
+        p.vertices = static_cast<MVDrawVertex *>(grown);
+        p.capacity = capacity;
+    }
+    p.vertices[p.count++] = v;
+}
+
+// Closes the primitive; true when one was open, its vertices then ready to draw.
+inline bool mvPrimitiveClose(MVPrimitive &p) {
+    bool wasOpen = p.open;
+    p.open = false;
+    return wasOpen;
+}
 
 #endif

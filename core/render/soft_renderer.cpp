@@ -31,11 +31,8 @@ struct Soft {
     int w, h;
     uint8_t *frame;
     float color[4];
-    bool open;  // between mvDrawBegin and the end of the primitive
     uint8_t clearRgba[4];
-    int mode;
-    Vertex *vertices;
-    size_t count, capacity;
+    MVPrimitive primitive;
     Texture *textures;
     size_t textureCount;
     int *columns;  // textureDraw's working space
@@ -208,34 +205,22 @@ void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
 // Draws the open primitive, if any, and closes it.
 void end(void *self) {
     Soft *s = soft(self);
-    if (!s->open) return;
-    s->open = false;
+    if (!mvPrimitiveClose(s->primitive)) return;
     mvAssemblePrimitive(
-        s->mode, s->vertices, s->count, [s](const Vertex &v) { point(s, v); },
+        s->primitive.mode, s->primitive.vertices, s->primitive.count, [s](const Vertex &v) { point(s, v); },
         [s](const Vertex &a, const Vertex &b) { line(s, a, b); },
         [s](const Vertex &a, const Vertex &b, const Vertex &c) { triangle(s, a, b, c); });
-    s->count = 0;
 }
 
 void begin(void *self, int mode) {
     Soft *s = soft(self);
     end(s);
-    s->open = mvDrawModeKnown(mode);
-    s->mode = mode;
-    s->count = 0;
+    mvPrimitiveStart(s->primitive, mode);
 }
 
 void vertex(void *self, float x, float y) {
     Soft *s = soft(self);
-    if (!s->open) return;
-    if (s->count == s->capacity) {
-        size_t capacity = s->capacity ? s->capacity * 2 : 64;
-        void *grown = realloc(s->vertices, capacity * sizeof(Vertex));
-        if (!grown) return;
-        s->vertices = static_cast<Vertex *>(grown);
-        s->capacity = capacity;
-    }
-    s->vertices[s->count++] = {x, y, s->color[0], s->color[1], s->color[2], s->color[3]};
+    mvPrimitiveAdd(s->primitive, {x, y, s->color[0], s->color[1], s->color[2], s->color[3]});
 }
 
 void color(void *self, float r, float g, float b, float a) {
@@ -354,7 +339,7 @@ void destroy(void *self) {
     for (size_t i = 0; i < s->textureCount; i++) free(s->textures[i].pixels);
     free(s->textures);
     free(s->columns);
-    free(s->vertices);
+    free(s->primitive.vertices);
     free(s->frame);
     free(s);
 }

@@ -52,10 +52,7 @@ struct GLRenderer {
     MVRenderer record;
     int w, h;
     float color[4];
-    bool open;  // between mvDrawBegin and the end of the primitive
-    int mode;
-    MVDrawVertex *vertices;
-    size_t count, capacity;
+    MVPrimitive primitive;
     TextureSize *sizes;  // of the live textures
     size_t sizeCount;
     SpriteBatch batch;
@@ -102,17 +99,17 @@ void emit(const MVDrawVertex &v) {
 // strip; points and lines take the shift of the pixel rules.
 void end(void *self) {
     GLRenderer *r = gl(self);
-    if (!r->open) return;
-    r->open = false;
-    bool shifted = r->mode == MV_DRAW_POINTS || r->mode == MV_DRAW_LINES || r->mode == MV_DRAW_LINE_LOOP ||
-                   r->mode == MV_DRAW_LINE_STRIP;
+    if (!mvPrimitiveClose(r->primitive)) return;
+    int mode = r->primitive.mode;
+    bool shifted = mode == MV_DRAW_POINTS || mode == MV_DRAW_LINES || mode == MV_DRAW_LINE_LOOP ||
+                   mode == MV_DRAW_LINE_STRIP;
     if (shifted) {
         glPushMatrix();
         glTranslatef(kMVPointLineShiftX, kMVPointLineShiftY, 0);
     }
-    glBegin(r->mode == MV_DRAW_POINTS ? GL_POINTS : shifted ? GL_LINES : GL_TRIANGLES);
+    glBegin(mode == MV_DRAW_POINTS ? GL_POINTS : shifted ? GL_LINES : GL_TRIANGLES);
     mvAssemblePrimitive(
-        r->mode, r->vertices, r->count, [](const MVDrawVertex &v) { emit(v); },
+        mode, r->primitive.vertices, r->primitive.count, [](const MVDrawVertex &v) { emit(v); },
         [](const MVDrawVertex &a, const MVDrawVertex &b) {
             emit(a);
             emit(b);
@@ -125,29 +122,18 @@ void end(void *self) {
     glEnd();
     if (shifted) glPopMatrix();
     glColor4fv(r->color);
-    r->count = 0;
 }
 
 void begin(void *self, int mode) {
     GLRenderer *r = gl(self);
     end(r);
     flushSprites(r);  // sprites drawn before the primitive lie under it
-    r->open = mvDrawModeKnown(mode);
-    r->mode = mode;
-    r->count = 0;
+    mvPrimitiveStart(r->primitive, mode);
 }
 
 void vertex(void *self, float x, float y) {
     GLRenderer *r = gl(self);
-    if (!r->open) return;
-    if (r->count == r->capacity) {
-        size_t capacity = r->capacity ? r->capacity * 2 : 64;
-        void *grown = realloc(r->vertices, capacity * sizeof(MVDrawVertex));
-        if (!grown) return;
-        r->vertices = static_cast<MVDrawVertex *>(grown);
-        r->capacity = capacity;
-    }
-    r->vertices[r->count++] = {x, y, r->color[0], r->color[1], r->color[2], r->color[3]};
+    mvPrimitiveAdd(r->primitive, {x, y, r->color[0], r->color[1], r->color[2], r->color[3]});
 }
 
 // The drawing calls hand over colours already clamped to 0..1.
@@ -333,7 +319,7 @@ void destroy(void *self) {
     free(r->batch.color);
     free(r->batch.indices);
     free(r->sizes);
-    free(r->vertices);
+    free(r->primitive.vertices);
     free(r);
 }
 
