@@ -67,6 +67,18 @@ public:
     }
 };
 
+// Runs work(t, failures, start) on kThreads threads at once and expects no
+// thread to have recorded a failure; each body calls start.arrive() when ready.
+template <typename Work>
+void runTogether(Work work) {
+    StartLine start;
+    std::vector<Failures> failures(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; t++) threads.emplace_back([&, t] { work(t, failures[t], start); });
+    for (std::thread &t : threads) t.join();
+    for (int t = 0; t < kThreads; t++) EXPECT_EQ(failures[t].text, "") << "thread " << t;
+}
+
 void mapAndSetWork(uint32_t seed, Failures &f) {
     std::mt19937 rng(seed);
     MVMap *map = mvMapCreate(compareInts, nullptr);
@@ -251,34 +263,26 @@ TEST(AnyThread, UtilitiesAndContainersOnTheirOwnObjects) {
     std::vector<std::vector<float>> expected;
     for (int t = 0; t < kThreads; t++) expected.push_back(numericWork(100 + t));
 
-    StartLine start;
-    std::vector<Failures> failures(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; t++) {
-        threads.emplace_back([&, t] {
-            Failures &f = failures[t];
-            std::string mine = "failure on thread " + std::to_string(t);
-            mvCoreSetError("%s", mine.c_str());
-            start.arrive();
-            uint64_t before = mvGetTime();
-            for (int round = 0; round < 3; round++) {
-                uint32_t seed = uint32_t(1000 * t + round);
-                mapAndSetWork(seed, f);
-                stringMapWork(seed, f);
-                bankWork(seed, f);
-                trailWork(seed, f);
-                std::vector<float> numbers = numericWork(100 + t);
-                f.check(numbers.size() == expected[t].size() &&
-                            std::memcmp(numbers.data(), expected[t].data(), numbers.size() * sizeof(float)) == 0,
-                        "numeric results differ from one thread's");
-                f.check(listDirectory(sample.path) == sample.names, "directory listing differs");
-            }
-            f.check(mvGetTime() >= before, "clock went back");
-            f.check(mine == mvGetError(), std::string("last error became '") + mvGetError() + "'");
-        });
-    }
-    for (std::thread &t : threads) t.join();
-    for (int t = 0; t < kThreads; t++) EXPECT_EQ(failures[t].text, "") << "thread " << t;
+    runTogether([&](int t, Failures &f, StartLine &start) {
+        std::string mine = "failure on thread " + std::to_string(t);
+        mvCoreSetError("%s", mine.c_str());
+        start.arrive();
+        uint64_t before = mvGetTime();
+        for (int round = 0; round < 3; round++) {
+            uint32_t seed = uint32_t(1000 * t + round);
+            mapAndSetWork(seed, f);
+            stringMapWork(seed, f);
+            bankWork(seed, f);
+            trailWork(seed, f);
+            std::vector<float> numbers = numericWork(100 + t);
+            f.check(numbers.size() == expected[t].size() &&
+                        std::memcmp(numbers.data(), expected[t].data(), numbers.size() * sizeof(float)) == 0,
+                    "numeric results differ from one thread's");
+            f.check(listDirectory(sample.path) == sample.names, "directory listing differs");
+        }
+        f.check(mvGetTime() >= before, "clock went back");
+        f.check(mine == mvGetError(), std::string("last error became '") + mvGetError() + "'");
+    });
 }
 
 // Containers filled once and then only read may be read by several threads together.
@@ -291,28 +295,20 @@ TEST(AnyThread, SharedContainersReadTogether) {
         mvSetInsert(set, asKey(k));
         mvSMapAssign(smap, std::to_string(k).c_str(), asKey(k));
     }
-    StartLine start;
-    std::vector<Failures> failures(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; t++) {
-        threads.emplace_back([&, t] {
-            Failures &f = failures[t];
-            start.arrive();
-            for (intptr_t k = 1; k <= 1000; k++) {
-                f.check(mvMapFind(map, asKey(k)) == asKey(-k), "map find");
-                f.check(mvSetSearch(set, asKey(k)) != nullptr, "set search");
-                f.check(mvSMapFind(smap, std::to_string(k).c_str()) == asKey(k), "string map find");
-            }
-            intptr_t previous = 0;
-            for (MVMapNode *e = mvMapGetFirst(map); e; e = mvMapNext(map, e)) {
-                f.check(reinterpret_cast<intptr_t>(e->key) == previous + 1, "map walk");
-                previous = reinterpret_cast<intptr_t>(e->key);
-            }
-            f.check(previous == 1000 && mvSetCount(set) == 1000, "walk or count");
-        });
-    }
-    for (std::thread &t : threads) t.join();
-    for (int t = 0; t < kThreads; t++) EXPECT_EQ(failures[t].text, "") << "thread " << t;
+    runTogether([&](int, Failures &f, StartLine &start) {
+        start.arrive();
+        for (intptr_t k = 1; k <= 1000; k++) {
+            f.check(mvMapFind(map, asKey(k)) == asKey(-k), "map find");
+            f.check(mvSetSearch(set, asKey(k)) != nullptr, "set search");
+            f.check(mvSMapFind(smap, std::to_string(k).c_str()) == asKey(k), "string map find");
+        }
+        intptr_t previous = 0;
+        for (MVMapNode *e = mvMapGetFirst(map); e; e = mvMapNext(map, e)) {
+            f.check(reinterpret_cast<intptr_t>(e->key) == previous + 1, "map walk");
+            previous = reinterpret_cast<intptr_t>(e->key);
+        }
+        f.check(previous == 1000 && mvSetCount(set) == 1000, "walk or count");
+    });
     mvMapDestroy(map);
     mvSetDestroy(set);
     mvSMapDestroyAll(smap, nullptr);

@@ -189,6 +189,14 @@ protected:
         mvDeinit();
         unsetenv("MORVEN_MODULE_PATH");
     }
+    // Starts the engine with a w x h window drawn by OpenGL.
+    void openOpenGLWindow(int w, int h) {
+        ASSERT_TRUE(mvLoadModule("SDL"));
+        ASSERT_TRUE(mvLoadModule("OpenGL"));
+        ASSERT_TRUE(mvInit(0));
+        ASSERT_TRUE(mvWindowOpen(w, h, 32, 0));
+        ASSERT_TRUE(engineState().gl);
+    }
 
     // The scene as the embedded software renderer draws it.
     std::vector<uint8_t> softScene(void (*scene)(MVRenderer *) = drawScene) {
@@ -226,11 +234,7 @@ TEST_F(EngineWindow, OpenGLAgreesWithTheSoftwareRenderer) {
 }
 
 TEST_F(EngineWindow, OpenGLFollowsThePixelRulesExactly) {
-    ASSERT_TRUE(mvLoadModule("SDL"));
-    ASSERT_TRUE(mvLoadModule("OpenGL"));
-    ASSERT_TRUE(mvInit(0));
-    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
-    ASSERT_TRUE(engineState().gl);
+    ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(W, H));
     drawExactScene(mvCoreRenderer());
     std::vector<uint8_t> hardware = colours(readBack(mvCoreRenderer()));
     std::vector<uint8_t> software = colours(softScene(drawExactScene));
@@ -248,11 +252,7 @@ TEST_F(EngineWindow, OpenGLFollowsThePixelRulesExactly) {
 TEST_F(EngineWindow, ScreenshotOfAFrameWithAnOpenPrimitive) {
     std::string shot = testing::TempDir() + "morven_open_primitive.png";
     setenv("MORVEN_SCREENSHOT", shot.c_str(), 1);
-    ASSERT_TRUE(mvLoadModule("SDL"));
-    ASSERT_TRUE(mvLoadModule("OpenGL"));
-    ASSERT_TRUE(mvInit(0));
-    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
-    ASSERT_TRUE(engineState().gl);
+    ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(W, H));
     drawExactScene(mvCoreRenderer());
     mvWindowSwapBuffers();
     ASSERT_TRUE(engineState().shotValid);
@@ -278,11 +278,7 @@ size_t differences(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b,
 // rounds each term of the blend to 8 bits and the software renderer rounds
 // once.
 TEST_F(EngineWindow, SpritesAreTheSameInOpenGLAndSoftware) {
-    ASSERT_TRUE(mvLoadModule("SDL"));
-    ASSERT_TRUE(mvLoadModule("OpenGL"));
-    ASSERT_TRUE(mvInit(0));
-    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
-    ASSERT_TRUE(engineState().gl);
+    ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(W, H));
     MVRenderer *gl = mvCoreRenderer();
     auto plain = [](MVRenderer *r) { drawSprites(r, SPRITES_PLAIN); };
     plain(gl);
@@ -347,11 +343,7 @@ void drawTextAndTrail() {
 
 TEST_F(EngineWindow, TextAndColouredTrailArePixelIdenticalOnOpenGL) {
     constexpr int TW = 160, TH = 64;
-    ASSERT_TRUE(mvLoadModule("SDL"));
-    ASSERT_TRUE(mvLoadModule("OpenGL"));
-    ASSERT_TRUE(mvInit(0));
-    ASSERT_TRUE(mvWindowOpen(TW, TH, 32, 0));
-    ASSERT_TRUE(engineState().gl);
+    ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(TW, TH));
     MVRenderer *gl = mvCoreRenderer();
     drawTextAndTrail();
     std::vector<uint8_t> hardware(size_t(TW) * TH * 4), software(hardware.size());
