@@ -30,6 +30,7 @@
 
 #include "core/platform/engine_state.h"
 #include "core/render/renderer.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 
@@ -62,7 +63,8 @@ double coveredShare(const std::vector<unsigned char> &rgba) {
     return static_cast<double>(covered) / static_cast<double>(rgba.size() / 4);
 }
 
-void SpriteFrame(benchmark::State &state, bool gl) {
+// threads: how many threads the software renderer may draw sprites on (0: its own choice).
+void SpriteFrame(benchmark::State &state, bool gl, unsigned threads = 0) {
     unsetenv("MORVEN_SCREENSHOT");
     unsetenv("MORVEN_MAX_FRAMES");
     if (gl) {
@@ -76,6 +78,7 @@ void SpriteFrame(benchmark::State &state, bool gl) {
         mvDeinit();
         return;
     }
+    if (threads) softRendererSetThreads(engineState().renderer, threads);
     MVAtlas *atlas = mvAtlasCreate(256, 256, 32);
     std::vector<unsigned char> pixels = ballImage();
     MVImage image = {kSize, kSize, pixels.data()};
@@ -116,6 +119,10 @@ void SpriteFrame(benchmark::State &state, bool gl) {
 
 void SoftwareSprites10k(benchmark::State &state) { SpriteFrame(state, false); }
 BENCHMARK(SoftwareSprites10k)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The same on the engine's thread alone.
+void SoftwareSprites10kOneThread(benchmark::State &state) { SpriteFrame(state, false, 1); }
+BENCHMARK(SoftwareSprites10kOneThread)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 #ifdef MORVEN_BENCH_GL
 void OpenGLSprites10k(benchmark::State &state) { SpriteFrame(state, true); }

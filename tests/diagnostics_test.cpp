@@ -152,4 +152,26 @@ TEST_F(Diagnostics, AFrameLimitThatIsNoCountIsReportedOnce) {
     EXPECT_EQ(frames, 2);
 }
 
+TEST_F(Diagnostics, AThreadCountOutOfRangeIsReportedWhenTheWindowOpens) {
+    for (const char *bad : {"0", "9", "two", "-1", "3x"}) {
+        SCOPED_TRACE(bad);
+        setenv("MORVEN_THREADS", bad, 1);
+        initCapturingStderr();
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(mvWindowOpen(8, 8, 32, 0));
+        EXPECT_TRUE(Contains(::testing::internal::GetCapturedStderr(),
+                             "MORVEN_THREADS=\"" + std::string(bad) + "\" is not a count from 1 to 8"));
+        mvDeinit();
+    }
+    for (const char *good : {"1", "8"}) {
+        setenv("MORVEN_THREADS", good, 1);
+        initCapturingStderr();
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(mvWindowOpen(8, 8, 32, 0));
+        EXPECT_FALSE(Contains(::testing::internal::GetCapturedStderr(), "MORVEN_THREADS")) << good;
+        mvDeinit();
+    }
+    unsetenv("MORVEN_THREADS");
+}
+
 }  // namespace

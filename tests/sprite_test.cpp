@@ -98,6 +98,7 @@ protected:
         if (r) r->destroy(r->self);
     }
     std::vector<uint8_t> frame() const {
+        r->flush(r->self);  // sprites are held back until then
         const uint8_t *p = softRendererPixels(r);
         return std::vector<uint8_t>(p, p + size_t(W) * H * 4);
     }

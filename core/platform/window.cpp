@@ -3,6 +3,8 @@
 #include <morven/error.h>
 #include <morven/window.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -35,6 +37,23 @@ uint64_t pacePeriod(const EngineState &s) {
 }
 
 // Opens a platform window with a renderer for it; false leaves none open.
+// The software renderer, with as many sprite-drawing threads as
+// MORVEN_THREADS allows: a count from 1 (the engine's thread alone) to 8;
+// anything else is warned about and the renderer keeps its own choice.
+MVRenderer *softRenderer(int w, int h) {
+    MVRenderer *r = softRendererCreate(w, h);
+    const char *text = getenv("MORVEN_THREADS");
+    if (!r || !text || !*text) return r;
+    char *end = nullptr;
+    errno = 0;
+    long n = strtol(text, &end, 10);
+    if (errno || *end || n < 1 || n > 8 || !(*text >= '0' && *text <= '9'))
+        fprintf(stderr, "MORVEN: MORVEN_THREADS=\"%s\" is not a count from 1 to 8; ignored\n", text);
+    else
+        softRendererSetThreads(r, static_cast<unsigned>(n));
+    return r;
+}
+
 bool openPlatformWindow(EngineState &s, int w, int h) {
     const MVPlugin *gl = s.modules[MODULE_OPENGL].plugin;
     if (gl && gl->renderer) {
@@ -48,7 +67,7 @@ bool openPlatformWindow(EngineState &s, int w, int h) {
     }
     s.window = s.platform->windowOpen(w, h, false);
     if (!s.window) return false;
-    if (!(s.renderer = softRendererCreate(w, h))) {
+    if (!(s.renderer = softRenderer(w, h))) {
         s.platform->windowClose(s.window);
         s.window = nullptr;
         return false;
@@ -107,7 +126,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     if (!s.renderer) {
         s.gl = false;
         s.vsync = false;
-        if (!(s.renderer = softRendererCreate(width, height))) {
+        if (!(s.renderer = softRenderer(width, height))) {
             mvCoreSetError("mvWindowOpen: out of memory");
             free(s.shot);
             s.shot = nullptr;

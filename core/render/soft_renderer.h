@@ -11,8 +11,13 @@
 MVRenderer *softRendererCreate(int w, int h);
 
 // The framebuffer of a renderer made by softRendererCreate: w * h RGBA
-// pixels, top row first.
+// pixels, top row first; sprites held back reach it at flush.
 const uint8_t *softRendererPixels(const MVRenderer *renderer);
+
+// How many threads may draw the renderer's sprites, the caller's included
+// (1 to 8; at first as many as the machine runs at once, up to 8). The
+// pixels are the same whatever the number.
+void softRendererSetThreads(MVRenderer *renderer, unsigned threads);
 
 // How many candidate pixels the renderer has examined since it was made: the
 // measure of its drawing cost, which clipping keeps within the pixels that

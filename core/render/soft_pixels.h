@@ -1,0 +1,55 @@
+// The software renderer's pixel arithmetic: colours to bytes and "source
+// over" in the 8-bit arithmetic of an 8-bit framebuffer, shared by its
+// primitives and its sprites.
+#ifndef MORVEN_CORE_RENDER_SOFT_PIXELS_H
+#define MORVEN_CORE_RENDER_SOFT_PIXELS_H
+
+#include <cstdint>
+
+// NaN goes to 0 with the values below 0.
+inline float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+
+// Nearest byte, ties to even: adding and taking away 1.5 * 2^23 leaves no
+// fraction bits, so the float addition itself does the rounding.
+inline unsigned toByte(float v) {
+    constexpr float kRound = 12582912.0f;
+    return static_cast<unsigned>((clamp01(v) * 255.0f + kRound) - kRound);
+}
+
+// a * b / 255, rounded to nearest.
+inline unsigned mul255(unsigned a, unsigned b) {
+    unsigned t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// value[i] == i / 255.0f, without the division.
+struct ByteUnits {
+    float value[256];
+    constexpr ByteUnits() : value() {
+        for (int i = 0; i < 256; i++) value[i] = static_cast<float>(i) / 255.0f;
+    }
+};
+inline constexpr ByteUnits kByteUnits{};
+
+inline float unit(uint8_t byte) { return kByteUnits.value[byte]; }
+
+// "Source over" on a pixel inside the frame: colour and alpha are taken to
+// bytes first, and each product is rounded on its own.
+inline void blendAt(uint8_t *p, float r, float g, float b, float a) {
+    unsigned alpha = toByte(a);
+    if (alpha == 0) return;
+    if (alpha == 255) {  // what the general case gives, only sooner
+        p[0] = static_cast<uint8_t>(toByte(r));
+        p[1] = static_cast<uint8_t>(toByte(g));
+        p[2] = static_cast<uint8_t>(toByte(b));
+        p[3] = 255;
+        return;
+    }
+    unsigned keep = 255 - alpha;
+    p[0] = static_cast<uint8_t>(mul255(toByte(r), alpha) + mul255(p[0], keep));
+    p[1] = static_cast<uint8_t>(mul255(toByte(g), alpha) + mul255(p[1], keep));
+    p[2] = static_cast<uint8_t>(mul255(toByte(b), alpha) + mul255(p[2], keep));
+    p[3] = static_cast<uint8_t>(mul255(alpha, alpha) + mul255(p[3], keep));
+}
+
+#endif

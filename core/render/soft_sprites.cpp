@@ -1,0 +1,410 @@
+// Sprites. Coverage and texel positions are worked out in double from the
+// float corners, where an edge function's sign at a pixel centre is exact
+// for any sprite on screen and a texel position that is whole comes out
+// whole. Along a row the texel position steps in 32.32 fixed point, which
+// strays from the double by less than 1e-8 of a texel over a whole row.
+// Nothing here depends on the band but which rows are written, so a pixel
+// comes out the same whichever band draws it.
+#include "core/render/soft_sprites.h"
+
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "core/render/soft_pixels.h"
+
+namespace {
+// Beyond this a corner is off any framebuffer by far; such sprites are dropped
+// rather than risk overflowing the edge functions.
+constexpr double kSpriteLimit = 1e9;
+
+struct SpriteEdge {
+    double ux, uy;  // start corner
+    double dx, dy;  // to the end corner
+    double slope;   // dx / dy: how far the edge moves right per row down
+    bool owned;     // centres exactly on the edge are inside
+};
+
+bool insideEdge(const SpriteEdge &e, double px, double py) {
+    double w = e.dx * (py - e.uy) - e.dy * (px - e.ux);
+    return w > 0 || (w == 0 && e.owned);
+}
+
+// floor for values well inside the range of long long, without a library call.
+inline double floorSmall(double v) {
+    double t = static_cast<double>(static_cast<long long>(v));
+    return t > v ? t - 1 : t;
+}
+
+int clampIndex(double v, int size) {
+    if (!(v > 0)) return 0;
+    if (v >= size - 1) return size - 1;
+    return static_cast<int>(v);
+}
+
+// A sprite's quad, ready to be cut into rows.
+struct SpriteQuad {
+    SpriteEdge edges[4];
+    const SpriteEdge *fromLeft[4], *fromRight[4], *level[4];  // edges that bound a row's span, and flat ones
+    int lefts = 0, rights = 0, levels = 0;
+    double tol;                // how far a computed crossing may stray
+    double left, right;        // pixel columns of the frame the quad may touch
+
+    bool inside(double px, double py) const {
+        return insideEdge(edges[0], px, py) && insideEdge(edges[1], px, py) && insideEdge(edges[2], px, py) &&
+               insideEdge(edges[3], px, py);
+    }
+
+    // The pixel columns [*first, *last] of the row at centre height py whose
+    // centres lie inside all edges; false when none. The span comes from where
+    // the edges cross the row; a centre within rounding distance of a crossing
+    // is decided by the edge functions themselves.
+    bool span(double py, int *first, int *last) const {
+        for (int k = 0; k < levels; k++)
+            if (!insideEdge(*level[k], 0.0, py)) return false;  // a flat edge does not depend on x
+        double lo = left - 1, hi = right + 1;  // kept within reach of the frame
+        for (int k = 0; k < lefts; k++) {
+            double cross = fromLeft[k]->ux + (py - fromLeft[k]->uy) * fromLeft[k]->slope;
+            if (cross > lo) lo = cross;
+        }
+        for (int k = 0; k < rights; k++) {
+            double cross = fromRight[k]->ux + (py - fromRight[k]->uy) * fromRight[k]->slope;
+            if (cross < hi) hi = cross;
+        }
+        if (!(lo <= hi + 1)) return false;
+        // The first centre at or after lo, the last at or before hi.
+        double i = -floorSmall(0.5 - lo), j = floorSmall(hi - 0.5);
+        if (i - 0.5 >= lo - tol) {
+            if (inside(i - 0.5, py)) i -= 1;
+        } else if (i + 0.5 <= lo + tol && !inside(i + 0.5, py)) {
+            i += 1;
+        }
+        if (j + 1.5 <= hi + tol) {
+            if (inside(j + 1.5, py)) j += 1;
+        } else if (j + 0.5 >= hi - tol && !inside(j + 0.5, py)) {
+            j -= 1;
+        }
+        if (i < left) i = left;
+        if (j > right) j = right;
+        if (i > j) return false;
+        *first = static_cast<int>(i);
+        *last = static_cast<int>(j);
+        return true;
+    }
+};
+
+// x * a / 255 rounded to nearest, for two bytes at once: x holds them in
+// bits 0-7 and 16-23, and each 16-bit lane works as (t + (t >> 8)) >> 8 on
+// t = x * a + 128 without reaching the next lane.
+inline uint32_t scalePair(uint32_t x, uint32_t a) {
+    uint32_t t = x * a + 0x00800080u;
+    return ((t + ((t >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// "Source over" of an untinted texel t onto p in 8-bit arithmetic, two
+// channels at a time: each channel becomes t * a / 255 + p * (255 - a) / 255,
+// each product rounded on its own, a being the texel's alpha: what an 8-bit
+// framebuffer does in OpenGL, and the rule of the drawing calls.
+inline void blendTexel(uint8_t *p, const uint8_t *t) {
+    uint32_t src, dst;
+    memcpy(&src, t, 4);
+    memcpy(&dst, p, 4);
+    uint32_t a = t[3], keep = 255 - a;
+    uint32_t even = (scalePair(src & 0x00FF00FFu, a) + scalePair(dst & 0x00FF00FFu, keep)) & 0x00FF00FFu;
+    uint32_t odd = (scalePair((src >> 8) & 0x00FF00FFu, a) + scalePair((dst >> 8) & 0x00FF00FFu, keep)) & 0x00FF00FFu;
+    uint32_t out = even | (odd << 8);
+    memcpy(p, &out, 4);
+}
+
+// Writes one sprite pixel: the texel times the colour c, blended. Untinted
+// (white), an opaque texel is copied and a clear one skipped.
+template <bool white>
+inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c) {
+    if (white) {
+        if (t[3] == 255)
+            memcpy(p, t, 4);
+        else if (t[3] != 0)
+            blendTexel(p, t);
+    } else {
+        blendAt(p, unit(t[0]) * c[0], unit(t[1]) * c[1], unit(t[2]) * c[2], unit(t[3]) * c[3]);
+    }
+}
+
+inline uint32_t texelWord(const uint8_t *t) {
+    uint32_t w;
+    memcpy(&w, t, 4);
+    return w;
+}
+
+// Texels of a row are gathered this many at a time, then written.
+constexpr int kGather = 64;
+
+// n untinted texels (32-bit words as read from memory, n a multiple of 4)
+// over the pixels from p on, four at a time: four opaque ones are copied,
+// four clear ones leave the pixels alone, and anything else goes through
+// the 8-bit arithmetic of blendTexel, which gives the same for such texels.
+// With SSE2 the four go through together, each channel of a blend in a
+// 16-bit lane, where x * a + 128 and the rounding step stay below 2^16.
+inline void writeUntinted(uint8_t *p, const uint32_t *texels, int n) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255), c128 = _mm_set1_epi16(128);
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));  // the fourth byte, on x86
+    auto scale = [&](__m128i x, __m128i a) {
+        __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, a), c128);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    auto half = [&](__m128i s8, __m128i d8) {  // two pixels
+        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s8, 0xFF), 0xFF);  // each pixel's alpha in its four lanes
+        return _mm_add_epi16(scale(s8, a), scale(d8, _mm_sub_epi16(c255, a)));
+    };
+    for (int i = 0; i < n; i += 4, p += 16) {
+        __m128i src = _mm_load_si128(reinterpret_cast<const __m128i *>(texels + i));
+        __m128i a = _mm_and_si128(src, alpha);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p), src);
+            continue;
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) continue;
+        __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i lo = half(_mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(dst, zero));
+        __m128i hi = half(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(lo, hi));
+    }
+#else
+    for (int i = 0; i < n; i++, p += 4) spritePixel<true>(p, reinterpret_cast<const uint8_t *>(texels + i), nullptr);
+#endif
+}
+
+// n untinted pixels of a row from p on, gather(out, m) fetching the texels
+// of the next m pixels in turn. The texels are gathered first, in pieces,
+// so that fetching them and writing them each run as a tight loop. The last
+// one to three go as a group of four too, made up with clear texels, where
+// `room` says the row goes on for three more pixels: blending a clear texel
+// gives the pixel back.
+template <class Gather>
+inline void untintedRow(uint8_t *p, int n, bool room, Gather gather) {
+    alignas(16) uint32_t texels[kGather];
+    while (n >= 4) {
+        int m = n < kGather ? n & ~3 : kGather;
+        gather(texels, m);
+        writeUntinted(p, texels, m);
+        p += 4 * m;
+        n -= m;
+    }
+    if (n == 0) return;
+    gather(texels, n);
+    if (!room) {
+        for (int i = 0; i < n; i++, p += 4) spritePixel<true>(p, reinterpret_cast<const uint8_t *>(texels + i), nullptr);
+        return;
+    }
+    for (int i = n; i < 4; i++) texels[i] = 0;
+    writeUntinted(p, texels, 4);
+}
+
+// Texel positions step through the source in 32.32 fixed point.
+struct TexelWalk {
+    const uint8_t *origin;  // the source rectangle's first texel
+    size_t stride;          // bytes a source row
+    int64_t u, v, du, dv;
+    int64_t uMax, vMax;  // the last position inside the rectangle
+};
+
+// The texel under the walk's position, the position kept inside the
+// rectangle where `clamp` says that rounding may take it out; then one step on.
+template <bool clamp>
+inline const uint8_t *nextTexel(TexelWalk &w) {
+    int64_t uc = w.u, vc = w.v;
+    if (clamp) {
+        uc = uc < 0 ? 0 : (uc > w.uMax ? w.uMax : uc);
+        vc = vc < 0 ? 0 : (vc > w.vMax ? w.vMax : vc);
+    }
+    w.u += w.du;
+    w.v += w.dv;
+    return w.origin + w.stride * static_cast<size_t>(vc >> 32) + 4 * static_cast<size_t>(uc >> 32);
+}
+
+#if defined(__SSE2__)
+// nextTexel<false> four at a time: the positions of four pixels go in 64-bit
+// lanes, their whole parts are gathered into 32-bit lanes, and a texel's
+// offset u + v * (stride / 4) is one multiply-add of 16-bit halves, for
+// rectangles and source rows of fewer than 2^15 texels.
+inline void gatherTexels(TexelWalk &w, uint32_t *out, int m) {
+    int i = 0;
+    if (m >= 4) {
+        __m128i u01 = _mm_set_epi64x(w.u + w.du, w.u), u23 = _mm_set_epi64x(w.u + 3 * w.du, w.u + 2 * w.du);
+        __m128i v01 = _mm_set_epi64x(w.v + w.dv, w.v), v23 = _mm_set_epi64x(w.v + 3 * w.dv, w.v + 2 * w.dv);
+        const __m128i stepU = _mm_set1_epi64x(4 * w.du), stepV = _mm_set1_epi64x(4 * w.dv);
+        const __m128i weights = _mm_set1_epi32(static_cast<int>((w.stride / 4) << 16 | 1));
+        auto wholeParts = [](__m128i a, __m128i b) {  // the high halves of four 64-bit lanes
+            return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+        };
+        alignas(16) int32_t offset[4];
+        for (; i + 4 <= m; i += 4) {
+            __m128i uv = _mm_or_si128(wholeParts(u01, u23), _mm_slli_epi32(wholeParts(v01, v23), 16));
+            _mm_store_si128(reinterpret_cast<__m128i *>(offset), _mm_madd_epi16(uv, weights));
+            for (int k = 0; k < 4; k++) out[i + k] = texelWord(w.origin + 4 * static_cast<size_t>(offset[k]));
+            u01 = _mm_add_epi64(u01, stepU);
+            u23 = _mm_add_epi64(u23, stepU);
+            v01 = _mm_add_epi64(v01, stepV);
+            v23 = _mm_add_epi64(v23, stepV);
+        }
+        w.u += i * w.du;
+        w.v += i * w.dv;
+    }
+    for (; i < m; i++) out[i] = texelWord(nextTexel<false>(w));
+}
+#endif
+
+// n pixels of a row from p on, their texels from the walk; `clamp` when a
+// step may leave the source (by rounding).
+template <bool white, bool clamp>
+void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c) {
+    if (white) {
+#if defined(__SSE2__)
+        if (!clamp && w.uMax < (int64_t(1) << 47) && w.vMax < (int64_t(1) << 47) && w.stride / 4 < 32768) {
+            untintedRow(p, n, room, [&](uint32_t *out, int m) { gatherTexels(w, out, m); });
+            return;
+        }
+#endif
+        untintedRow(p, n, room, [&](uint32_t *out, int m) {
+            for (int i = 0; i < m; i++) out[i] = texelWord(nextTexel<clamp>(w));
+        });
+        return;
+    }
+    for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c);
+}
+
+template <bool white>
+void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, const double *x, const double *y,
+                const SpriteQuad &quad, int top, int bottom) {
+    const float *c = sp.color;
+    const uint8_t *origin = t.pixels + 4 * (static_cast<size_t>(sp.sy) * t.w + sp.sx);
+    size_t stride = 4 * static_cast<size_t>(t.w);
+    // The source image's axes on screen.
+    double e1x = x[1] - x[0], e1y = y[1] - y[0], e2x = x[3] - x[0], e2y = y[3] - y[0];
+    double det = e1x * e2y - e1y * e2x;
+    bool upright = e1y == 0 && e2x == 0;
+    int base = static_cast<int>(quad.left);
+    if (upright) {
+        // Unrotated: one texel column per pixel column, worked out once, exactly.
+        int columns = static_cast<int>(quad.right) - base + 1;
+        for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+    }
+    const double fix = 4294967296.0;  // 2^32
+    double uScale = sp.sw / det, vScale = sp.sh / det;
+    // A step of more than a million texels a pixel only happens in sprites
+    // too thin to cover two pixels of a row: it is never taken.
+    double duStep = std::fmin(std::fmax(e2y * uScale, -1e6), 1e6), dvStep = std::fmin(std::fmax(-e1y * vScale, -1e6), 1e6);
+    int64_t du = static_cast<int64_t>(duStep * fix), dv = static_cast<int64_t>(dvStep * fix);
+    int64_t uMax = (static_cast<int64_t>(sp.sw) << 32) - 1, vMax = (static_cast<int64_t>(sp.sh) << 32) - 1;
+    // Whether the rows go on for three more pixels after a span's end, for
+    // the made-up clear texels of untintedRow: within the row, so that no
+    // pixel of another band is ever read or written.
+    int roomUpTo = b.w - 4;
+    for (int row = top; row <= bottom; row++) {
+        double py = row + 0.5;
+        int first, last;
+        if (!quad.span(py, &first, &last)) continue;
+        uint8_t *p = b.frame + 4 * (static_cast<size_t>(row) * b.w + first);
+        int n = last - first + 1;
+        bool room = last <= roomUpTo;
+        if (upright) {
+            const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
+            const int *column = b.columns + (first - base);
+            if (white) {
+                untintedRow(p, n, room, [&](uint32_t *out, int m) {
+                    for (int i = 0; i < m; i++) out[i] = texelWord(texRow + 4 * *column++);
+                });
+                continue;
+            }
+            for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
+            continue;
+        }
+        double cx = first + 0.5 - x[0], cy = py - y[0];
+        double u0 = (cx * e2y - cy * e2x) * uScale, v0 = (cy * e1x - cx * e1y) * vScale;
+        // Kept near the source in double, so that the fixed point cannot overflow.
+        u0 = u0 < -1 ? -1 : (u0 > sp.sw + 1 ? sp.sw + 1 : u0);
+        v0 = v0 < -1 ? -1 : (v0 > sp.sh + 1 ? sp.sh + 1 : v0);
+        int64_t u = static_cast<int64_t>(u0 * fix), v = static_cast<int64_t>(v0 * fix);
+        int64_t uEnd = u + (n - 1) * du, vEnd = v + (n - 1) * dv;
+        bool within = u >= 0 && u <= uMax && uEnd >= 0 && uEnd <= uMax && v >= 0 && v <= vMax && vEnd >= 0 &&
+                      vEnd <= vMax;
+        TexelWalk walk = {origin, stride, u, v, du, dv, uMax, vMax};
+        if (within)
+            spriteRow<white, false>(p, n, room, walk, c);
+        else
+            spriteRow<white, true>(p, n, room, walk, c);
+    }
+}
+
+}  // namespace
+
+bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,
+                       SoftSprite *out) {
+    if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > imageW - sp.sw || sp.sy > imageH - sp.sh)
+        return false;
+    SoftSprite &s = *out;
+    spriteCorners(sp, s.x, s.y);
+    for (int k = 0; k < 4; k++)
+        if (!(std::fabs(double(s.x[k])) < kSpriteLimit) || !(std::fabs(double(s.y[k])) < kSpriteLimit)) return false;
+    double minX = std::fmin(std::fmin(s.x[0], s.x[1]), std::fmin(s.x[2], s.x[3]));
+    double maxX = std::fmax(std::fmax(s.x[0], s.x[1]), std::fmax(s.x[2], s.x[3]));
+    double minY = std::fmin(std::fmin(s.y[0], s.y[1]), std::fmin(s.y[2], s.y[3]));
+    double maxY = std::fmax(std::fmax(s.y[0], s.y[1]), std::fmax(s.y[2], s.y[3]));
+    double left = std::fmax(0.0, std::floor(minX)), right = std::fmin(frameW - 1.0, std::ceil(maxX));
+    double top = std::fmax(0.0, std::floor(minY)), bottom = std::fmin(frameH - 1.0, std::ceil(maxY));
+    if (top > bottom || left > right) return false;
+    s.left = static_cast<int>(left);
+    s.right = static_cast<int>(right);
+    s.top = static_cast<int>(top);
+    s.bottom = static_cast<int>(bottom);
+    s.sx = sp.sx;
+    s.sy = sp.sy;
+    s.sw = sp.sw;
+    s.sh = sp.sh;
+    for (int k = 0; k < 4; k++) s.color[k] = clamp01(color[k]);
+    return true;
+}
+
+void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSprite &sp) {
+    int top = sp.top > band.top ? sp.top : band.top, bottom = sp.bottom < band.bottom ? sp.bottom : band.bottom;
+    if (top > bottom) return;
+    double x[4], y[4], reach = 0;
+    for (int k = 0; k < 4; k++) {
+        x[k] = sp.x[k];
+        y[k] = sp.y[k];
+        reach = std::fmax(reach, std::fmax(std::fabs(x[k]), std::fabs(y[k])));
+    }
+    double orientation = (x[1] - x[0]) * (y[3] - y[0]) - (y[1] - y[0]) * (x[3] - x[0]);
+    if (orientation == 0) return;
+    // The edges in the orientation the triangles use (inside to the right of
+    // each, going round), with which of them keep the centres lying on them.
+    static const int forward[4] = {0, 1, 2, 3}, backward[4] = {0, 3, 2, 1};
+    const int *order = orientation > 0 ? forward : backward;
+    SpriteQuad quad;
+    for (int k = 0; k < 4; k++) {
+        int a = order[k], b = order[(k + 1) % 4];
+        double dx = x[b] - x[a], dy = y[b] - y[a];
+        SpriteEdge &e = quad.edges[k];
+        // A left edge (going up the screen) or a bottom edge (flat, going left)
+        // keeps the centres on it, as OpenGL's rule does in a window.
+        e = {x[a], y[a], dx, dy, dy != 0 ? dx / dy : 0, y[b] < y[a] || (y[b] == y[a] && x[b] < x[a])};
+        if (dy < 0)
+            quad.fromLeft[quad.lefts++] = &e;
+        else if (dy > 0)
+            quad.fromRight[quad.rights++] = &e;
+        else
+            quad.level[quad.levels++] = &e;
+    }
+    quad.tol = 1e-12 * (1 + band.w + 2 * reach);
+    quad.left = sp.left;
+    quad.right = sp.right;
+    bool white = sp.color[0] == 1.0f && sp.color[1] == 1.0f && sp.color[2] == 1.0f && sp.color[3] == 1.0f;
+    if (white)
+        spriteRows<true>(band, image, sp, x, y, quad, top, bottom);
+    else
+        spriteRows<false>(band, image, sp, x, y, quad, top, bottom);
+}

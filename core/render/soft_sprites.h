@@ -1,0 +1,47 @@
+// Sprites on the software renderer's frame. A sprite is prepared once, then
+// drawn band by band: each band is a run of the frame's rows that one thread
+// writes, and drawing every band gives the very pixels of drawing the frame
+// in one go, whatever the bands.
+#ifndef MORVEN_CORE_RENDER_SOFT_SPRITES_H
+#define MORVEN_CORE_RENDER_SOFT_SPRITES_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/render/renderer.h"
+
+// A sprite ready to draw: its corners, its source rectangle and its colour
+// (each in 0..1), and the pixels of the frame it may touch.
+struct SoftSprite {
+    float x[4], y[4];  // spriteCorners
+    int sx, sy, sw, sh;
+    float color[4];
+    int left, right, top, bottom;  // columns and rows, inclusive
+};
+
+// An RGBA8 image, top row first.
+struct SoftImage {
+    const uint8_t *pixels;
+    int w, h;
+};
+
+// Where sprites are drawn: a w x h RGBA8 frame, of which only the rows
+// top..bottom are written, and working space for at least w column indices.
+struct SoftBand {
+    uint8_t *frame;
+    int w, h;
+    int top, bottom;
+    int *columns;
+};
+
+// Works out what drawing sp from an image of imageW x imageH with the colour
+// (clamped to 0..1) does on a frameW x frameH frame; false when it leaves
+// every pixel alone (a source rectangle outside the image, corners that
+// are not finite or far off the frame, a sprite off the frame).
+bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,
+                       SoftSprite *out);
+
+// Draws the rows of a prepared sprite that lie in the band.
+void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSprite &sprite);
+
+#endif
