@@ -28,6 +28,14 @@ struct SpriteEdge {
     bool owned;     // centres exactly on the edge are inside
 };
 
+// The larger and the smaller of two values, in a compare and a move (the
+// library's fmax and fmin are calls).
+inline double larger(double a, double b) { return b > a ? b : a; }
+inline double smaller(double a, double b) { return b < a ? b : a; }
+
+// Where the edge (not flat) crosses the row at centre height py.
+inline double crossing(const SpriteEdge &e, double py) { return e.ux + (py - e.uy) * e.slope; }
+
 bool insideEdge(const SpriteEdge &e, double px, double py) {
     double w = e.dx * (py - e.uy) - e.dy * (px - e.ux);
     return w > 0 || (w == 0 && e.owned);
@@ -63,16 +71,15 @@ struct SpriteQuad {
     // the edges cross the row; a centre within rounding distance of a crossing
     // is decided by the edge functions themselves.
     bool span(double py, int *first, int *last) const {
-        for (int k = 0; k < levels; k++)
-            if (!insideEdge(*level[k], 0.0, py)) return false;  // a flat edge does not depend on x
         double lo = left - 1, hi = right + 1;  // kept within reach of the frame
-        for (int k = 0; k < lefts; k++) {
-            double cross = fromLeft[k]->ux + (py - fromLeft[k]->uy) * fromLeft[k]->slope;
-            if (cross > lo) lo = cross;
-        }
-        for (int k = 0; k < rights; k++) {
-            double cross = fromRight[k]->ux + (py - fromRight[k]->uy) * fromRight[k]->slope;
-            if (cross < hi) hi = cross;
+        if (levels == 0 && lefts == 2 && rights == 2) {  // any turned sprite
+            lo = larger(lo, larger(crossing(*fromLeft[0], py), crossing(*fromLeft[1], py)));
+            hi = smaller(hi, smaller(crossing(*fromRight[0], py), crossing(*fromRight[1], py)));
+        } else {
+            for (int k = 0; k < levels; k++)
+                if (!insideEdge(*level[k], 0.0, py)) return false;  // a flat edge does not depend on x
+            for (int k = 0; k < lefts; k++) lo = larger(lo, crossing(*fromLeft[k], py));
+            for (int k = 0; k < rights; k++) hi = smaller(hi, crossing(*fromRight[k], py));
         }
         if (!(lo <= hi + 1)) return false;
         // The first centre at or after lo, the last at or before hi.
@@ -139,69 +146,78 @@ inline uint32_t texelWord(const uint8_t *t) {
     return w;
 }
 
-// Texels of a row are gathered this many at a time, then written.
-constexpr int kGather = 64;
+// Four texels as 32-bit words read from memory: in an SSE2 register where
+// there is one, so that they never pass through memory on their way.
+#if defined(__SSE2__)
+using Texels4 = __m128i;
+inline Texels4 texels4(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+    return _mm_setr_epi32(static_cast<int>(w0), static_cast<int>(w1), static_cast<int>(w2), static_cast<int>(w3));
+}
+#else
+struct Texels4 {
+    uint32_t w[4];
+};
+inline Texels4 texels4(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) { return {{w0, w1, w2, w3}}; }
+#endif
 
-// n untinted texels (32-bit words as read from memory, n a multiple of 4)
-// over the pixels from p on, four at a time: four opaque ones are copied,
-// four clear ones leave the pixels alone, and anything else goes through
-// the 8-bit arithmetic of blendTexel, which gives the same for such texels.
-// With SSE2 the four go through together, each channel of a blend in a
-// 16-bit lane, where x * a + 128 and the rounding step stay below 2^16.
-inline void writeUntinted(uint8_t *p, const uint32_t *texels, int n) {
+// Four untinted texels over the four pixels from p on: four opaque ones are
+// copied, four clear ones leave the pixels alone, and anything else goes
+// through the 8-bit arithmetic of blendTexel, which gives the same for such
+// texels. With SSE2 the four go through together, each channel of a blend in
+// a 16-bit lane, where x * a + 128 and the rounding step stay below 2^16.
+inline void untinted4(uint8_t *p, Texels4 src) {
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255), c128 = _mm_set1_epi16(128);
     const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));  // the fourth byte, on x86
-    auto scale = [&](__m128i x, __m128i a) {
-        __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, a), c128);
+    __m128i a = _mm_and_si128(src, alpha);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha)) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), src);
+        return;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) return;
+    auto scale = [&](__m128i x, __m128i f) {
+        __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, f), c128);
         return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
     };
     auto half = [&](__m128i s8, __m128i d8) {  // two pixels
-        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s8, 0xFF), 0xFF);  // each pixel's alpha in its four lanes
-        return _mm_add_epi16(scale(s8, a), scale(d8, _mm_sub_epi16(c255, a)));
+        __m128i f = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s8, 0xFF), 0xFF);  // each pixel's alpha in its four lanes
+        return _mm_add_epi16(scale(s8, f), scale(d8, _mm_sub_epi16(c255, f)));
     };
-    for (int i = 0; i < n; i += 4, p += 16) {
-        __m128i src = _mm_load_si128(reinterpret_cast<const __m128i *>(texels + i));
-        __m128i a = _mm_and_si128(src, alpha);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(p), src);
-            continue;
-        }
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) continue;
-        __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        __m128i lo = half(_mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(dst, zero));
-        __m128i hi = half(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(lo, hi));
-    }
+    __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    __m128i lo = half(_mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(dst, zero));
+    __m128i hi = half(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(lo, hi));
 #else
-    for (int i = 0; i < n; i++, p += 4) spritePixel<true>(p, reinterpret_cast<const uint8_t *>(texels + i), nullptr);
+    for (int k = 0; k < 4; k++) spritePixel<true>(p + 4 * k, reinterpret_cast<const uint8_t *>(&src.w[k]), nullptr);
 #endif
 }
 
-// n untinted pixels of a row from p on, gather(out, m) fetching the texels
-// of the next m pixels in turn. The texels are gathered first, in pieces,
-// so that fetching them and writing them each run as a tight loop. The last
-// one to three go as a group of four too, made up with clear texels, where
-// `room` says the row goes on for three more pixels: blending a clear texel
-// gives the pixel back.
-template <class Gather>
-inline void untintedRow(uint8_t *p, int n, bool room, Gather gather) {
-    alignas(16) uint32_t texels[kGather];
-    while (n >= 4) {
-        int m = n < kGather ? n & ~3 : kGather;
-        gather(texels, m);
-        writeUntinted(p, texels, m);
-        p += 4 * m;
-        n -= m;
-    }
+// n untinted pixels of a row from p on, next(k) giving the texels of the
+// next k pixels (1 to 4; clear words after them). The last one to three go
+// as a group of four too, where `room` says the row goes on for three more
+// pixels: blending a clear texel gives the pixel back.
+template <class Next>
+inline void untintedRow(uint8_t *p, int n, bool room, Next next) {
+    for (; n >= 4; n -= 4, p += 16) untinted4(p, next(4));
     if (n == 0) return;
-    gather(texels, n);
-    if (!room) {
-        for (int i = 0; i < n; i++, p += 4) spritePixel<true>(p, reinterpret_cast<const uint8_t *>(texels + i), nullptr);
+    Texels4 last = next(n);
+    if (room) {
+        untinted4(p, last);
         return;
     }
-    for (int i = n; i < 4; i++) texels[i] = 0;
-    writeUntinted(p, texels, 4);
+    uint32_t words[4];
+    memcpy(words, &last, sizeof words);
+    for (int k = 0; k < n; k++) spritePixel<true>(p + 4 * k, reinterpret_cast<const uint8_t *>(&words[k]), nullptr);
+}
+
+// k texels (1 to 4) from fetch(0), fetch(1), ..., clear words after them.
+template <class Fetch>
+inline Texels4 upToFour(int k, Fetch fetch) {
+    uint32_t w0 = texelWord(fetch(0));
+    uint32_t w1 = k > 1 ? texelWord(fetch(1)) : 0;
+    uint32_t w2 = k > 2 ? texelWord(fetch(2)) : 0;
+    uint32_t w3 = k > 3 ? texelWord(fetch(3)) : 0;
+    return texels4(w0, w1, w2, w3);
 }
 
 // Texel positions step through the source in 32.32 fixed point.
@@ -227,35 +243,48 @@ inline const uint8_t *nextTexel(TexelWalk &w) {
 }
 
 #if defined(__SSE2__)
-// nextTexel<false> four at a time: the positions of four pixels go in 64-bit
+// nextTexel<false> four pixels at a time: the four positions go in 64-bit
 // lanes, their whole parts are gathered into 32-bit lanes, and a texel's
 // offset u + v * (stride / 4) is one multiply-add of 16-bit halves, for
 // rectangles and source rows of fewer than 2^15 texels.
-inline void gatherTexels(TexelWalk &w, uint32_t *out, int m) {
-    int i = 0;
-    if (m >= 4) {
-        __m128i u01 = _mm_set_epi64x(w.u + w.du, w.u), u23 = _mm_set_epi64x(w.u + 3 * w.du, w.u + 2 * w.du);
-        __m128i v01 = _mm_set_epi64x(w.v + w.dv, w.v), v23 = _mm_set_epi64x(w.v + 3 * w.dv, w.v + 2 * w.dv);
-        const __m128i stepU = _mm_set1_epi64x(4 * w.du), stepV = _mm_set1_epi64x(4 * w.dv);
-        const __m128i weights = _mm_set1_epi32(static_cast<int>((w.stride / 4) << 16 | 1));
+struct WalkFour {
+    const uint8_t *origin;
+    __m128i u01, u23, v01, v23;  // positions of the next four pixels
+    __m128i stepU, stepV, weights;
+
+    explicit WalkFour(const TexelWalk &w)
+        : origin(w.origin),
+          u01(_mm_set_epi64x(w.u + w.du, w.u)),
+          u23(_mm_set_epi64x(w.u + 3 * w.du, w.u + 2 * w.du)),
+          v01(_mm_set_epi64x(w.v + w.dv, w.v)),
+          v23(_mm_set_epi64x(w.v + 3 * w.dv, w.v + 2 * w.dv)),
+          stepU(_mm_set1_epi64x(4 * w.du)),
+          stepV(_mm_set1_epi64x(4 * w.dv)),
+          weights(_mm_set1_epi32(static_cast<int>((w.stride / 4) << 16 | 1))) {}
+
+    static bool fits(const TexelWalk &w) {
+        return w.uMax < (int64_t(1) << 47) && w.vMax < (int64_t(1) << 47) && w.stride / 4 < 32768;
+    }
+
+    // The texels of the next k pixels (1 to 4), then four steps on.
+    Texels4 next(int k) {
         auto wholeParts = [](__m128i a, __m128i b) {  // the high halves of four 64-bit lanes
             return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
         };
-        alignas(16) int32_t offset[4];
-        for (; i + 4 <= m; i += 4) {
-            __m128i uv = _mm_or_si128(wholeParts(u01, u23), _mm_slli_epi32(wholeParts(v01, v23), 16));
-            _mm_store_si128(reinterpret_cast<__m128i *>(offset), _mm_madd_epi16(uv, weights));
-            for (int k = 0; k < 4; k++) out[i + k] = texelWord(w.origin + 4 * static_cast<size_t>(offset[k]));
-            u01 = _mm_add_epi64(u01, stepU);
-            u23 = _mm_add_epi64(u23, stepU);
-            v01 = _mm_add_epi64(v01, stepV);
-            v23 = _mm_add_epi64(v23, stepV);
-        }
-        w.u += i * w.du;
-        w.v += i * w.dv;
+        __m128i uv = _mm_or_si128(wholeParts(u01, u23), _mm_slli_epi32(wholeParts(v01, v23), 16));
+        __m128i offset = _mm_madd_epi16(uv, weights);
+        u01 = _mm_add_epi64(u01, stepU);
+        u23 = _mm_add_epi64(u23, stepU);
+        v01 = _mm_add_epi64(v01, stepV);
+        v23 = _mm_add_epi64(v23, stepV);
+        // Lanes past the k-th read the first texel, then are cleared: no branch.
+        __m128i keep = _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(k));
+        alignas(16) int32_t at[4];  // read back from memory: fewer steps than taking the lanes apart
+        _mm_store_si128(reinterpret_cast<__m128i *>(at), _mm_and_si128(offset, keep));
+        auto texel = [&](int lane) { return texelWord(origin + 4 * static_cast<ptrdiff_t>(at[lane])); };
+        return _mm_and_si128(texels4(texel(0), texel(1), texel(2), texel(3)), keep);
     }
-    for (; i < m; i++) out[i] = texelWord(nextTexel<false>(w));
-}
+};
 #endif
 
 // n pixels of a row from p on, their texels from the walk; `clamp` when a
@@ -264,14 +293,13 @@ template <bool white, bool clamp>
 void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c) {
     if (white) {
 #if defined(__SSE2__)
-        if (!clamp && w.uMax < (int64_t(1) << 47) && w.vMax < (int64_t(1) << 47) && w.stride / 4 < 32768) {
-            untintedRow(p, n, room, [&](uint32_t *out, int m) { gatherTexels(w, out, m); });
+        if (!clamp && WalkFour::fits(w)) {
+            WalkFour four(w);
+            untintedRow(p, n, room, [&](int k) { return four.next(k); });
             return;
         }
 #endif
-        untintedRow(p, n, room, [&](uint32_t *out, int m) {
-            for (int i = 0; i < m; i++) out[i] = texelWord(nextTexel<clamp>(w));
-        });
+        untintedRow(p, n, room, [&](int k) { return upToFour(k, [&](int) { return nextTexel<clamp>(w); }); });
         return;
     }
     for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c);
@@ -297,7 +325,7 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     double uScale = sp.sw / det, vScale = sp.sh / det;
     // A step of more than a million texels a pixel only happens in sprites
     // too thin to cover two pixels of a row: it is never taken.
-    double duStep = std::fmin(std::fmax(e2y * uScale, -1e6), 1e6), dvStep = std::fmin(std::fmax(-e1y * vScale, -1e6), 1e6);
+    double duStep = smaller(larger(e2y * uScale, -1e6), 1e6), dvStep = smaller(larger(-e1y * vScale, -1e6), 1e6);
     int64_t du = static_cast<int64_t>(duStep * fix), dv = static_cast<int64_t>(dvStep * fix);
     int64_t uMax = (static_cast<int64_t>(sp.sw) << 32) - 1, vMax = (static_cast<int64_t>(sp.sh) << 32) - 1;
     // Whether the rows go on for three more pixels after a span's end, for
@@ -315,8 +343,10 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
             const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
             const int *column = b.columns + (first - base);
             if (white) {
-                untintedRow(p, n, room, [&](uint32_t *out, int m) {
-                    for (int i = 0; i < m; i++) out[i] = texelWord(texRow + 4 * *column++);
+                untintedRow(p, n, room, [&](int k) {
+                    Texels4 t = upToFour(k, [&](int i) { return texRow + 4 * column[i]; });
+                    column += 4;
+                    return t;
                 });
                 continue;
             }
@@ -350,12 +380,12 @@ bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float c
     spriteCorners(sp, s.x, s.y);
     for (int k = 0; k < 4; k++)
         if (!(std::fabs(double(s.x[k])) < kSpriteLimit) || !(std::fabs(double(s.y[k])) < kSpriteLimit)) return false;
-    double minX = std::fmin(std::fmin(s.x[0], s.x[1]), std::fmin(s.x[2], s.x[3]));
-    double maxX = std::fmax(std::fmax(s.x[0], s.x[1]), std::fmax(s.x[2], s.x[3]));
-    double minY = std::fmin(std::fmin(s.y[0], s.y[1]), std::fmin(s.y[2], s.y[3]));
-    double maxY = std::fmax(std::fmax(s.y[0], s.y[1]), std::fmax(s.y[2], s.y[3]));
-    double left = std::fmax(0.0, std::floor(minX)), right = std::fmin(frameW - 1.0, std::ceil(maxX));
-    double top = std::fmax(0.0, std::floor(minY)), bottom = std::fmin(frameH - 1.0, std::ceil(maxY));
+    double minX = smaller(smaller(s.x[0], s.x[1]), smaller(s.x[2], s.x[3]));
+    double maxX = larger(larger(s.x[0], s.x[1]), larger(s.x[2], s.x[3]));
+    double minY = smaller(smaller(s.y[0], s.y[1]), smaller(s.y[2], s.y[3]));
+    double maxY = larger(larger(s.y[0], s.y[1]), larger(s.y[2], s.y[3]));
+    double left = larger(0.0, std::floor(minX)), right = smaller(frameW - 1.0, std::ceil(maxX));
+    double top = larger(0.0, std::floor(minY)), bottom = smaller(frameH - 1.0, std::ceil(maxY));
     if (top > bottom || left > right) return false;
     s.left = static_cast<int>(left);
     s.right = static_cast<int>(right);
@@ -376,7 +406,7 @@ void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSpri
     for (int k = 0; k < 4; k++) {
         x[k] = sp.x[k];
         y[k] = sp.y[k];
-        reach = std::fmax(reach, std::fmax(std::fabs(x[k]), std::fabs(y[k])));
+        reach = larger(reach, larger(std::fabs(x[k]), std::fabs(y[k])));
     }
     double orientation = (x[1] - x[0]) * (y[3] - y[0]) - (y[1] - y[0]) * (x[3] - x[0]);
     if (orientation == 0) return;
