@@ -16,37 +16,13 @@
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 #include "fuzz_check.h"
+#include "fuzz_input.h"
 
 namespace {
 
 constexpr int W = 40, H = 30;
 // The most one segment, triangle or sprite may examine.
 constexpr uint64_t kLineWork = W + H + 2, kAreaWork = uint64_t(W) * H;
-
-struct Input {
-    const uint8_t *data;
-    size_t size;
-
-    uint8_t byte() {
-        if (!size) return 0;
-        size--;
-        return *data++;
-    }
-    float value() {
-        static const float special[] = {0.0f,    0.5f,     1.0f,     -1.0f,     float(W), float(H), 3e9f,
-                                        -3e9f,   1e30f,    -1e30f,   FLT_MAX,   -FLT_MAX, INFINITY, -INFINITY,
-                                        NAN,     FLT_MIN,  1e-45f,   16777218.0f, -0.0f,    0.375f,   0.3125f,
-                                        2.5e9f,  -2.2e9f,  65536.5f, 1.0e-7f,   -0.625f};
-        constexpr unsigned kSpecial = sizeof special / sizeof special[0];
-        uint8_t kind = byte();
-        if (kind < kSpecial) return special[kind];
-        if (kind < 240) return (kind - kSpecial) * 0.25f - 8.0f;  // on and around the frame, quarter pixels
-        uint32_t bits = uint32_t(byte()) | uint32_t(byte()) << 8 | uint32_t(byte()) << 16 | uint32_t(byte()) << 24;
-        float f;
-        memcpy(&f, &bits, sizeof f);
-        return f;
-    }
-};
 
 struct Fuzz {
     MVRenderer *renderer = softRendererCreate(W, H);
@@ -76,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     mvDrawEnd();
     mvDrawClear();
     mvDrawColor1f(1);
-    Input in{data, size};
+    FuzzInput in{data, size, float(W), float(H)};
     // The fuzzer's own account of the pixel rules: which primitive is open,
     // and the most work the calls since the last frame may have caused.
     int open = -1;

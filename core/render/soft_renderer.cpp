@@ -41,6 +41,7 @@ struct Soft {
     size_t queued, queueCapacity;
     uint32_t queueTexture;
     unsigned threads;    // threads that may draw sprites, the engine's included
+    uint64_t sharedPixels;  // the least pixels of bounding boxes a shared batch has
     MVWorkers *workers;  // started by the first batch worth sharing
     int *bandColumns;    // working space of the pool's threads: w column indices each
     uint64_t work;  // candidate pixels examined so far
@@ -230,7 +231,7 @@ void drawSprites(Soft *s) {
         const SoftSprite &sp = s->queue[i];
         pixels += uint64_t(sp.right - sp.left + 1) * uint64_t(sp.bottom - sp.top + 1);
     }
-    MVWorkers *workers = pixels >= kSharedPixels ? spriteWorkers(s) : nullptr;
+    MVWorkers *workers = pixels >= s->sharedPixels ? spriteWorkers(s) : nullptr;
     unsigned bands = workers ? kBandsPerThread * workersCount(workers) : 1;
     batch.rows = (s->h + static_cast<int>(bands) - 1) / static_cast<int>(bands);
     bands = static_cast<unsigned>((s->h + batch.rows - 1) / batch.rows);
@@ -434,6 +435,7 @@ MVRenderer *softRendererCreate(int w, int h) {
     s->h = h;
     s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;
     s->clearRgba[3] = 255;  // black until told otherwise
+    s->sharedPixels = kSharedPixels;
     s->threads = workersMachineThreads() < kMaxSpriteThreads ? workersMachineThreads() : kMaxSpriteThreads;
     clear(s);
     return &s->record;
@@ -451,6 +453,12 @@ void softRendererSetThreads(MVRenderer *renderer, unsigned threads) {
     s->workers = nullptr;
     s->bandColumns = nullptr;
     s->threads = threads < 1 ? 1 : threads > kMaxSpriteThreads ? kMaxSpriteThreads : threads;
+}
+
+void softRendererSetSharedPixels(MVRenderer *renderer, uint64_t pixels) {
+    Soft *s = soft(renderer->self);
+    drawSprites(s);
+    s->sharedPixels = pixels;
 }
 
 uint64_t softRendererWork(const MVRenderer *renderer) { return static_cast<const Soft *>(renderer->self)->work; }

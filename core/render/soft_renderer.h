@@ -19,6 +19,11 @@ const uint8_t *softRendererPixels(const MVRenderer *renderer);
 // pixels are the same whatever the number.
 void softRendererSetThreads(MVRenderer *renderer, unsigned threads);
 
+// The least pixels (of the sprites' bounding boxes on the frame) for which
+// a batch of sprites is shared out among the threads; smaller batches stay
+// on the caller's thread. Tests set 0 so that every batch is shared out.
+void softRendererSetSharedPixels(MVRenderer *renderer, uint64_t pixels);
+
 // How many candidate pixels the renderer has examined since it was made: the
 // measure of its drawing cost, which clipping keeps within the pixels that
 // each primitive covers on the frame.
