@@ -3,6 +3,7 @@
 #include "core/system/workers.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -77,6 +78,11 @@ MVWorkers *workersCreate(unsigned threads) {
         return nullptr;
     }
     w->threads = list;
+    // The threads start with every signal blocked, so that the program's
+    // handlers run on its own threads only.
+    sigset_t all, previous;
+    sigfillset(&all);
+    bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
     // Fewer threads than asked for still share the work.
     for (unsigned slot = 1; slot < threads; slot++) {
         Thread &t = list[w->started];
@@ -85,6 +91,7 @@ MVWorkers *workersCreate(unsigned threads) {
         if (pthread_create(&t.id, nullptr, loop, &t) != 0) break;
         w->started++;
     }
+    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (w->started == 0) {
         workersDestroy(w);
         return nullptr;
