@@ -71,6 +71,7 @@ MVWorkers *workersCreate(unsigned threads) {
     bool wake = locks && pthread_cond_init(&w->wake, nullptr) == 0;
     bool idle = wake && pthread_cond_init(&w->idle, nullptr) == 0;
     if (!list || !idle) {
+        if (idle) pthread_cond_destroy(&w->idle);
         if (wake) pthread_cond_destroy(&w->wake);
         if (locks) pthread_mutex_destroy(&w->lock);
         delete w;
