@@ -4,6 +4,10 @@
 // the sprites. The ThreadSanitizer build runs these too.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 #include <random>
@@ -228,6 +232,36 @@ TEST(SpriteBands, WorkerRunsShareOutEveryPieceOnce) {
     workersDestroy(workers);
     EXPECT_EQ(workersCreate(1), nullptr);
     EXPECT_EQ(workersCount(nullptr), 1u);
+}
+
+// The pool's threads take no signal: a handler of the program's never runs
+// on them, whatever the program blocks on its own threads.
+TEST(SpriteBands, PoolThreadsTakeNoSignals) {
+    MVWorkers *workers = workersCreate(2);
+    ASSERT_NE(workers, nullptr);
+    struct Seen {
+        std::atomic<int> started{0};
+        std::atomic<bool> poolRan{false}, poolBlocks{false};
+    } seen;
+    workersRun(
+        workers, 2,
+        [](void *context, size_t, unsigned slot) {
+            Seen &s = *static_cast<Seen *>(context);
+            s.started++;
+            if (slot != 0) {
+                sigset_t mask;
+                pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+                s.poolBlocks = sigismember(&mask, SIGINT) == 1 && sigismember(&mask, SIGTERM) == 1 &&
+                               sigismember(&mask, SIGUSR1) == 1 && sigismember(&mask, SIGALRM) == 1;
+                s.poolRan = true;
+            }
+            // Both pieces run at once, so one of them is on a pool thread.
+            for (int wait = 0; wait < 5000 && s.started < 2; wait++) usleep(1000);
+        },
+        &seen);
+    workersDestroy(workers);
+    ASSERT_TRUE(seen.poolRan);
+    EXPECT_TRUE(seen.poolBlocks);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "core/system/workers.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -70,6 +71,7 @@ MVWorkers *workersCreate(unsigned threads) {
     bool wake = locks && pthread_cond_init(&w->wake, nullptr) == 0;
     bool idle = wake && pthread_cond_init(&w->idle, nullptr) == 0;
     if (!list || !idle) {
+        if (idle) pthread_cond_destroy(&w->idle);
         if (wake) pthread_cond_destroy(&w->wake);
         if (locks) pthread_mutex_destroy(&w->lock);
         delete w;
@@ -77,6 +79,11 @@ MVWorkers *workersCreate(unsigned threads) {
         return nullptr;
     }
     w->threads = list;
+    // The threads start with every signal blocked, so that the program's
+    // handlers run on its own threads only.
+    sigset_t all, previous;
+    sigfillset(&all);
+    bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
     // Fewer threads than asked for still share the work.
     for (unsigned slot = 1; slot < threads; slot++) {
         Thread &t = list[w->started];
@@ -85,6 +92,7 @@ MVWorkers *workersCreate(unsigned threads) {
         if (pthread_create(&t.id, nullptr, loop, &t) != 0) break;
         w->started++;
     }
+    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (w->started == 0) {
         workersDestroy(w);
         return nullptr;
