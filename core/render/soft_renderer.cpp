@@ -172,7 +172,7 @@ Texture *findTexture(Soft *s, uint32_t id) {
 // Threads that draw sprites at most, however many the machine has.
 constexpr unsigned kMaxSpriteThreads = 8;
 // Sprites held back at most; a batch this size is long worth sharing out.
-constexpr size_t kQueueLimit = 8192;
+constexpr size_t kQueueLimit = 16384;
 // Below this many pixels of bounding boxes, waking the other threads costs
 // more than it saves, and the engine's thread draws the batch alone.
 constexpr uint64_t kSharedPixels = 1 << 15;
