@@ -262,9 +262,9 @@ struct WalkFour {
           stepV(_mm_set1_epi64x(4 * w.dv)),
           weights(_mm_set1_epi32(static_cast<int>((w.stride / 4) << 16 | 1))) {}
 
-    static bool fits(const TexelWalk &w) {
-        return w.uMax < (int64_t(1) << 47) && w.vMax < (int64_t(1) << 47) && w.stride / 4 < 32768;
-    }
+    // Whether a source rectangle of sw x sh texels in rows of `stride` bytes
+    // stays within the 16-bit halves.
+    static bool fits(int sw, int sh, size_t stride) { return sw < 32768 && sh < 32768 && stride / 4 < 32768; }
 
     // The texels of the next k pixels (1 to 4), then four steps on.
     Texels4 next(int k) {
@@ -288,14 +288,15 @@ struct WalkFour {
 #endif
 
 // n pixels of a row from p on, their texels from the walk; `clamp` when a
-// step may leave the source (by rounding).
+// step may leave the source (by rounding); `four` when WalkFour fits the source.
 template <bool white, bool clamp>
-void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c) {
+void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, bool four) {
+    (void)four;
     if (white) {
 #if defined(__SSE2__)
-        if (!clamp && WalkFour::fits(w)) {
-            WalkFour four(w);
-            untintedRow(p, n, room, [&](int k) { return four.next(k); });
+        if (!clamp && four) {
+            WalkFour walk(w);
+            untintedRow(p, n, room, [&](int k) { return walk.next(k); });
             return;
         }
 #endif
@@ -328,6 +329,11 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     double duStep = smaller(larger(e2y * uScale, -1e6), 1e6), dvStep = smaller(larger(-e1y * vScale, -1e6), 1e6);
     int64_t du = static_cast<int64_t>(duStep * fix), dv = static_cast<int64_t>(dvStep * fix);
     int64_t uMax = (static_cast<int64_t>(sp.sw) << 32) - 1, vMax = (static_cast<int64_t>(sp.sh) << 32) - 1;
+#if defined(__SSE2__)
+    bool four = WalkFour::fits(sp.sw, sp.sh, stride);
+#else
+    bool four = false;
+#endif
     // Whether the rows go on for three more pixels after a span's end, for
     // the made-up clear texels of untintedRow: within the row, so that no
     // pixel of another band is ever read or written.
@@ -364,9 +370,9 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
                       vEnd <= vMax;
         TexelWalk walk = {origin, stride, u, v, du, dv, uMax, vMax};
         if (within)
-            spriteRow<white, false>(p, n, room, walk, c);
+            spriteRow<white, false>(p, n, room, walk, c, four);
         else
-            spriteRow<white, true>(p, n, room, walk, c);
+            spriteRow<white, true>(p, n, room, walk, c, four);
     }
 }
 
