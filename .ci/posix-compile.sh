@@ -3,7 +3,7 @@
 # plain POSIX.1-2008 and ISO C++17: _POSIX_C_SOURCE=200809L, no _GNU_SOURCE
 # (which clang and g++ otherwise define for C++ on Linux), -std=c++17, and
 # libc++, which needs no GNU extension of its own. The one call allowed
-# beyond that is dladdr, which FreeBSD has: only core/platform/own_directory.cpp
+# beyond that is dladdr, which FreeBSD has: only core/engine/own_directory.cpp
 # may ask for a feature macro, and compiled without it, its only findings
 # must be dladdr and Dl_info.
 set -u
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 cxx=${CXX:-clang++}
 flags="-std=c++17 -pedantic-errors -stdlib=libc++ -U_GNU_SOURCE -D_POSIX_C_SOURCE=200809L
        -fsyntax-only -Wall -Wextra -Iinclude -I. -DMORVEN_BUILDING -DMORVEN_MODULE_INSTALL_DIR=\"/modules\""
-allowed=core/platform/own_directory.cpp
+allowed=core/engine/own_directory.cpp
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 status=0

@@ -28,7 +28,7 @@
 #include <GL/gl.h>
 #endif
 
-#include "core/platform/engine_state.h"
+#include "core/engine/engine_state.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 

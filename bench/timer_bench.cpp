@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "core/system/timer_internal.h"
+#include "core/base/timer_internal.h"
 
 namespace {
 

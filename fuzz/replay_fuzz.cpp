@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/platform/input_state.h"
-#include "core/platform/replay.h"
+#include "core/engine/input_state.h"
+#include "core/engine/replay.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -36,7 +36,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/system/error.h"
+#include "core/base/error.h"
 
 namespace {
 

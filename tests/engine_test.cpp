@@ -19,7 +19,7 @@
 
 #include "core/render/png_write.h"
 #include "core/render/renderer.h"
-#include "core/system/timer_internal.h"
+#include "core/base/timer_internal.h"
 
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION

@@ -22,7 +22,7 @@
 #include <dlfcn.h>
 #endif
 
-#include "core/platform/engine_state.h"
+#include "core/engine/engine_state.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 

@@ -15,7 +15,7 @@
 
 #include <unistd.h>
 
-#include "core/platform/engine_state.h"
+#include "core/engine/engine_state.h"
 
 namespace {
 

@@ -37,3 +37,7 @@ if(VALGRIND AND NOT MORVEN_ANY_SANITIZER)
             --show-leak-kinds=definite,indirect,possible $<TARGET_FILE:morven_tests> --gtest_brief=1)
   set_tests_properties(library.unit_tests_memcheck PROPERTIES LABELS valgrind TIMEOUT 900)
 endif()
+
+# Each room of the source tree includes only the rooms its table allows.
+add_test(NAME library.include_edges
+  COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-includes.sh ${PROJECT_SOURCE_DIR})

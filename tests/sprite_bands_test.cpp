@@ -18,7 +18,7 @@
 #include "alloc_fail.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
-#include "core/system/workers.h"
+#include "core/base/workers.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "alloc_fail.h"
-#include "core/system/timer_internal.h"
+#include "core/base/timer_internal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The areas of one atlas: a set of pointers, so that a release or a write
 // finds out in constant time whether an area belongs to the atlas.
-#ifndef MORVEN_CORE_AREA_SET_H
-#define MORVEN_CORE_AREA_SET_H
+#ifndef MORVEN_CORE_ATLAS_AREA_SET_H
+#define MORVEN_CORE_ATLAS_AREA_SET_H
 
 #include <cstddef>
 

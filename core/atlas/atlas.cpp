@@ -13,8 +13,8 @@
 #include "core/atlas/area_set.h"
 #include "core/atlas/atlas_internal.h"
 #include "core/atlas/packer.h"
-#include "core/system/engine_thread.h"
-#include "core/system/error.h"
+#include "core/base/engine_thread.h"
+#include "core/base/error.h"
 
 namespace {
 

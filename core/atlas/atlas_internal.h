@@ -1,6 +1,6 @@
 // What the engine needs of the atlases it does not own.
-#ifndef MORVEN_CORE_ATLAS_INTERNAL_H
-#define MORVEN_CORE_ATLAS_INTERNAL_H
+#ifndef MORVEN_CORE_ATLAS_ATLAS_INTERNAL_H
+#define MORVEN_CORE_ATLAS_ATLAS_INTERNAL_H
 
 #include "core/render/renderer.h"
 

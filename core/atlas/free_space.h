@@ -1,6 +1,6 @@
 // The free space of a region around the rectangles that take part of it.
-#ifndef MORVEN_CORE_FREE_SPACE_H
-#define MORVEN_CORE_FREE_SPACE_H
+#ifndef MORVEN_CORE_ATLAS_FREE_SPACE_H
+#define MORVEN_CORE_ATLAS_FREE_SPACE_H
 
 #include <cstddef>
 

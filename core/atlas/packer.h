@@ -17,8 +17,8 @@
 // held it (or of the bin outside the cells, for a large one), from the
 // footprints that remain there: the cost depends on the cell, not on the
 // number of areas in the bin. A cell left empty returns to the bin.
-#ifndef MORVEN_CORE_PACKER_H
-#define MORVEN_CORE_PACKER_H
+#ifndef MORVEN_CORE_ATLAS_PACKER_H
+#define MORVEN_CORE_ATLAS_PACKER_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Engine-internal access to maps.
-#ifndef MORVEN_CORE_MAP_INTERNAL_H
-#define MORVEN_CORE_MAP_INTERNAL_H
+#ifndef MORVEN_CORE_CONTAINERS_MAP_INTERNAL_H
+#define MORVEN_CORE_CONTAINERS_MAP_INTERNAL_H
 
 #include <morven/map.h>
 #include <morven/set.h>

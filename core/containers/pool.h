@@ -1,8 +1,8 @@
 // A per-container pool of fixed-size nodes: memory is taken from malloc in
 // growing chunks and freed nodes are kept on a free list for reuse until the
 // pool is destroyed. Keeps nodes of one container close together in memory.
-#ifndef MORVEN_CORE_POOL_H
-#define MORVEN_CORE_POOL_H
+#ifndef MORVEN_CORE_CONTAINERS_POOL_H
+#define MORVEN_CORE_CONTAINERS_POOL_H
 
 #include <cstddef>
 

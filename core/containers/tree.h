@@ -2,8 +2,8 @@
 // MVTreeNode. The node's link holds the parent pointer with the balance
 // factor (right height minus left height, plus one) in its two low bits.
 // Maps and sets search with their own key access and link nodes in here.
-#ifndef MORVEN_CORE_TREE_H
-#define MORVEN_CORE_TREE_H
+#ifndef MORVEN_CORE_CONTAINERS_TREE_H
+#define MORVEN_CORE_CONTAINERS_TREE_H
 
 #include <morven/set.h>
 

@@ -1,7 +1,7 @@
 // Immediate-mode drawing calls, routed to the current renderer.
 #include <morven/draw.h>
 
-#include "core/system/engine_thread.h"
+#include "core/base/engine_thread.h"
 #include "core/render/renderer.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The built-in bitmap font: one 5 x 8 glyph per printable ASCII character,
 // drawn in a 6 x 8 cell (a blank column on the right). Capitals and digits
 // use rows 0 to 6; row 7 holds only descenders, so lines sit 8 rows apart.
-#ifndef MORVEN_CORE_FONT_H
-#define MORVEN_CORE_FONT_H
+#ifndef MORVEN_CORE_RENDER_FONT_H
+#define MORVEN_CORE_RENDER_FONT_H
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // A small PNG writer without compression (stored deflate blocks), so that
 // screenshots work without any image module.
-#ifndef MORVEN_CORE_PNG_WRITE_H
-#define MORVEN_CORE_PNG_WRITE_H
+#ifndef MORVEN_CORE_RENDER_PNG_WRITE_H
+#define MORVEN_CORE_RENDER_PNG_WRITE_H
 
 #include <cstdint>
 

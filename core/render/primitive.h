@@ -2,8 +2,8 @@
 // mvDrawBegin and the end of the primitive are cut into points, segments and
 // triangles the same way in every renderer, and a piece with a NaN or
 // infinite coordinate is dropped whole (see draw.h).
-#ifndef MORVEN_CORE_PRIMITIVE_H
-#define MORVEN_CORE_PRIMITIVE_H
+#ifndef MORVEN_CORE_RENDER_PRIMITIVE_H
+#define MORVEN_CORE_RENDER_PRIMITIVE_H
 
 #include <cmath>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // The renderer record: every drawing call of the engine goes through one.
 // Backends (the embedded software renderer, the OpenGL module, the test
 // recorder) fill in the function pointers; `self` is their state.
-#ifndef MORVEN_CORE_RENDERER_H
-#define MORVEN_CORE_RENDERER_H
+#ifndef MORVEN_CORE_RENDER_RENDERER_H
+#define MORVEN_CORE_RENDER_RENDERER_H
 
 #include <cmath>
 #include <cstddef>

@@ -14,7 +14,7 @@
 #include "core/render/primitive.h"
 #include "core/render/soft_pixels.h"
 #include "core/render/soft_sprites.h"
-#include "core/system/workers.h"
+#include "core/base/workers.h"
 
 namespace {
 

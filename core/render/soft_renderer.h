@@ -1,6 +1,6 @@
 // The embedded software renderer: draws into an RGBA8 framebuffer in memory.
-#ifndef MORVEN_CORE_SOFT_RENDERER_H
-#define MORVEN_CORE_SOFT_RENDERER_H
+#ifndef MORVEN_CORE_RENDER_SOFT_RENDERER_H
+#define MORVEN_CORE_RENDER_SOFT_RENDERER_H
 
 #include <cstdint>
 

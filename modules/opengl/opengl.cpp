@@ -14,7 +14,7 @@
 
 #include <morven/draw.h>
 
-#include "core/platform/plugin.h"
+#include "core/engine/plugin.h"
 #include "core/render/primitive.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <morven/input.h>
 
-#include "core/platform/plugin.h"
+#include "core/engine/plugin.h"
 
 namespace {
 

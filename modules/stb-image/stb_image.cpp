@@ -4,7 +4,7 @@
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
-#include "core/platform/plugin.h"
+#include "core/engine/plugin.h"
 
 namespace {
 

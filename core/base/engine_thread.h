@@ -4,8 +4,8 @@
 // Debug builds record that thread and abort with a message naming the call
 // when another thread makes one of these calls while it is held; release
 // builds check nothing and these functions cost nothing.
-#ifndef MORVEN_CORE_ENGINE_THREAD_H
-#define MORVEN_CORE_ENGINE_THREAD_H
+#ifndef MORVEN_CORE_BASE_ENGINE_THREAD_H
+#define MORVEN_CORE_BASE_ENGINE_THREAD_H
 
 #ifdef NDEBUG
 inline void engineThreadClaim(const char *) {}

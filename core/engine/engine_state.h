@@ -1,12 +1,12 @@
 // The engine's state, shared by the module loader, start-up and shut-down
 // (engine.cpp) and the window and main loop (window.cpp).
-#ifndef MORVEN_CORE_ENGINE_STATE_H
-#define MORVEN_CORE_ENGINE_STATE_H
+#ifndef MORVEN_CORE_ENGINE_ENGINE_STATE_H
+#define MORVEN_CORE_ENGINE_ENGINE_STATE_H
 
 #include <csignal>
 #include <cstdint>
 
-#include "core/platform/plugin.h"
+#include "core/engine/plugin.h"
 
 struct Replay;
 

@@ -9,8 +9,8 @@
 
 #include <cstdlib>
 
-#include "core/system/engine_thread.h"
-#include "core/system/timer_internal.h"
+#include "core/base/engine_thread.h"
+#include "core/base/timer_internal.h"
 
 namespace {
 

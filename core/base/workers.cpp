@@ -1,6 +1,6 @@
 // POSIX threads, a mutex and two condition variables: nothing beyond
 // POSIX.1-2008, so the pool builds wherever the engine does.
-#include "core/system/workers.h"
+#include "core/base/workers.h"
 
 #include <pthread.h>
 #include <signal.h>

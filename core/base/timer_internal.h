@@ -1,6 +1,6 @@
 // Engine-internal access to the timer registry.
-#ifndef MORVEN_CORE_TIMER_INTERNAL_H
-#define MORVEN_CORE_TIMER_INTERNAL_H
+#ifndef MORVEN_CORE_BASE_TIMER_INTERNAL_H
+#define MORVEN_CORE_BASE_TIMER_INTERNAL_H
 
 #include <cstddef>
 #include <cstdint>

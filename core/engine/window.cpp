@@ -10,12 +10,12 @@
 #include <ctime>
 
 #include "core/atlas/atlas_internal.h"
-#include "core/platform/engine_state.h"
-#include "core/system/engine_thread.h"
-#include "core/platform/input_state.h"
-#include "core/platform/replay.h"
+#include "core/engine/engine_state.h"
+#include "core/base/engine_thread.h"
+#include "core/engine/input_state.h"
+#include "core/engine/replay.h"
 #include "core/render/soft_renderer.h"
-#include "core/system/error.h"
+#include "core/base/error.h"
 
 namespace {
 

@@ -11,14 +11,14 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/platform/engine_state.h"
-#include "core/system/engine_thread.h"
-#include "core/platform/input_state.h"
-#include "core/platform/replay.h"
-#include "core/platform/own_directory.h"
+#include "core/engine/engine_state.h"
+#include "core/base/engine_thread.h"
+#include "core/engine/input_state.h"
+#include "core/engine/replay.h"
+#include "core/engine/own_directory.h"
 #include "core/render/png_write.h"
-#include "core/system/error.h"
-#include "core/system/timer_internal.h"
+#include "core/base/error.h"
+#include "core/base/timer_internal.h"
 
 volatile sig_atomic_t engineStopSignal = 0;
 

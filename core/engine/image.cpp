@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/platform/engine_state.h"
-#include "core/system/engine_thread.h"
-#include "core/system/error.h"
+#include "core/engine/engine_state.h"
+#include "core/base/engine_thread.h"
+#include "core/base/error.h"
 
 extern "C" {
 

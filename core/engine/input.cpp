@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/platform/input_state.h"
+#include "core/engine/input_state.h"
 
 namespace {
 

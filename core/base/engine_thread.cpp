@@ -1,5 +1,5 @@
 // Debug-build record of the engine's thread.
-#include "core/system/engine_thread.h"
+#include "core/base/engine_thread.h"
 
 #ifndef NDEBUG
 

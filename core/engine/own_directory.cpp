@@ -4,7 +4,7 @@
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE 1
 #endif
-#include "core/platform/own_directory.h"
+#include "core/engine/own_directory.h"
 
 #include <dlfcn.h>
 

@@ -1,7 +1,7 @@
 // Where libMORVEN.so itself lies, so that it can find the modules installed
 // beside it wherever the install was moved.
-#ifndef MORVEN_CORE_OWN_DIRECTORY_H
-#define MORVEN_CORE_OWN_DIRECTORY_H
+#ifndef MORVEN_CORE_ENGINE_OWN_DIRECTORY_H
+#define MORVEN_CORE_ENGINE_OWN_DIRECTORY_H
 
 #include <cstddef>
 

@@ -2,8 +2,8 @@
 // software renderer draws a frame's sprites in bands this way. A pool
 // belongs to one thread at a time (the one calling workersRun); the job's
 // pieces run on that thread and the pool's own, all at once.
-#ifndef MORVEN_CORE_SYSTEM_WORKERS_H
-#define MORVEN_CORE_SYSTEM_WORKERS_H
+#ifndef MORVEN_CORE_BASE_WORKERS_H
+#define MORVEN_CORE_BASE_WORKERS_H
 
 #include <cstddef>
 

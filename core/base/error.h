@@ -1,6 +1,6 @@
 // The calling thread's last failure, as mvGetError reports it.
-#ifndef MORVEN_CORE_ERROR_H
-#define MORVEN_CORE_ERROR_H
+#ifndef MORVEN_CORE_BASE_ERROR_H
+#define MORVEN_CORE_BASE_ERROR_H
 
 // Records a one-line message (printf format) as this thread's last failure.
 // Longer messages are cut; a line end in the text is replaced by a space.

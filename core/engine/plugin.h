@@ -2,8 +2,8 @@
 // shared object exporting one C function, MV_PLUGIN_ENTRY, that returns a
 // record describing what it offers; parts it does not offer are null.
 // Modules are built from this header and the core's renderer record only.
-#ifndef MORVEN_CORE_PLUGIN_H
-#define MORVEN_CORE_PLUGIN_H
+#ifndef MORVEN_CORE_ENGINE_PLUGIN_H
+#define MORVEN_CORE_ENGINE_PLUGIN_H
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
 // The keyboard and mouse state behind <morven/input.h>. The main loop starts
 // each frame with inputBeginFrame, then hands over the frame's events (from
 // the platform and from a replay) one by one.
-#ifndef MORVEN_CORE_INPUT_STATE_H
-#define MORVEN_CORE_INPUT_STATE_H
+#ifndef MORVEN_CORE_ENGINE_INPUT_STATE_H
+#define MORVEN_CORE_ENGINE_INPUT_STATE_H
 
-#include "core/platform/plugin.h"
+#include "core/engine/plugin.h"
 
 // Every key and button up, the pointer at (0, 0), nothing typed.
 void inputReset();

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "core/system/error.h"
+#include "core/base/error.h"
 
 namespace {
 thread_local char lastError[512];

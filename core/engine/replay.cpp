@@ -1,6 +1,6 @@
 // Replayed input: parsing the script and feeding its events to the input
 // state frame by frame.
-#include "core/platform/replay.h"
+#include "core/engine/replay.h"
 
 #include <morven/input.h>
 
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/platform/input_state.h"
-#include "core/system/error.h"
+#include "core/engine/input_state.h"
+#include "core/base/error.h"
 
 namespace {
 

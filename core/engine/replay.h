@@ -1,8 +1,8 @@
 // Replayed input: a script of keyboard, mouse and text events, each bound to
 // the mvLoop call (frame) at whose start it applies. The format is described
 // in <morven/input.h>.
-#ifndef MORVEN_CORE_REPLAY_H
-#define MORVEN_CORE_REPLAY_H
+#ifndef MORVEN_CORE_ENGINE_REPLAY_H
+#define MORVEN_CORE_ENGINE_REPLAY_H
 
 #include <cstddef>
 #include <cstdint>
