@@ -10,7 +10,7 @@
 #include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
-constexpr uint32_t MV_PLUGIN_ABI = 2;
+constexpr uint32_t MV_PLUGIN_ABI = 3;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };
@@ -74,6 +74,12 @@ struct MVPluginImage {
     bool (*writePng)(const char *path, const uint8_t *rgba, int w, int h);
 };
 
+// Parts added in interface version 3; each is defined where its module's
+// part of this header describes it.
+struct MVPluginAudio;       // an audio device the mixer plays through
+struct MVPluginSoundFiles;  // decoding and resampling sound files
+struct MVPluginFont;        // rasterising glyphs of outline fonts
+
 struct MVPlugin {
     uint32_t abi;      // MV_PLUGIN_ABI of the module's build
     const char *name;  // the name it is loaded by
@@ -83,6 +89,9 @@ struct MVPlugin {
     // Why the module's last call failed, in a few words ("no display" when
     // init finds none); never null.
     const char *(*error)();
+    const MVPluginAudio *audio;
+    const MVPluginSoundFiles *soundFiles;
+    const MVPluginFont *font;
 };
 
 typedef const MVPlugin *(*MVPluginEntryFunction)();

@@ -353,7 +353,7 @@ MVRenderer *create(int w, int h) {
 const MVPluginRenderer renderer = {create};
 const char *error() { return "the context offers no OpenGL 2.1"; }
 
-const MVPlugin plugin = {MV_PLUGIN_ABI, "OpenGL", nullptr, &renderer, nullptr, error};
+const MVPlugin plugin = {MV_PLUGIN_ABI, "OpenGL", nullptr, &renderer, nullptr, error, nullptr, nullptr, nullptr};
 
 }  // namespace
 

@@ -254,7 +254,7 @@ bool vsync(void *window) { return static_cast<Window *>(window)->vsync; }
 const MVPluginPlatform platform = {init, quit, windowOpen, windowClose, windowSetTitle, poll, swap, blit, vsync};
 const char *error() { return lastFailure; }
 
-const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error};
+const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error, nullptr, nullptr, nullptr};
 
 }  // namespace
 

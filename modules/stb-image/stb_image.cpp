@@ -28,7 +28,7 @@ bool writePng(const char *path, const uint8_t *rgba, int w, int h) {
 const char *error() { return lastFailure; }
 
 const MVPluginImage image = {decode, release, writePng};
-const MVPlugin plugin = {MV_PLUGIN_ABI, "STB-Image", nullptr, nullptr, &image, error};
+const MVPlugin plugin = {MV_PLUGIN_ABI, "STB-Image", nullptr, nullptr, &image, error, nullptr, nullptr, nullptr};
 
 }  // namespace
 
