@@ -2,6 +2,7 @@
 #include <morven/draw.h>
 
 #include "core/base/engine_thread.h"
+#include "core/render/frame_size.h"
 #include "core/render/renderer.h"
 
 namespace {
@@ -23,6 +24,7 @@ MVRenderer nullRenderer = {nullptr,          nopMode,          nopVertex,       
                            nop,              nopClearColor,    nopSpriteDraw,     nop};
 MVRenderer *current = &nullRenderer;
 float clearRgb[3];  // kept here, so it holds for renderers installed later
+int frameWidth, frameHeight;  // 0 x 0: unknown
 
 // NaN and values below 0 become 0, values above 1 become 1.
 float clampComponent(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
@@ -40,6 +42,18 @@ MVRenderer *mvCoreSetRenderer(MVRenderer *r) {
     current = r ? r : &nullRenderer;
     if (current->clearColor) current->clearColor(current->self, clearRgb[0], clearRgb[1], clearRgb[2]);
     return previous;
+}
+
+void drawSetFrameSize(int w, int h) {
+    bool known = w > 0 && h > 0;
+    frameWidth = known ? w : 0;
+    frameHeight = known ? h : 0;
+}
+
+bool drawFrameSize(int *w, int *h) {
+    *w = frameWidth;
+    *h = frameHeight;
+    return frameWidth > 0;
 }
 
 void mvCoreResetClearColor() { mvDrawClearColor(0.0f, 0.0f, 0.0f); }
