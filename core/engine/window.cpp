@@ -14,6 +14,7 @@
 #include "core/base/engine_thread.h"
 #include "core/engine/input_state.h"
 #include "core/engine/replay.h"
+#include "core/render/frame_size.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/error.h"
 
@@ -83,6 +84,7 @@ void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
     mvCoreSetRenderer(nullptr);
+    drawSetFrameSize(0, 0);
     atlasDropTextures(s.renderer);
     s.renderer->destroy(s.renderer->self);
     s.renderer = nullptr;
@@ -105,9 +107,16 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
-    if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
-        mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
-                       flags);
+    if (flags != 0) {
+        refuseArgument(__func__, "flags", "0", flags);
+        return false;
+    }
+    if (bpp != 0 && bpp != 32) {
+        refuseArgument(__func__, "bits per pixel", "32 or 0", bpp);
+        return false;
+    }
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+        mvCoreSetError("mvWindowOpen: unsupported window %dx%d (1 to 16384 pixels a side)", width, height);
         return false;
     }
     if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4)))) {
@@ -138,6 +147,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     s.shotValid = false;
     s.windowOpen = true;
     mvCoreSetRenderer(s.renderer);
+    drawSetFrameSize(width, height);
     s.renderer->clear(s.renderer->self);
     return true;
 }
@@ -174,9 +184,14 @@ MV_API void mvWindowSwapBuffers(void) {
 
 MV_API bool mvLoop(int flags) {
     engineThreadCheck(__func__);
-    (void)flags;
+    static int flagsWarned;
+    if (flags != 0) ignoreArgument(&flagsWarned, __func__, "flags", "0", flags);
     EngineState &s = engineState();
-    if (!s.windowOpen || s.quitRequested) return false;
+    if (!s.windowOpen) {
+        mvCoreSetError("mvLoop: %s", s.running ? "no window is open" : "the engine is not started");
+        return false;
+    }
+    if (s.quitRequested) return false;
     uint64_t frame = s.loopCalls++;
     inputBeginFrame();
     bool quit = s.replay && replayApply(s.replay, frame);
