@@ -186,6 +186,17 @@ TEST_F(Failures, ABankNamesEveryPathItTried) {
     expectReasons({{"no loader", [&] { return !mvBankLoad(none, "x", nullptr); }, {"no load function"}}});
     mvBankDestroy(bank);
     mvBankDestroy(none);
+
+    // A load that succeeds after refusals leaves the earlier failure alone.
+    static int found;
+    MVBank *second = mvBankCreate("art/%s.png|%s", [](const char *path, void *) -> void * {
+        return std::strstr(path, ".png") ? refuse(path, nullptr) : &found;
+    }, nullptr);
+    mvLoadModule("Sound");
+    std::string before = mvGetError();
+    EXPECT_EQ(mvBankLoad(second, "hero", nullptr), &found);
+    EXPECT_EQ(mvGetError(), before);
+    mvBankDestroy(second);
 }
 
 // The calls with no failure to report keep working with a bad flag and say

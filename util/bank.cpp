@@ -140,6 +140,9 @@ MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
         mvCoreSetError("bank: no resource \"%s\": out of memory", name);
         return nullptr;
     }
+    // A load that succeeds leaves the caller's last failure as it was.
+    char previous[512];
+    snprintf(previous, sizeof previous, "%s", mvGetError());
     void *resource = nullptr;
     Attempts attempts;
     attempts.text[0] = '\0';
@@ -154,9 +157,10 @@ MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
         p = nextAlternative(end);
     }
     std::free(buffer);
-    if (resource)
+    if (resource) {
         mvSMapAssign(bank->map, name, resource);
-    else
+        mvCoreSetError("%s", previous);
+    } else
         mvCoreSetError("bank: no resource \"%s\": %s", name, attempts.used ? attempts.text : "no path to try");
     return resource;
 }
