@@ -85,6 +85,10 @@ MV_API void mvDrawText(float x, float y, float size, const char *text) {
     int frameW = 0, frameH = 0;
     bool cull = drawFrameSize(&frameW, &frameH);
     float right = static_cast<float>(frameW), bottom = static_cast<float>(frameH);
+    // Font columns that lie left of the frame for certain (a column to spare
+    // for rounding): single-byte characters there are only counted.
+    double hidden = std::floor(-static_cast<double>(x) / static_cast<double>(scale)) - 1.0;
+    long hiddenColumns = hidden > 0.0 ? static_cast<long>(hidden < 1e15 ? hidden : 1e15) : 0;
     // Font pixels from the origin, as integers so that every edge is computed alike.
     long column = 0, row = 0;
     mvDrawBegin(MV_DRAW_TRIANGLES);
@@ -106,6 +110,20 @@ MV_API void mvDrawText(float x, float y, float size, const char *text) {
                 row += kFontCellHeight;
                 continue;
             }
+        }
+        if (cull) {
+            while (*s && *s < 0x80 && *s != '\n' && column + kFontGlyphWidth <= hiddenColumns) {
+                s++;
+                column += kFontCellWidth;
+            }
+            if (!*s) break;
+        }
+        if (cull) {
+            while (*s && *s < 0x80 && *s != '\n' && column + kFontGlyphWidth <= hiddenColumns) {
+                s++;
+                column += kFontCellWidth;
+            }
+            if (!*s) break;
         }
         int length;
         int c = nextCharacter(s, &length);
