@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/render/renderer.h"
+#include "core/render/frontend.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ void drawSprites(MVAtlas *atlas, MVAtlasArea *area, float red) {
 
 uint8_t redAtCentre() {
     std::vector<uint8_t> frame(size_t(W) * H * 4);
-    MVRenderer *r = mvCoreRenderer();
-    if (!r->readPixels(r->self, frame.data(), W, H)) return 0;
+    if (!frontEnd().readPixels(frame.data(), W, H)) return 0;
     return frame[4 * (size_t(H / 2) * W + W / 2)];
 }
 

@@ -16,6 +16,7 @@
 #include "core/render/font.h"
 #include "core/render/frame_size.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 #include "recording_renderer.h"
 
@@ -58,14 +59,14 @@ bool litInModel(const Sample &sample, double x, double y, double scale, double c
 class TextOnSoftware : public ::testing::Test {
 protected:
     MVRenderer *soft = softRendererCreate(W, H);
-    MVRenderer *previous = mvCoreSetRenderer(soft);
+    MVRenderer *previous = frontEnd().install(soft);
     void TearDown() override {
-        mvCoreSetRenderer(previous);
-        soft->destroy(soft->self);
+        frontEnd().install(previous);
+        destroyRenderer(soft);
     }
     std::vector<uint8_t> frame() {
         std::vector<uint8_t> rgba(size_t(W) * H * 4);
-        EXPECT_TRUE(soft->readPixels(soft->self, rgba.data(), W, H));
+        EXPECT_TRUE(frontOf(soft).readPixels(rgba.data(), W, H));
         return rgba;
     }
 };
@@ -114,13 +115,13 @@ TEST(Text, RunsOfPixelsBecomeOneRectangleEachAndMeasuresCountCells) {
                                       vertexCall(10, 26), vertexCall(20, 26), vertexCall(10, 28),
                                       vertexCall(20, 26), vertexCall(20, 28), vertexCall(10, 28),
                                       endCall()};
-    EXPECT_EQ(recorder.calls, expected);
-    recorder.calls.clear();
+    EXPECT_EQ(recorder.calls(), pieces(expected));
+    recorder.calls().clear();
     mvDrawText(0, 0, 8, nullptr);
     mvDrawText(0, 0, 0, "x");
     mvDrawText(0, 0, NAN, "x");
     mvDrawText(INFINITY, 0, 8, "x");
-    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_TRUE(recorder.calls().empty());
     float w = -1, h = -1;
     mvDrawTextMeasure(16, "ab\nc\xC3\xA9\x01\n", &w, &h);  // one box for the two-byte character
     EXPECT_EQ(w * 1000 + h, 36 * 1000 + 48);
@@ -179,23 +180,23 @@ TEST(Text, OffFrameTextMakesNoVerticesAndVisibleTextOnlyItsOwn) {
     } off[] = {{0, H}, {0, -1.0e7f}, {-1.0e7f, -1.0e7f}, {W, 0}, {-1.0e7f, 0}, {-1.0e7f, H - 0.01f}};
     for (const auto &c : off) {
         for (const std::string *text : {&lines, &line}) {
-            recorder.calls.clear();
+            recorder.calls().clear();
             mvDrawText(c.x, c.y, 8, text->c_str());
-            EXPECT_EQ(vertices(recorder.calls), 0u) << "at (" << c.x << ", " << c.y << ")";
+            EXPECT_EQ(vertices(recorder.calls()), 0u) << "at (" << c.x << ", " << c.y << ")";
         }
     }
     // One long line crossing the frame: only the glyphs on it make vertices.
     // A glyph makes at most 8 rows x 3 runs of rectangles, 6 vertices each.
     const size_t perGlyph = 8 * 3 * 6, across = W / 6 + 2;
-    recorder.calls.clear();
+    recorder.calls().clear();
     mvDrawText(-6.0f * 500000, 0, 8, line.c_str());
-    EXPECT_GT(vertices(recorder.calls), 0u);
-    EXPECT_LE(vertices(recorder.calls), across * perGlyph);
+    EXPECT_GT(vertices(recorder.calls()), 0u);
+    EXPECT_LE(vertices(recorder.calls()), across * perGlyph);
     // Many lines, the frame showing a few of them.
-    recorder.calls.clear();
+    recorder.calls().clear();
     mvDrawText(0, -8.0f * 1000, 8, lines.c_str());
-    EXPECT_GT(vertices(recorder.calls), 0u);
-    EXPECT_LE(vertices(recorder.calls), (H / 8 + 2) * across * perGlyph);
+    EXPECT_GT(vertices(recorder.calls()), 0u);
+    EXPECT_LE(vertices(recorder.calls()), (H / 8 + 2) * across * perGlyph);
 }
 
 // Leaving glyphs out must not change a pixel: text across every edge of the
