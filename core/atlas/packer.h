@@ -68,7 +68,8 @@ struct Packer {
     // Working space for carving, kept between requests.
     PackRect *pieces;
     bool *keep;
-    size_t piecesCapacity, keepCapacity;
+    uint8_t *made;
+    size_t piecesCapacity, keepCapacity, madeCapacity;
     PackRect *spare;
     size_t spareCapacity;
 };
