@@ -315,6 +315,15 @@ void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, bool f
     for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c);
 }
 
+// Whether v * s / e gives v back exactly for every v = (k + 0.5) - c with
+// 0 <= k < limit, so that the division can be left out: e is s, and v
+// (a multiple of 2^-16 below 2^22 when c is one below 2^20) times s (below
+// 2^15) fits the 53 bits of a double, with nothing rounded.
+inline bool unitScale(double c, double e, int s, int limit) {
+    double scaled = c * 65536.0;
+    return e == s && s < 32768 && limit < (1 << 20) && std::fabs(c) < 1048576.0 && floorSmall(scaled) == scaled;
+}
+
 // Four texels that lie one after another in the source.
 inline Texels4 fourInARow(const uint8_t *t) {
 #if defined(__SSE2__)
@@ -334,6 +343,7 @@ template <bool white>
 void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad, const uint8_t *origin,
                  size_t stride, const double *y, int top, int bottom, int base, int roomUpTo) {
     const float *c = sp.color;
+    bool unitY = unitScale(y[0], y[3] - y[0], sp.sh, b.h);
     bool boxed = quad.levels == 2 && quad.lefts == 1 && quad.rights == 1 && quad.fromLeft[0]->dx == 0 &&
                  quad.fromRight[0]->dx == 0;
     int first = 0, last = -1;
@@ -360,7 +370,8 @@ void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad
         uint8_t *p = b.frame + 4 * (static_cast<size_t>(row) * b.w + first);
         int n = last - first + 1;
         bool room = last <= roomUpTo;
-        const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / (y[3] - y[0]), sp.sh);
+        double down = py - y[0];
+        const uint8_t *texRow = origin + stride * clampIndex(unitY ? down : down * sp.sh / (y[3] - y[0]), sp.sh);
         const int *column = b.columns + (first - base);
         if (!white) {
             for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
@@ -395,7 +406,10 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     if (upright) {
         // Unrotated: one texel column per pixel column, worked out once, exactly.
         int columns = static_cast<int>(quad.right) - base + 1;
-        for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+        if (unitScale(x[0], e1x, sp.sw, b.w))
+            for (int i = 0; i < columns; i++) b.columns[i] = clampIndex(base + i + 0.5 - x[0], sp.sw);
+        else
+            for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
     }
     const double fix = 4294967296.0;  // 2^32
     double uScale = sp.sw / det, vScale = sp.sh / det;
