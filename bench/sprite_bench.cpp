@@ -168,7 +168,7 @@ void SpritesBesideSdl(benchmark::State &state, int count, bool turned) {
         auto ours = [&] {
             mvDrawClear();
             for (const Placement &p : sprites) mvAtlasDrawArea(atlas, area, p.x, p.y, kSize, kSize, p.angle);
-            renderer->flush(renderer->self);
+            frontEnd().submit();
         };
         auto peer = [&] {
             SDL_SetRenderDrawColor(sdl, 0, 0, 0, 255);
@@ -189,7 +189,7 @@ void SpritesBesideSdl(benchmark::State &state, int count, bool turned) {
         double want = count >= kSprites ? 0.9 : 0.05;
         std::vector<unsigned char> peerShown(static_cast<unsigned char *>(target->pixels),
                                              static_cast<unsigned char *>(target->pixels) + shown.size());
-        if (!renderer->readPixels(renderer->self, shown.data(), kWidth, kHeight) || coveredShare(shown) < want ||
+        if (!frontEnd().readPixels(shown.data(), kWidth, kHeight) || coveredShare(shown) < want ||
             coveredShare(peerShown) < want) {
             state.SkipWithError("the sprites did not reach the frame");
         } else {
