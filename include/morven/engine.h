@@ -16,7 +16,8 @@
  * engine, window, drawing, input, timer and image-loading calls belong to it
  * until mvDeinit (and the caller's timers until they are destroyed). Load the
  * modules on that thread too. The other modules may be used on any thread.
- * Debug builds abort on an engine call from another thread. */
+ * Builds with MORVEN_THREAD_CHECKS (debug and sanitizer builds) abort on an
+ * engine call from another thread. */
 #ifndef MORVEN_ENGINE_H
 #define MORVEN_ENGINE_H
 
