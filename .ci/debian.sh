@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$(pwd)
 work=$(mkdir -p "${1:-build-debian}" && cd "${1:-build-debian}" && pwd)
-rm -rf "$work"/*
+rm -rf "$work"/*.deb "$work"/build/*.deb "$work/consumer" "$work/consumer-pc"
 packages=(libmorven0 libmorven-dev morven-examples)
 
 echo "-- configure and build as Debian's helper does"
@@ -25,14 +25,14 @@ echo "-- the packages hold what they should"
 for p in "${packages[@]}"; do
     [ -e "$(echo "$work/${p}_"*.deb)" ] || { echo "no package $p"; exit 1; }
 done
-dpkg-deb -c "$work"/libmorven0_*.deb | grep -q 'libMORVEN\.so\.0' || { echo "libmorven0 lacks the library"; exit 1; }
-dpkg-deb -c "$work"/libmorven0_*.deb | grep -q 'morven/modules/morven-sdl\.so' || { echo "libmorven0 lacks the modules"; exit 1; }
-dpkg-deb -c "$work"/libmorven-dev_*.deb | grep -q 'include/morven/engine\.h' || { echo "libmorven-dev lacks the headers"; exit 1; }
-dpkg-deb -c "$work"/morven-examples_*.deb | grep -q 'bin/morven-chase' || { echo "morven-examples lacks morven-chase"; exit 1; }
-dpkg-deb -f "$work"/libmorven-dev_*.deb Depends | grep -q 'libmorven0 (= ' || { echo "libmorven-dev does not depend on libmorven0"; exit 1; }
+dpkg-deb -c "$work"/libmorven0_*.deb | grep 'libMORVEN\.so\.0' >/dev/null || { echo "libmorven0 lacks the library"; exit 1; }
+dpkg-deb -c "$work"/libmorven0_*.deb | grep 'morven/modules/morven-sdl\.so' >/dev/null || { echo "libmorven0 lacks the modules"; exit 1; }
+dpkg-deb -c "$work"/libmorven-dev_*.deb | grep 'include/morven/engine\.h' >/dev/null || { echo "libmorven-dev lacks the headers"; exit 1; }
+dpkg-deb -c "$work"/morven-examples_*.deb | grep 'bin/morven-chase' >/dev/null || { echo "morven-examples lacks morven-chase"; exit 1; }
+dpkg-deb -f "$work"/libmorven-dev_*.deb Depends | grep 'libmorven0 (= ' >/dev/null || { echo "libmorven-dev does not depend on libmorven0"; exit 1; }
 
 echo "-- lintian"
-lintian --fail-on error --no-tag-display-limit "$work"/*.deb | tee "$work/lintian.txt"
+lintian --fail-on error --tag-display-limit 0 "$work"/*.deb | tee "$work/lintian.txt"
 
 installed=0
 cleanup() {
@@ -42,7 +42,7 @@ cleanup() {
 }
 trap cleanup EXIT
 for p in "${packages[@]}"; do
-    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep 'install ok installed' >/dev/null; then
         echo "$p is installed already; not touching it"; exit 1
     fi
 done
@@ -54,7 +54,7 @@ apt-get install -y -qq --no-install-recommends "$work"/*.deb >/dev/null
 
 lib=$(dpkg -L libmorven0 | grep 'libMORVEN\.so\.0\.' | head -n 1)
 echo "-- installed: $lib"
-if readelf -d "$lib" /usr/bin/morven-chase | grep -Eq 'RPATH|RUNPATH'; then
+if readelf -d "$lib" /usr/bin/morven-chase | grep -E 'RPATH|RUNPATH'; then
     echo "an installed file carries a run path"; exit 1
 fi
 if grep -q "not the engine's thread" "$lib"; then
