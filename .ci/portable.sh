@@ -46,4 +46,4 @@ cmake --build "$out/build" -j2
 # needs no C++ runtime at all), the tests run on libc++.
 readelf -p .comment "$out/build/libMORVEN.so" | grep -q 'Linker: .*LLD' || { echo "libMORVEN.so not linked by lld"; exit 1; }
 readelf -d "$out/build/tests/morven_tests" | grep -q 'libc++' || { echo "the tests do not use libc++"; exit 1; }
-ctest --test-dir "$out/build" -LE slow --output-on-failure -j2
+ctest --test-dir "$out/build" -LE 'slow|quickstart' --output-on-failure -j2

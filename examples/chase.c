@@ -7,8 +7,16 @@
  * packed into an atlas; without the module a dart is drawn from triangles.
  * At the end one line tells how often the dart caught the pointer: came
  * within 16 pixels of it after having been farther away. */
+#if defined(__linux__)
+#define _DEFAULT_SOURCE 1 /* readlink */
+#include <unistd.h>
+#elif defined(__FreeBSD__)
+#include <sys/types.h>
+#include <sys/sysctl.h>
+#endif
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <morven/angle.h>
 #include <morven/atlas.h>
@@ -22,9 +30,11 @@
 #include <morven/trail.h>
 #include <morven/window.h>
 
-/* Where the bank looks for images: "|" between alternatives, "%s" the name. */
-#ifndef CHASE_IMAGE_PATHS
-#define CHASE_IMAGE_PATHS "assets/%s"
+/* Where the image lies relative to the program's own directory: the build
+ * sets it to where it installs the data (and copies the data to the same
+ * place in the build tree). */
+#ifndef CHASE_DATA_FROM_PROGRAM
+#define CHASE_DATA_FROM_PROGRAM "../share/morven"
 #endif
 
 #define WIDTH 640
@@ -58,9 +68,59 @@ static void paletteColour(const Palette *p, float distance, float rgb[3]) {
     rgb[2] = mvGradientGetValue(p->blue, t);
 }
 
+/* The directory that holds this program, into dir; 0 where the system cannot
+ * tell (then only the working directory is searched). */
+static int programDirectory(char *dir, size_t size) {
+    size_t n = 0;
+#if defined(__linux__)
+    ssize_t got = readlink("/proc/self/exe", dir, size);
+    if (got <= 0 || (size_t)got >= size) return 0;
+    n = (size_t)got;
+#elif defined(__FreeBSD__)
+    int name[4] = {CTL_KERN, KERN_PROC, KERN_PROC_PATHNAME, -1};
+    size_t length = size;
+    if (sysctl(name, 4, dir, &length, NULL, 0) != 0 || length == 0 || length > size) return 0;
+    n = strnlen(dir, length);
+    if (n == size) return 0;
+#else
+    (void)size;
+    return 0;
+#endif
+    dir[n] = '\0';
+    char *slash = strrchr(dir, '/');
+    if (!slash) return 0;
+    *slash = '\0';
+    return 1;
+}
+
+/* The bank's patterns: "assets/%s" beside the working directory, then the
+ * data directory beside the program. "|" separates alternatives and cannot
+ * be quoted, so a program directory holding one is left out; "%" is doubled. */
+static void imagePaths(char *paths, size_t size) {
+    char dir[4096];
+    snprintf(paths, size, "assets/%%s");
+    if (!programDirectory(dir, sizeof dir) || strchr(dir, '|')) return;
+    size_t at = strlen(paths);
+    const char *parts[3] = {"|", dir, "/" CHASE_DATA_FROM_PROGRAM "/%s"};
+    for (int part = 0; part < 3; part++) {
+        for (const char *c = parts[part]; *c; c++) {
+            int doubled = part == 1 && *c == '%';
+            if (at + 2 + (size_t)doubled >= size) {
+                snprintf(paths, size, "assets/%%s");
+                return;
+            }
+            if (doubled) paths[at++] = '%';
+            paths[at++] = *c;
+        }
+    }
+    paths[at] = '\0';
+}
+
 /* The dart's image packed into the atlas, or null when it cannot be loaded. */
 static const MVAtlasArea *loadDart(MVAtlas *atlas) {
-    MVBank *images = mvBankCreate(CHASE_IMAGE_PATHS, mvImageLoad, mvImageFree);
+    char paths[4200];
+    imagePaths(paths, sizeof paths);
+    MVBank *images = mvBankCreate(paths, mvImageLoad, mvImageFree);
     const MVImage *image = images ? mvBankLoad(images, "chaser.png", NULL) : NULL;
     const MVAtlasArea *area = image ? mvAtlasAreaFromImage(atlas, image, 1) : NULL;
     if (!area) fprintf(stderr, "chase: no dart image: %s; drawing a plain dart\n", mvGetError());

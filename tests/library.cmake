@@ -23,7 +23,7 @@ add_test(NAME library.c99_headers COMMAND c99_headers)
 # with find_package and with pkg-config; the moved library still finds its modules.
 add_test(NAME library.install_and_consume
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/install/run.sh ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/install-check
-          ${CMAKE_CURRENT_SOURCE_DIR}/install ${CMAKE_C_COMPILER})
+          ${CMAKE_CURRENT_SOURCE_DIR}/install ${CMAKE_C_COMPILER} ${PROJECT_SOURCE_DIR})
 set_tests_properties(library.install_and_consume PROPERTIES LABELS install TIMEOUT 300)
 
 # The whole unit-test binary under memcheck: no error, no leak.

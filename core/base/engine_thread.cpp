@@ -1,7 +1,7 @@
-// Debug-build record of the engine's thread.
+// Record of the engine's thread.
 #include "core/base/engine_thread.h"
 
-#ifndef NDEBUG
+#ifdef MORVEN_THREAD_CHECKS
 
 #include <atomic>
 #include <cstdio>

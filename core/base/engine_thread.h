@@ -1,13 +1,14 @@
 // The engine, window, drawing, image-loading and timer calls share state
 // without locks, so they belong to one thread: the one that called mvInit,
 // or, in a program that never starts the engine, the one that uses timers.
-// Debug builds record that thread and abort with a message naming the call
-// when another thread makes one of these calls while it is held; release
-// builds check nothing and these functions cost nothing.
+// Built with MORVEN_THREAD_CHECKS (debug and sanitizer builds), the engine
+// records that thread and aborts with a message naming the call when another
+// thread makes one of these calls while it is held; otherwise nothing is
+// checked and these functions cost nothing.
 #ifndef MORVEN_CORE_BASE_ENGINE_THREAD_H
 #define MORVEN_CORE_BASE_ENGINE_THREAD_H
 
-#ifdef NDEBUG
+#ifndef MORVEN_THREAD_CHECKS
 inline void engineThreadClaim(const char *) {}
 inline void engineThreadCheck(const char *) {}
 inline void engineThreadStarted() {}

@@ -56,7 +56,8 @@ MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int
 
 /** Copies the pixels (w x h, rows of RGBA bytes without gaps, bpp 32) into
  * the area; what exceeds the area is cut off. The caller keeps its buffer.
- * False when an argument does not apply. Any thread. */
+ * False when an argument does not apply (w or h not above 0 among them).
+ * Any thread. */
 MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, int bpp, const void *pixels);
 
 /** Frees the area for reuse; its pixels become transparent and the record
@@ -76,7 +77,8 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
 /** Draws the area's pixels into a w x h rectangle centred at (x, y), turned
  * by `angle` radians (positive turns +x towards +y), multiplied by the
  * current colour and alpha-blended, with nearest-texel sampling. Null atlas
- * or area, or no window: nothing. Engine thread. */
+ * or area, no window, a width or height that is not above 0 (a negative one
+ * does not mirror) or a coordinate that is not finite: nothing. Engine thread. */
 MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y,
                             float w, float h, float angle);
 

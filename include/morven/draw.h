@@ -38,8 +38,8 @@
  *   (horizontal, the triangle above it); so triangles sharing an edge cover
  *   its pixels once, with no gap. This is what OpenGL does in a window;
  *   a quad from (2.5, 2.5) to (10.5, 6.5) covers columns 2 to 9, rows 3 to
- *   6. Colours are interpolated across the triangle. Textured sprites and
- *   filled rectangles follow the same rule.
+ *   6. Colours are interpolated across the triangle. Textured sprites
+ *   (mvAtlasDrawArea) and the letters of mvDrawText follow the same rule.
  * - A vertex with a NaN or infinite coordinate drops each point, segment or
  *   triangle it belongs to; the rest of the primitive is drawn. Any finite
  *   coordinate is allowed: primitives are clipped to the window first, so a
@@ -54,7 +54,8 @@
  * ignored.
  *
  * Threads: these calls belong to the engine's thread: the thread that called
- * mvInit. Debug builds abort on a call from another thread. */
+ * mvInit. Builds with MORVEN_THREAD_CHECKS (debug and sanitizer builds) abort
+ * on a call from another thread. */
 #ifndef MORVEN_DRAW_H
 #define MORVEN_DRAW_H
 

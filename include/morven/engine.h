@@ -21,7 +21,8 @@
  * engine, window, drawing, input, timer and image-loading calls belong to it
  * until mvDeinit (and the caller's timers until they are destroyed). Load the
  * modules on that thread too. The other modules may be used on any thread.
- * Debug builds abort on an engine call from another thread.
+ * Builds with MORVEN_THREAD_CHECKS (debug and sanitizer builds) abort on an
+ * engine call from another thread.
  *
  * fork: a child of a running headless engine (no window from the "SDL"
  * module) may go on with the drawing, atlas, window and loop calls and with

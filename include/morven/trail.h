@@ -49,8 +49,8 @@ MV_API void mvTrailAddBreak(MVTrail *trail);
 MV_API void mvTrailPopPoint(MVTrail *trail);
 
 /** Removes the oldest entry if it is a break (only that one), then draws the
- * trail through the drawing calls (see <morven/draw.h>) as line strips,
- * mode 3. Entry i of n gets mvDrawColor2f(1, i / (n - 1)); a single remaining
+ * trail through the drawing calls (see <morven/draw.h>) as line strips
+ * (MV_DRAW_LINE_STRIP). Entry i of n gets mvDrawColor2f(1, i / (n - 1)); a single remaining
  * point is drawn fully opaque. An empty trail makes no drawing call. */
 MV_API void mvTrailDraw(MVTrail *trail);
 

@@ -11,7 +11,8 @@
  * MORVEN_INPUT_SCRIPT=<file> replays input (see <morven/input.h>).
  *
  * Threads: these calls belong to the engine's thread: the thread that called
- * mvInit. Debug builds abort on a call from another thread. */
+ * mvInit. Builds with MORVEN_THREAD_CHECKS (debug and sanitizer builds) abort
+ * on a call from another thread. */
 #ifndef MORVEN_WINDOW_H
 #define MORVEN_WINDOW_H
 
