@@ -18,7 +18,7 @@ import sys
 import tempfile
 
 PROGRAMS = ["containers_bench", "atlas_bench", "timer_bench", "numeric_bench", "bank_bench", "render_bench",
-            "sprite_bench"]
+            "sprite_bench", "image_bench"]
 
 
 def run(path, min_time, repetitions):
@@ -206,6 +206,14 @@ def numeric(res, out):
             "%s %s ns" % (n, fmt(res.ns(n))) for n in sorted(angles)) + "\n")
 
 
+def images(res, out):
+    rows = []
+    for kind in ("png_photo", "png_frame", "jpeg_photo", "jpeg_frame"):
+        rows.append(("decode %s, 1024 x 768" % kind.replace("_", " "), "ImageDecode/%s/morven" % kind,
+                     "ImageDecode/%s/stb" % kind, "stb_image"))
+    pairs(res, out, "Image decoding", rows)
+
+
 def targets(res, out):
     out.append("### Targets\n")
     out.append("| target | measured | met |")
@@ -324,6 +332,7 @@ def main():
     containers(res, out)
     atlas(res, out)
     numeric(res, out)
+    images(res, out)
     timer_rows = res.find(r"BM_\w+(/\d+)?")
     if timer_rows:
         out.append("Timers: " + ", ".join("%s %s ns" % (n, fmt(res.ns(n), 1)) for n in sorted(timer_rows)
