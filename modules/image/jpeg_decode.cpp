@@ -90,9 +90,14 @@ uint8_t *jpegDecode(const ImageSource &source, const MVPluginImageLimits &limits
         snprintf(failure.message, sizeof failure.message, "out of memory");
         longjmp(failure.jump, 1);
     }
+    // Several rows a call, so that whole groups of upsampled rows go straight
+    // into the image.
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = pixels + stride * cinfo.output_scanline;
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        JSAMPROW rows[16];
+        JDIMENSION n = cinfo.output_height - cinfo.output_scanline;
+        if (n > 16) n = 16;
+        for (JDIMENSION i = 0; i < n; i++) rows[i] = pixels + stride * (cinfo.output_scanline + i);
+        jpeg_read_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_decompress(&cinfo);
     *w = static_cast<int>(cinfo.output_width);
