@@ -89,7 +89,7 @@ static void drawPlainDart(float x, float y, float heading) {
 int main(void) {
     mvLoadModule("SDL");
     mvLoadModule("OpenGL");
-    mvLoadModule("STB-Image");
+    mvLoadModule("Image");
     if (!mvInit(0) || !mvWindowOpen(WIDTH, HEIGHT, 32, 0)) {
         fprintf(stderr, "chase: %s\n", mvGetError());
         mvDeinit();
