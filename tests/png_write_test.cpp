@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "alloc_fail.h"
 #include "core/base/replace_file.h"
 #include "core/render/png_write.h"
 
@@ -186,6 +187,28 @@ TEST_F(PngWriteFile, AFailedWriteKeepsTheOldFileAndSaysWhy) {
     EXPECT_FALSE(pngWrite(path.c_str(), pixels.data(), 0, 16));
     EXPECT_NE(strstr(mvGetError(), "not written"), nullptr);
     EXPECT_EQ(slurp(path), "the previous picture");
+}
+
+TEST_F(PngWriteFile, RunningOutOfMemoryWritesNothing) {
+    std::string path = dir + "/shot.png";
+    std::ofstream(path) << "the previous picture";
+    long made = allocfail::everyFailure(
+        [&] { pngWrite(path.c_str(), pixels.data(), 16, 16); },
+        [&](long k) {
+            std::string now = slurp(path);
+            bool wrote = now != "the previous picture";
+            // Either the whole PNG, or the old file and a reason.
+            if (wrote) {
+                int w = 0, h = 0;
+                EXPECT_EQ(spngDecode(now, &w, &h), pixels) << "allocation " << k;
+            } else {
+                EXPECT_NE(strstr(mvGetError(), "not written"), nullptr) << "allocation " << k;
+            }
+            EXPECT_EQ(entries(), 1) << "allocation " << k;
+            std::ofstream(path) << "the previous picture";
+            mvClearError();
+        });
+    EXPECT_GT(made, 2);
 }
 
 TEST_F(PngWriteFile, AFifoWithoutAReaderIsRefusedAtOnce) {
