@@ -77,11 +77,13 @@ void roundTrip(const char *what, const Bytes &rgba, int w, int h) {
 }
 
 TEST(PngWriter, WhatItWritesDecodesToThePixelsGiven) {
-    // Pseudo-random bytes (no matches: literals only, every filter tried),
+    // Pseudo-random bytes (no matches: literals only, every filter tried;
+    // the larger one spans several deflate blocks),
     // a frame of flat areas and edges (long matches, distances up to a row
     // and beyond), a single pixel, a row wider than the 32 KB window, and a
     // column of rows.
     roundTrip("noise", noise(64 * 48 * 4), 64, 48);
+    roundTrip("noise over several deflate blocks", noise(300 * 300 * 4), 300, 300);
     const int w = 320, h = 200;
     Bytes frame(size_t(w) * h * 4);
     for (int y = 0; y < h; y++)

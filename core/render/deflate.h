@@ -1,6 +1,7 @@
 // A small zlib-stream encoder for the PNG writer: LZ77 over a 32 KB window
-// with hash chains, coded with deflate's fixed Huffman codes. It encodes
-// only data the engine made (rendered frames), never parses anything.
+// with hash chains, then one deflate block with Huffman codes made for the
+// data (or the fixed codes, when shorter). It encodes only data the engine
+// made (rendered frames), never parses anything.
 #ifndef MORVEN_CORE_RENDER_DEFLATE_H
 #define MORVEN_CORE_RENDER_DEFLATE_H
 
