@@ -36,7 +36,9 @@ std::string tempDir() {
 void writeFile(const std::string &path, const Bytes &bytes) {
     FILE *f = fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    if (!bytes.empty()) {
+        ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    }
     ASSERT_EQ(fclose(f), 0);
 }
 
