@@ -12,7 +12,10 @@
 #include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
-constexpr uint32_t MV_PLUGIN_ABI = 4;
+// 4: renderers run the front end's command lists (core/render/renderer.h).
+// 5: image modules decode files in memory or open, within limits, and no
+//    longer write PNG files.
+constexpr uint32_t MV_PLUGIN_ABI = 5;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };
@@ -74,7 +77,7 @@ struct MVPluginImageLimits {
     int64_t maxPixels;
 };
 
-// Image files (interface version 4). Both calls return w x h RGBA rows (top
+// Image files (interface version 5). Both calls return w x h RGBA rows (top
 // first) in one block from malloc that the caller owns and frees with free,
 // or null with the reason in the plugin's error(): an unsupported format
 // (named), an image over the limits, a truncated or inconsistent file.
