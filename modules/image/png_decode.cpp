@@ -2,7 +2,9 @@
 // before any pixel is allocated, and the file must run to its end chunk.
 #include <spng.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "modules/image/decode.h"
 
@@ -42,7 +44,7 @@ uint8_t *pngDecode(const ImageSource &source, const MVPluginImageLimits &limits,
         if (r == SPNG_IO_EOF)
             imageFail("PNG: the file is truncated");
         else if (r == SPNG_IO_ERROR && source.file && ferror(source.file))
-            imageFail("PNG: the file cannot be read");
+            imageFail("PNG: the file cannot be read: %s", strerror(errno));
         else
             imageFail("PNG: %s", spng_strerror(r));
         return nullptr;
