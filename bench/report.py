@@ -22,7 +22,7 @@ import tempfile
 # renderers, worker threads) change what both sides measure.
 PROGRAMS = [("containers_bench", None), ("atlas_bench", None), ("timer_bench", None), ("numeric_bench", None),
             ("bank_bench", None), ("render_bench", None), ("sprite_bench", "-SpritesBesideSdl"),
-            ("sprite_bench", "SpritesBesideSdl"), ("text_bench", None)]
+            ("sprite_bench", "SpritesBesideSdl"), ("text_bench", None), ("image_bench", None)]
 
 
 def run(path, min_time, repetitions, only=None):
@@ -250,6 +250,14 @@ def numeric(res, out):
             "%s %s ns" % (n, fmt(res.ns(n))) for n in sorted(angles)) + "\n")
 
 
+def images(res, out):
+    rows = []
+    for kind in ("png_photo", "png_frame", "jpeg_photo", "jpeg_frame"):
+        rows.append(("decode %s, 1024 x 768" % kind.replace("_", " "), "ImageDecode/%s/morven" % kind,
+                     "ImageDecode/%s/stb" % kind, "stb_image"))
+    pairs(res, out, "Image decoding", rows)
+
+
 def targets(res, out):
     out.append("### Targets\n")
     out.append("| target | measured | met |")
@@ -396,6 +404,7 @@ def main():
     atlas(res, out)
     side_by_side_sprites(res, out)
     numeric(res, out)
+    images(res, out)
     timer_rows = res.find(r"BM_\w+(/\d+)?")
     if timer_rows:
         out.append("Timers: " + ", ".join("%s %s ns" % (n, fmt(res.ns(n), 1)) for n in sorted(timer_rows)

@@ -19,7 +19,7 @@ if(TARGET atlas AND TARGET chase)
   add_custom_target(pictures ${commands}
     COMMENT "Drawing doc/atlas.png and doc/chase.png with the examples"
     VERBATIM)
-  foreach(target atlas chase morven-stb-image)
+  foreach(target atlas chase morven-image)
     if(TARGET ${target})
       add_dependencies(pictures ${target})
     endif()

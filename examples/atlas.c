@@ -61,6 +61,6 @@ int main(void) {
     }
 
     mvAtlasDestroy(atlas);
-    mvDeinit();
-    return 0;
+    /* False when the screenshot asked for (MORVEN_SCREENSHOT) was not written. */
+    return mvDeinit() ? 0 : 1;
 }

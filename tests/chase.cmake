@@ -1,14 +1,14 @@
 # The chase example driven by its input replays, end to end: headless, and in
 # a real window (SDL + OpenGL) under Xvfb.
 find_path(MORVEN_TEST_STB_DIR stb/stb_image.h)
-if(NOT TARGET chase OR NOT TARGET morven-stb-image OR NOT MORVEN_TEST_STB_DIR)
-  message(STATUS "chase runs are not tested (needs the chase example, the STB-Image module and stb_image.h)")
+if(NOT TARGET chase OR NOT TARGET morven-image OR NOT MORVEN_TEST_STB_DIR)
+  message(STATUS "chase runs are not tested (needs the chase example, the Image module and stb_image.h)")
   return()
 endif()
 
 add_executable(png_probe chase/png_probe.cpp)
 target_include_directories(png_probe SYSTEM PRIVATE ${MORVEN_TEST_STB_DIR})
-add_dependencies(chase morven-stb-image)
+add_dependencies(chase morven-image)
 
 set(MORVEN_CHASE_OUT ${CMAKE_CURRENT_BINARY_DIR}/chase-runs)
 foreach(side right left)

@@ -110,11 +110,11 @@ TEST_F(Engine, UnknownOrMissingModulesAreRefused) {
 
 #ifdef MORVEN_TEST_MODULE_DIR
 TEST_F(Engine, ModulesAreFoundAlongTheSearchPath) {
-    for (const char *module : {"/morven-stb-image.so", "/morven-opengl.so"})
+    for (const char *module : {"/morven-image.so", "/morven-opengl.so"})
         if (access((std::string(MORVEN_TEST_MODULE_DIR) + module).c_str(), R_OK) != 0)
             GTEST_SKIP() << module + 1 << " is not built";
     // The first directory holds a plugin file under the wrong name: it is passed over.
-    std::string impostor = dir + "/morven-stb-image.so";
+    std::string impostor = dir + "/morven-image.so";
     std::string copy = "cp " MORVEN_TEST_MODULE_DIR "/morven-opengl.so " + impostor;
     ASSERT_EQ(system(copy.c_str()), 0);
     std::string path = ":" + dir + ":" MORVEN_TEST_MODULE_DIR;

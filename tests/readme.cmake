@@ -7,7 +7,7 @@ add_test(NAME readme.replay_events
   COMMAND ${CMAKE_COMMAND} -DHEADER=${PROJECT_SOURCE_DIR}/include/morven/input.h
           -DMANUAL=${PROJECT_SOURCE_DIR}/doc/morven.3 -P ${CMAKE_CURRENT_SOURCE_DIR}/readme/replay_events.cmake)
 
-if(TARGET atlas AND TARGET chase AND TARGET morven-stb-image AND stb_FOUND)
+if(TARGET atlas AND TARGET chase AND TARGET morven-image AND stb_FOUND)
   add_executable(picture_compare readme/picture_compare.cpp)
   target_link_libraries(picture_compare PRIVATE morven::stb)
   add_test(NAME readme.pictures
@@ -16,7 +16,7 @@ if(TARGET atlas AND TARGET chase AND TARGET morven-stb-image AND stb_FOUND)
             -DOUT=${CMAKE_CURRENT_BINARY_DIR}/readme-pictures
             -P ${CMAKE_CURRENT_SOURCE_DIR}/readme/check_pictures.cmake)
 else()
-  message(STATUS "readme.pictures is not run (needs the atlas and chase examples, the STB-Image module and stb)")
+  message(STATUS "readme.pictures is not run (needs the atlas and chase examples, the Image module and stb)")
 endif()
 
 add_test(NAME readme.quick_start

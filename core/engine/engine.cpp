@@ -36,7 +36,9 @@ struct ModuleName {
     const char *file;  // the plugin's file name
 };
 const ModuleName moduleNames[MODULE_COUNT] = {
-    {"SDL", "morven-sdl.so"}, {"OpenGL", "morven-opengl.so"}, {"STB-Image", "morven-stb-image.so"}};
+    {"SDL", "morven-sdl.so"}, {"OpenGL", "morven-opengl.so"}, {"Image", "morven-image.so"}};
+// The image module's first name, which programs written before "Image" use.
+const char *const kImageOldName = "STB-Image";
 
 char *copyString(const char *s) {
     size_t n = strlen(s) + 1;
@@ -227,21 +229,18 @@ int64_t maxFramesFromEnvironment() {
     return n;
 }
 
-void writeScreenshot() {
-    if (!state.screenshotPath || !state.shotValid) return;
+// One writer for every screenshot, whatever module is loaded; on failure
+// the previous file stays and the reason goes to stderr and mvGetError.
+bool writeScreenshot() {
+    if (!state.screenshotPath || !state.shotValid) return true;
     // The screen is opaque, whatever alpha the framebuffer kept.
     size_t pixels = static_cast<size_t>(state.width) * state.height;
     for (size_t i = 0; i < pixels; i++) state.shot[4 * i + 3] = 255;
-    const MVPluginImage *image = engineImagePlugin();
-    errno = 0;
-    bool byModule = image && image->writePng;
-    bool ok = byModule ? image->writePng(state.screenshotPath, state.shot, state.width, state.height)
-                       : pngWrite(state.screenshotPath, state.shot, state.width, state.height);
-    if (ok) return;
-    int error = errno;
-    const char *why = error ? strerror(error) : byModule ? engineModuleError(MODULE_STB_IMAGE) : "write failed";
+    char why[256];
+    if (pngWrite(state.screenshotPath, state.shot, state.width, state.height, why, sizeof why)) return true;
     mvCoreSetError("screenshot %s not written: %s", state.screenshotPath, why);
     fprintf(stderr, "MORVEN: screenshot %s not written: %s\n", state.screenshotPath, why);
+    return false;
 }
 
 }  // namespace
@@ -267,7 +266,7 @@ uint64_t engineNow() {
 }
 
 const MVPluginImage *engineImagePlugin() {
-    const EngineModule &m = state.modules[MODULE_STB_IMAGE];
+    const EngineModule &m = state.modules[MODULE_IMAGE];
     return m.plugin ? m.plugin->image : nullptr;
 }
 
@@ -280,14 +279,15 @@ MV_API bool mvLoadModule(const char *name) {
         return false;
     }
     for (int kind = 0; kind < MODULE_COUNT; kind++) {
-        if (strcmp(name, moduleNames[kind].name) != 0) continue;
+        if (strcmp(name, moduleNames[kind].name) != 0 && !(kind == MODULE_IMAGE && !strcmp(name, kImageOldName)))
+            continue;
         if (state.modules[kind].handle) return true;
         bool loaded = findPlugin(moduleNames[kind], &state.modules[kind]);
         if (kind == MODULE_SDL)
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"STB-Image\")", name);
+    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"Image\", also called \"STB-Image\")", name);
     return false;
 }
 
@@ -332,10 +332,11 @@ MV_API bool mvInit(int flags) {
     return true;
 }
 
-MV_API void mvDeinit(void) {
+MV_API bool mvDeinit(void) {
     engineThreadCheck(__func__);
+    bool ok = true;
     if (state.running) {
-        writeScreenshot();
+        ok = writeScreenshot();
         engineCloseWindow();
         if (state.platform) state.platform->quit();
         state.platform = nullptr;
@@ -355,6 +356,7 @@ MV_API void mvDeinit(void) {
     timerShutDown();
     unloadModules();
     engineThreadStopped(timerLiveCount() > 0);
+    return ok;
 }
 
 }

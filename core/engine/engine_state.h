@@ -14,7 +14,7 @@ struct Replay;
 // of a replay whose rate is 0 (unpaced).
 constexpr int kDefaultFrameRate = 60;
 
-enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_STB_IMAGE, MODULE_COUNT };
+enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_IMAGE, MODULE_COUNT };
 
 struct EngineModule {
     void *handle;  // from dlopen; null: not loaded
@@ -67,7 +67,7 @@ void engineCloseWindow();
 // Monotonic clock in nanoseconds.
 uint64_t engineNow();
 
-// The loaded "STB-Image" module's functions, or null.
+// The loaded "Image" module's functions, or null.
 const MVPluginImage *engineImagePlugin();
 
 #endif

@@ -5,13 +5,17 @@
 #ifndef MORVEN_CORE_ENGINE_PLUGIN_H
 #define MORVEN_CORE_ENGINE_PLUGIN_H
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
 // 4: renderers run the front end's command lists (core/render/renderer.h).
-constexpr uint32_t MV_PLUGIN_ABI = 4;
+// 5: image modules decode files in memory or open, within limits, and no
+//    longer write PNG files.
+constexpr uint32_t MV_PLUGIN_ABI = 5;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };
@@ -66,13 +70,22 @@ struct MVPluginRenderer {
     MVRenderer *(*create)(int w, int h);
 };
 
-// Image files.
+// The largest image a decoder may return: at most maxSide pixels on a side
+// and maxPixels pixels in all.
+struct MVPluginImageLimits {
+    int maxSide;
+    int64_t maxPixels;
+};
+
+// Image files (interface version 5). Both calls return w x h RGBA rows (top
+// first) in one block from malloc that the caller owns and frees with free,
+// or null with the reason in the plugin's error(): an unsupported format
+// (named), an image over the limits, a truncated or inconsistent file.
 struct MVPluginImage {
-    // Decodes a file to RGBA rows (top first); release the result with release.
-    uint8_t *(*decode)(const char *path, int *w, int *h);
-    void (*release)(uint8_t *pixels);
-    // Writes RGBA rows (top first) as a PNG file.
-    bool (*writePng)(const char *path, const uint8_t *rgba, int w, int h);
+    // An image file held in memory.
+    uint8_t *(*decodeMemory)(const void *data, size_t size, const MVPluginImageLimits *limits, int *w, int *h);
+    // An image file open for reading at its start; the caller closes it.
+    uint8_t *(*decodeFile)(FILE *file, const MVPluginImageLimits *limits, int *w, int *h);
 };
 
 // Parts added in interface version 3; each is defined where its module's

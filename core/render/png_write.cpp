@@ -1,7 +1,11 @@
 #include "core/render/png_write.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "core/base/error.h"
+#include "core/base/replace_file.h"
 
 namespace {
 
@@ -15,101 +19,110 @@ void makeCrcTable() {
     }
 }
 
-// Writes bytes while keeping the running CRC of the current chunk and, for
-// the image data, the Adler-32 of the uncompressed stream.
-struct Writer {
-    FILE *file;
-    uint32_t crc;
-    bool ok;
+uint32_t crc(uint32_t c, const uint8_t *p, size_t n) {
+    for (size_t i = 0; i < n; i++) c = crcTable[(c ^ p[i]) & 0xff] ^ (c >> 8);
+    return c;
+}
 
-    void put(const void *data, size_t n) {
-        const uint8_t *p = static_cast<const uint8_t *>(data);
-        for (size_t i = 0; i < n; i++) crc = crcTable[(crc ^ p[i]) & 0xff] ^ (crc >> 8);
-        if (fwrite(data, 1, n, file) != n) ok = false;
-    }
-    void put32(uint32_t v) {
-        uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-        put(b, 4);
-    }
-    void chunkBegin(uint32_t length, const char *type) {
-        uint8_t b[4] = {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length)};
-        if (fwrite(b, 1, 4, file) != 4) ok = false;
-        crc = 0xffffffffu;
-        put(type, 4);
-    }
-    void chunkEnd() { put32(crc ^ 0xffffffffu); }
-};
+void chunk(ByteBuffer *out, const char *type, const uint8_t *data, size_t n) {
+    out->appendBig32(static_cast<uint32_t>(n));
+    out->append(type, 4);
+    out->append(data, n);
+    uint32_t c = crc(0xffffffffu, reinterpret_cast<const uint8_t *>(type), 4);
+    out->appendBig32(crc(c, data, n) ^ 0xffffffffu);
+}
 
-struct Adler {
-    uint32_t a = 1, b = 0;
-    void add(const uint8_t *p, size_t n) {
-        for (size_t i = 0; i < n; i++) {
-            a = (a + p[i]) % 65521;
-            b = (b + a) % 65521;
-        }
-    }
-};
+inline uint8_t paeth(int a, int b, int c) {
+    int p = a + b - c, pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
+    return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
 
-constexpr size_t kBlock = 65535;
+// Filters one row with filter type f (row bytes n, 4 bytes a pixel; up is
+// the row above, or null for the first row) into out.
+void filterRow(int f, const uint8_t *row, const uint8_t *up, size_t n, uint8_t *out) {
+    for (size_t i = 0; i < n; i++) {
+        int a = i >= 4 ? row[i - 4] : 0, b = up ? up[i] : 0, c = up && i >= 4 ? up[i - 4] : 0;
+        int predicted = f == 1 ? a : f == 2 ? b : f == 3 ? (a + b) / 2 : f == 4 ? paeth(a, b, c) : 0;
+        out[i] = static_cast<uint8_t>(row[i] - predicted);
+    }
+}
+
+// The usual choice of filter: the one whose bytes, read as signed, sum
+// closest to zero, since small values compress best.
+uint64_t cost(const uint8_t *p, size_t n) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < n; i++) sum += p[i] < 128 ? p[i] : 256 - p[i];
+    return sum;
+}
+
+constexpr size_t kIdatPiece = size_t(1) << 20;
 
 }  // namespace
 
-bool pngWrite(const char *path, const uint8_t *rgba, int w, int h) {
-    if (!path || !rgba || w <= 0 || h <= 0) return false;
-    uint64_t rowBytes = 1 + 4 * static_cast<uint64_t>(w);
-    uint64_t raw = rowBytes * static_cast<uint64_t>(h);
-    uint64_t blocks = (raw + kBlock - 1) / kBlock;
-    uint64_t zlen = 2 + raw + 5 * blocks + 4;
-    if (zlen > 0x7fffffffu) return false;
+bool pngEncode(const uint8_t *rgba, int w, int h, ByteBuffer *out) {
+    if (!rgba || w <= 0 || h <= 0 || w > 0x7fffffff / 4) return false;
     if (!crcTable[1]) makeCrcTable();
-    FILE *file = fopen(path, "wb");
-    if (!file) return false;
-    Writer out{file, 0, true};
-
-    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    out.put(signature, 8);
-    out.chunkBegin(13, "IHDR");
-    out.put32(static_cast<uint32_t>(w));
-    out.put32(static_cast<uint32_t>(h));
-    const uint8_t header[5] = {8, 6, 0, 0, 0};  // 8 bits, RGBA, deflate, no filter choice, no interlace
-    out.put(header, 5);
-    out.chunkEnd();
-
-    out.chunkBegin(static_cast<uint32_t>(zlen), "IDAT");
-    const uint8_t zhead[2] = {0x78, 0x01};
-    out.put(zhead, 2);
-    Adler adler;
-    uint64_t position = 0;  // bytes of the filtered stream emitted so far
-    const uint8_t filterNone = 0;
-    while (position < raw) {
-        uint64_t size = raw - position < kBlock ? raw - position : kBlock;
-        uint8_t blockHeader[5] = {uint8_t(position + size == raw ? 1 : 0), uint8_t(size), uint8_t(size >> 8),
-                                  uint8_t(~size), uint8_t(~size >> 8)};
-        out.put(blockHeader, 5);
-        uint64_t left = size;
-        while (left > 0) {
-            uint64_t row = position / rowBytes, column = position % rowBytes;
-            const uint8_t *src;
-            uint64_t n;
-            if (column == 0) {
-                src = &filterNone;
-                n = 1;
-            } else {
-                src = rgba + row * (rowBytes - 1) + (column - 1);
-                n = rowBytes - column;
-                if (n > left) n = left;
+    size_t rowBytes = 4 * static_cast<size_t>(w);
+    if (static_cast<size_t>(h) > SIZE_MAX / (rowBytes + 1)) return false;
+    size_t filteredSize = (rowBytes + 1) * static_cast<size_t>(h);
+    uint8_t *filtered = static_cast<uint8_t *>(malloc(filteredSize));
+    uint8_t *trial = static_cast<uint8_t *>(malloc(rowBytes));
+    if (!filtered || !trial) {
+        free(filtered);
+        free(trial);
+        return false;
+    }
+    for (int y = 0; y < h; y++) {
+        const uint8_t *row = rgba + rowBytes * y;
+        const uint8_t *up = y > 0 ? row - rowBytes : nullptr;
+        uint8_t *dest = filtered + (rowBytes + 1) * y;
+        uint64_t best = UINT64_MAX;
+        for (int f = 0; f < 5; f++) {
+            filterRow(f, row, up, rowBytes, trial);
+            uint64_t c = cost(trial, rowBytes);
+            if (c < best) {
+                best = c;
+                dest[0] = static_cast<uint8_t>(f);
+                memcpy(dest + 1, trial, rowBytes);
             }
-            out.put(src, n);
-            adler.add(src, n);
-            position += n;
-            left -= n;
         }
     }
-    out.put32((adler.b << 16) | adler.a);
-    out.chunkEnd();
-    out.chunkBegin(0, "IEND");
-    out.chunkEnd();
-    bool ok = out.ok;
-    if (fclose(file) != 0) ok = false;
-    return ok;
+    free(trial);
+    ByteBuffer stream;
+    deflateZlib(filtered, filteredSize, &stream);
+    free(filtered);
+    if (!stream.ok) return false;
+
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    out->append(signature, 8);
+    const uint8_t header[13] = {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w),
+                                uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8), uint8_t(h),
+                                8, 6, 0, 0, 0};  // 8 bits, RGBA, deflate, adaptive filters, no interlace
+    chunk(out, "IHDR", header, sizeof header);
+    for (size_t at = 0; at < stream.size; at += kIdatPiece) {
+        size_t n = stream.size - at < kIdatPiece ? stream.size - at : kIdatPiece;
+        chunk(out, "IDAT", stream.data + at, n);
+    }
+    chunk(out, "IEND", nullptr, 0);
+    return out->ok;
+}
+
+bool pngWrite(const char *path, const uint8_t *rgba, int w, int h, char *why, size_t whySize) {
+    char reason[256] = "";
+    bool ok = false;
+    if (!path || !*path) {
+        snprintf(reason, sizeof reason, "no path");
+    } else if (!rgba || w <= 0 || h <= 0) {
+        snprintf(reason, sizeof reason, "no %dx%d image to write", w, h);
+    } else {
+        ByteBuffer png;
+        if (!pngEncode(rgba, w, h, &png))
+            snprintf(reason, sizeof reason, "out of memory encoding %dx%d pixels", w, h);
+        else
+            ok = replaceFile(path, png.data, png.size, reason, sizeof reason);
+    }
+    if (ok) return true;
+    mvCoreSetError("PNG %s not written: %s", path ? path : "(null)", reason);
+    if (why && whySize) snprintf(why, whySize, "%s", reason);
+    return false;
 }

@@ -48,20 +48,26 @@ MV_API bool mvLoadModule(const char *name);
  * environment variables MORVEN_MAX_FRAMES (mvLoop ends after that many
  * frames; a value that is not a non-negative integer is ignored with a
  * warning on standard error), MORVEN_SCREENSHOT (a PNG file for the last
- * frame) and MORVEN_INPUT_SCRIPT (replayed input). True when the engine runs
+ * frame: a regular file is replaced only once its successor is completely
+ * written, a device such as /dev/stdout is written directly, a directory is
+ * refused) and MORVEN_INPUT_SCRIPT (replayed input). True when the engine runs
  * (also when it already did); false, with the reason in mvGetError, when
  * flags are not 0 or the input script cannot be read. */
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT
- * (when that fails, one line on standard error and mvGetError say why), then
+ * (as a new file renamed over the old one, so a failed write leaves any
+ * previous file as it was; when that fails, one line on standard error and
+ * mvGetError say why, and mvDeinit returns false, so that a program can
+ * exit with a failure status), then
  * releases what the core owns: the window, renderer resources (atlas
  * textures included), the single-shot timers of mvTimerMSingle and the
  * modules. The caller's own objects stay the caller's: timers from
  * mvTimerCreate are stopped but stay valid until mvTimerDestroy, atlases
  * until mvAtlasDestroy. Timers and modules are dealt with even when the
- * engine was never started; the rest only when it runs. */
-MV_API void mvDeinit(void);
+ * engine was never started; the rest only when it runs. True when all that
+ * was asked of the run was done. */
+MV_API bool mvDeinit(void);
 
 MV_EXTERN_C_END
 

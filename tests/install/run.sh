@@ -50,7 +50,7 @@ for file in "$prefix"/lib*/morven/modules/*.so; do
     case "$file" in
     */morven-sdl.so) modules="$modules SDL" ;;
     */morven-opengl.so) modules="$modules OpenGL" ;;
-    */morven-stb-image.so) modules="$modules STB-Image" ;;
+    */morven-image.so) modules="$modules Image" ;;
     esac
 done
 

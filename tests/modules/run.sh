@@ -12,7 +12,7 @@ cp "$lib" "$scratch/lib/libMORVEN.so" || exit 1
 # of MORVEN_MODULE_PATH.
 for dir in lib lib/morven/modules mods .; do
     mkdir -p "$scratch/game/$dir"
-    for file in morven-sdl.so morven-opengl.so morven-stb-image.so; do
+    for file in morven-sdl.so morven-opengl.so morven-image.so; do
         cp "$hostile" "$scratch/game/$dir/$file" || exit 1
     done
 done
