@@ -71,7 +71,7 @@ if grep -q 'module .* not' "$work/atlas.err"; then
 fi
 
 # The moved chase finds its image in the moved share/morven, from any directory.
-if [ -e "$prefix/share/morven/chaser.png" ] && [ -e "$(echo "$prefix"/lib*/morven/modules/morven-stb-image.so)" ]; then
+if [ -e "$prefix/share/morven/chaser.png" ] && [ -e "$(echo "$prefix"/lib*/morven/modules/morven-image.so)" ]; then
     (cd / && env -u DISPLAY -u WAYLAND_DISPLAY MORVEN_MAX_FRAMES=1 "$prefix/bin/morven-chase" >/dev/null 2>"$work/chase.err")
     if grep -q 'no dart image' "$work/chase.err"; then
         echo "the moved morven-chase did not find its image:"; cat "$work/chase.err"; exit 1
