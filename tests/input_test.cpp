@@ -154,7 +154,7 @@ TEST_F(Replayed, MalformedLinesAreSkippedWithOneWarningEach) {
         "99999999999999999999999 press c\n"  // 11: frame too large
         "   # an indented comment\n"         // 12
         "0 text \xC3\x28\n"                  // 13: broken UTF-8
-        "0 press f13\n"                      // 14
+        "0 press f25\n"                      // 14
         "0 press mouse4\n"                   // 15
         "0 release b c\n"                    // 16
         "0 press 9\n"                        // 17

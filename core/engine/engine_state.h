@@ -8,6 +8,7 @@
 
 #include "core/engine/plugin.h"
 
+struct Recorder;
 struct Replay;
 
 // The pace of mvLoop until mvLoopSetRate changes it, and the frame period
@@ -44,6 +45,13 @@ struct EngineState {
     bool rateSet;       // by mvLoopSetRate, rather than the default
     bool quitRequested;
     Replay *replay;     // MORVEN_INPUT_SCRIPT's events; null: none
+    Recorder *recorder; // MORVEN_INPUT_RECORD's file; null: none
+    // mvGetTime and the timers follow the frames rather than the system
+    // clock: replays, headless runs with a frame limit, recordings.
+    bool frameClock;
+    uint64_t clockFrames;  // frames the frame clock advanced by one period
+    bool escapeKeeps;      // mvLoopSetEscapeQuits(false): Escape is input only
+    bool closeRequested;   // the close button was pressed this frame
     // MORVEN_SCREENSHOT: where to write, and the last presented frame.
     char *screenshotPath;
     uint8_t *shot;
@@ -64,8 +72,11 @@ const char *engineModuleError(ModuleKind kind);
 // Closes the window and everything drawn in it (renderer, atlas textures).
 void engineCloseWindow();
 
-// Monotonic clock in nanoseconds.
+// Monotonic clock in nanoseconds: the system's, whatever mvGetTime follows.
 uint64_t engineNow();
+
+// Switches mvGetTime to the frame clock when this run needs it.
+void engineChooseClock();
 
 // The loaded "STB-Image" module's functions, or null.
 const MVPluginImage *engineImagePlugin();

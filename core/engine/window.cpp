@@ -13,9 +13,11 @@
 #include "core/engine/engine_state.h"
 #include "core/base/engine_thread.h"
 #include "core/engine/input_state.h"
+#include "core/engine/recorder.h"
 #include "core/engine/replay.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/error.h"
+#include "core/base/frame_clock.h"
 
 namespace {
 
@@ -36,7 +38,29 @@ uint64_t pacePeriod(const EngineState &s) {
     return s.rate > 0 ? 1000000000u / static_cast<unsigned>(s.rate) : 0;
 }
 
-// Opens a platform window with a renderer for it; false leaves none open.
+// The platform's events of one frame: applied to the input state and
+// written to the recording, if any.
+struct LiveEvents {
+    uint64_t frame;
+    Recorder *recorder;
+    bool escape;  // Escape went down
+};
+
+void liveSink(void *context, const MVPlatformEvent *event) {
+    LiveEvents *live = static_cast<LiveEvents *>(context);
+    if (live->recorder) recorderEvent(live->recorder, live->frame, *event);
+    if (inputApply(*event)) live->escape = true;
+}
+
+int framesPerSecond(const EngineState &s) { return s.rateSet && s.rate > 0 ? s.rate : kDefaultFrameRate; }
+
+// The length of the n-th frame-clock period in whole nanoseconds; n periods
+// add up to n seconds / rate rounded down, so the clock does not drift.
+uint64_t periodNs(const EngineState &s, uint64_t n) {
+    uint64_t rate = static_cast<uint64_t>(framesPerSecond(s));
+    return (n + 1) * 1000000000u / rate - n * 1000000000u / rate;
+}
+
 // The software renderer, with as many sprite-drawing threads as
 // MORVEN_THREADS allows: a count from 1 (the engine's thread alone) to 8;
 // anything else is warned about and the renderer keeps its own choice.
@@ -122,6 +146,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         s.platform->quit();
         s.platform = nullptr;
         engineNoticeHeadless(mvGetError());
+        engineChooseClock();
     }
     if (!s.renderer) {
         s.gl = false;
@@ -179,25 +204,65 @@ MV_API bool mvLoop(int flags) {
     if (!s.windowOpen || s.quitRequested) return false;
     uint64_t frame = s.loopCalls++;
     inputBeginFrame();
-    bool quit = s.replay && replayApply(s.replay, frame);
-    if (s.window && (s.platform->poll(s.window, inputSink, &quit) & MV_PLATFORM_QUIT)) quit = true;
-    if (quit || engineStopSignal) {
+    s.closeRequested = false;
+    ReplayFrame asked = {};
+    if (s.replay) replayApply(s.replay, frame, &asked);
+    LiveEvents live = {frame, s.recorder, false};
+    bool closed = false;
+    if (s.window && (s.platform->poll(s.window, liveSink, &live) & MV_PLATFORM_QUIT)) {
+        closed = true;
+        if (s.recorder) recorderWord(s.recorder, frame, "close");
+    }
+    if (engineStopSignal && s.recorder) recorderWord(s.recorder, frame, "quit");
+    closed = closed || asked.close;
+    bool quit = asked.quit || engineStopSignal || (!s.escapeKeeps && (closed || asked.escape || live.escape));
+    if (quit) {
         s.quitRequested = true;
         return false;
     }
+    s.closeRequested = closed;
     if (s.maxFrames >= 0 && s.frames >= static_cast<uint64_t>(s.maxFrames)) return false;
+    // Frames counted by the frame clock are not paced, except in a recording,
+    // whose frame times are real ones.
+    bool counted = s.replay || (s.frameClock && !s.recorder);
     uint64_t now = engineNow();
-    uint64_t period = s.replay ? 0 : pacePeriod(s);
+    uint64_t period = counted ? 0 : pacePeriod(s);
     if (s.lastLoopNs && period && now < s.lastLoopNs + period) {
         sleepNs(s.lastLoopNs + period - now);
         now = s.lastLoopNs + period;
     }
-    if (s.replay)
-        s.frameTime = 1.0 / (s.rateSet && s.rate > 0 ? s.rate : kDefaultFrameRate);
-    else
-        s.frameTime = s.lastLoopNs ? static_cast<double>(now - s.lastLoopNs) / 1e9 : 0.0;
+    uint64_t ns;
+    if (asked.timed) {
+        ns = asked.frameNs;
+        s.frameTime = static_cast<double>(ns) / 1e9;
+    } else if (counted) {
+        ns = periodNs(s, s.clockFrames++);
+        s.frameTime = 1.0 / framesPerSecond(s);
+    } else {
+        ns = s.lastLoopNs ? now - s.lastLoopNs : 0;
+        s.frameTime = static_cast<double>(ns) / 1e9;
+    }
+    if (s.frameClock) frameClockAdvance(ns);
+    if (s.recorder) recorderFrameTime(s.recorder, frame, ns);
     s.lastLoopNs = now;
     return true;
+}
+
+MV_API void mvLoopSetEscapeQuits(bool quits) {
+    engineThreadCheck(__func__);
+    engineState().escapeKeeps = !quits;
+}
+
+MV_API bool mvWindowCloseRequested(void) {
+    engineThreadCheck(__func__);
+    return engineState().closeRequested;
+}
+
+MV_API const char *mvWindowRenderer(void) {
+    engineThreadCheck(__func__);
+    const EngineState &s = engineState();
+    if (!s.windowOpen) return nullptr;
+    return s.gl ? "OpenGL" : "software";
 }
 
 MV_API void mvWindowGetSize(int *width, int *height) {

@@ -27,20 +27,24 @@ MV_EXTERN_C_BEGIN
 /** Loads the named module. True when it is loaded (now or before); an unknown
  * name, null or a plugin that cannot be found or opened gives false and
  * changes nothing, and mvGetError then names the module and every directory
- * searched, or the file that was refused and why. Main thread only. */
+ * searched, or the file that was refused and why. Modules are taken up by
+ * mvInit: loading one while the engine runs fails and says so (the window
+ * keeps its renderer; mvWindowRenderer tells which). Main thread only. */
 MV_API bool mvLoadModule(const char *name);
 
 /** Starts the engine with the loaded modules; flags must be 0. Reads the
  * environment variables MORVEN_MAX_FRAMES (mvLoop ends after that many
  * frames; a value that is not a non-negative integer is ignored with a
  * warning on standard error), MORVEN_SCREENSHOT (a PNG file for the last
- * frame) and MORVEN_INPUT_SCRIPT (replayed input). True when the engine runs
- * (also when it already did); false, with the reason in mvGetError, when the
- * input script cannot be read. */
+ * frame), MORVEN_INPUT_SCRIPT (replayed input) and MORVEN_INPUT_RECORD
+ * (recorded input, see <morven/input.h>). True when the engine runs (also
+ * when it already did); false, with the reason in mvGetError, when the input
+ * script cannot be read or the recording cannot be started. */
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT
- * (when that fails, one line on standard error and mvGetError say why), then
+ * and puts the recording of MORVEN_INPUT_RECORD in place (when either
+ * fails, one line on standard error and mvGetError say why), then
  * releases what the core owns: the window, renderer resources (atlas
  * textures included), the single-shot timers of mvTimerMSingle and the
  * modules. The caller's own objects stay the caller's: timers from

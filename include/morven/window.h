@@ -8,7 +8,19 @@
  * Environment: MORVEN_MAX_FRAMES=<n> makes mvLoop end once n frames have been
  * presented (0: at its first call). MORVEN_SCREENSHOT=<file.png> writes the
  * last presented frame to that file when the engine shuts down.
- * MORVEN_INPUT_SCRIPT=<file> replays input (see <morven/input.h>).
+ * MORVEN_INPUT_SCRIPT=<file> replays input and MORVEN_INPUT_RECORD=<file>
+ * records it (see <morven/input.h>).
+ *
+ * Clocks: live, mvFrameTime and mvGetTime (<morven/clock.h>), and with it
+ * the timers, follow the system's monotonic clock. During a replay, in a
+ * headless run with MORVEN_MAX_FRAMES and while recording they follow the
+ * frame clock instead: it stands still between mvLoop calls and each mvLoop
+ * that returns true moves it on by the frame's length: one frame period
+ * (1 / the rate of mvLoopSetRate, 1/60 s by default or when the rate is 0),
+ * the length a replay's "frametime" line gives, or, while recording, the
+ * measured time since the previous mvLoop (0 for the first). So timers fire
+ * on the same frames on every machine, under a debugger or valgrind too.
+ * Frames counted by the frame clock are not paced (a recording's are).
  *
  * Threads: these calls belong to the engine's thread: the thread that called
  * mvInit. Debug builds abort on a call from another thread. */
@@ -34,9 +46,10 @@ MV_API void mvWindowSetTitle(const char *title);
 MV_API void mvWindowSwapBuffers(void);
 
 /** Handles pending events and paces the frames; flags must be 0. Returns
- * false once the program should end: the window was closed, Escape was
- * pressed (or replayed), a replay reached its quit event, SIGINT or SIGTERM
- * arrived, MORVEN_MAX_FRAMES frames were presented, or there is no window.
+ * false once the program should end: the window was closed or Escape was
+ * pressed (or replayed; unless mvLoopSetEscapeQuits(false) was called), a
+ * replay reached its quit event, SIGINT or SIGTERM arrived, MORVEN_MAX_FRAMES
+ * frames were presented, or there is no window.
  * Each call first updates the input state (see <morven/input.h>). A second
  * SIGINT or SIGTERM while the engine runs ends the program with the signal's
  * default action, so a program that does not come back to mvLoop can still
@@ -48,8 +61,9 @@ MV_API bool mvLoop(int flags);
 MV_API void mvWindowGetSize(int *width, int *height);
 
 /** Seconds between the last two frames (the last two mvLoop calls that
- * returned true); 0 before the second frame. During an input replay, exactly
- * one frame period from the first frame on (see <morven/input.h>). */
+ * returned true); 0 before the second frame. On the frame clock (see above),
+ * the length by which the last mvLoop moved it on: one frame period from
+ * the first frame on, unless a replay's "frametime" line says otherwise. */
 MV_API double mvFrameTime(void);
 
 /** Sets the pace of mvLoop in frames per second; 0 leaves frames unpaced,
@@ -57,6 +71,21 @@ MV_API double mvFrameTime(void);
  * second, or as fast as the display refreshes when presenting waits for it.
  * A set rate holds until mvDeinit and may be set before mvInit. */
 MV_API void mvLoopSetRate(int framesPerSecond);
+
+/** Whether Escape and the window's close button end mvLoop: true (the
+ * default) makes them end it; false makes Escape a key like any other and
+ * reports the close button through mvWindowCloseRequested instead. Holds
+ * until mvDeinit and may be set before mvInit. */
+MV_API void mvLoopSetEscapeQuits(bool quits);
+
+/** True when the window's close button (or a replayed "close" line) was
+ * pressed since the previous mvLoop and did not end the loop, because
+ * mvLoopSetEscapeQuits(false) was called. */
+MV_API bool mvWindowCloseRequested(void);
+
+/** The name of the renderer that draws the open window: "OpenGL" or
+ * "software". Null without a window. The string is static. */
+MV_API const char *mvWindowRenderer(void);
 
 MV_EXTERN_C_END
 
