@@ -32,7 +32,10 @@ struct EngineState {
     void *window;  // the platform's; null when headless
     bool gl;       // drawn by the OpenGL module
     bool vsync;    // presenting waits for the display
-    int width, height;
+    int width, height;        // the frame the renderer draws
+    int windowW, windowH;     // the window's drawable area
+    int logicalW, logicalH;   // mvWindowSetLogicalSize; 0: the frame follows the window
+    uint8_t *scaled;          // software frames scaled to the window, when they differ
     char *title;
     MVRenderer *renderer;
     // The main loop.
@@ -71,6 +74,14 @@ const char *engineModuleError(ModuleKind kind);
 
 // Closes the window and everything drawn in it (renderer, atlas textures).
 void engineCloseWindow();
+
+// The window's drawable area is now w x h: the frame follows it unless a
+// logical size is set.
+void engineWindowResized(int w, int h);
+
+// A replay's resize: the window's own headless; nothing for a real window,
+// which reports its size itself.
+void engineReplayedResize(int w, int h);
 
 // Monotonic clock in nanoseconds: the system's, whatever mvGetTime follows.
 uint64_t engineNow();

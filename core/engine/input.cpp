@@ -38,6 +38,11 @@ struct InputState {
 
 InputState input;
 
+struct PointerMap {
+    float left, top, scaleX, scaleY;
+};
+PointerMap pointerMap = {0.0f, 0.0f, 1.0f, 1.0f};
+
 bool validPad(int pad) { return pad >= 0 && pad < MV_PAD_MAX && input.pads[pad].connected; }
 bool validButton(int button) { return button >= 0 && button < MV_PAD_BUTTON_COUNT; }
 bool validAxis(int axis) { return axis >= 0 && axis < MV_PAD_AXIS_COUNT; }
@@ -148,7 +153,12 @@ void appendText(const char *text) {
 
 }  // namespace
 
-void inputReset() { memset(&input, 0, sizeof input); }
+void inputReset() {
+    memset(&input, 0, sizeof input);
+    pointerMap = {0.0f, 0.0f, 1.0f, 1.0f};
+}
+
+void inputMapPointer(float left, float top, float scaleX, float scaleY) { pointerMap = {left, top, scaleX, scaleY}; }
 
 void inputBeginFrame() {
     memset(input.pressed, 0, sizeof input.pressed);
@@ -180,8 +190,8 @@ bool inputApply(const MVPlatformEvent &e) {
         return false;
     case MV_PLATFORM_MOUSE_MOVE:
         if (e.x == e.x && e.y == e.y) {
-            input.x = e.x;
-            input.y = e.y;
+            input.x = (e.x - pointerMap.left) * pointerMap.scaleX;
+            input.y = (e.y - pointerMap.top) * pointerMap.scaleY;
         }
         return false;
     case MV_PLATFORM_MOUSE_DOWN:

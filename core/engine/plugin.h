@@ -83,6 +83,14 @@ struct MVPluginPlatform {
 struct MVPluginRenderer {
     // A renderer for a w x h window, or null when the context is unusable.
     MVRenderer *(*create)(int w, int h);
+    // Added within interface 3; null in modules without them.
+    // Draws a w x h frame from now on, into the window's bottom left corner
+    // (which must be at least that large) when it is smaller than the window.
+    void (*resize)(MVRenderer *renderer, int w, int h);
+    // Before a swap: shows the frame scaled (nearest texel) into the
+    // window's rectangle dx, dy, dw x dh (window pixels, origin top left)
+    // and the rest of the windowW x windowH window black.
+    void (*present)(MVRenderer *renderer, int windowW, int windowH, int dx, int dy, int dw, int dh);
 };
 
 // Image files.

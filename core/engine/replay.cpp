@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/engine/engine_state.h"
 #include "core/engine/input_state.h"
 #include "core/engine/replay_format.h"
 #include "core/base/error.h"
@@ -296,9 +297,7 @@ void replayApply(Replay *r, uint64_t frame, ReplayFrame *out) {
             out->timed = true;
             out->frameNs = e.ns;
         } else if (e.kind == MV_PLATFORM_RESIZE) {
-            out->resized = true;
-            out->width = static_cast<int>(e.x);
-            out->height = static_cast<int>(e.y);
+            engineReplayedResize(static_cast<int>(e.x), static_cast<int>(e.y));
         } else {
             const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
             MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};

@@ -27,12 +27,10 @@ struct ReplayFrame {
     bool close;        // a "close" line: the window's close button
     bool timed;        // a "frametime" line gave the frame's length...
     uint64_t frameNs;  // ... in nanoseconds
-    bool resized;      // a "resize" line (the last of the frame counts)...
-    int width, height; // ... to this size
 };
 
-// Hands the events of this frame to the input state, in script order, and
-// fills out with the rest. Frames must not go backwards between calls.
+// Hands the events of this frame to the input state, in script order
+// (resizes to engineReplayedResize), and fills out with the rest. Frames must not go backwards between calls.
 void replayApply(Replay *replay, uint64_t frame, ReplayFrame *out);
 
 // Number of events held (for tests).

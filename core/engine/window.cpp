@@ -49,8 +49,105 @@ struct LiveEvents {
 void liveSink(void *context, const MVPlatformEvent *event) {
     LiveEvents *live = static_cast<LiveEvents *>(context);
     if (live->recorder) recorderEvent(live->recorder, live->frame, *event);
-    if (inputApply(*event)) live->escape = true;
+    if (event->kind == MV_PLATFORM_RESIZE)
+        engineWindowResized(static_cast<int>(event->x), static_cast<int>(event->y));
+    else if (inputApply(*event))
+        live->escape = true;
 }
+
+// Where a frame of the logical size lies in the window: as large as fits,
+// centred, the rest black.
+struct Box {
+    int x, y, w, h;
+};
+
+Box letterbox(const EngineState &s) {
+    int64_t W = s.windowW, H = s.windowH, w = s.width, h = s.height;
+    Box b;
+    if (W * h <= H * w) {
+        b.w = static_cast<int>(W);
+        b.h = static_cast<int>(W * h / w);
+    } else {
+        b.h = static_cast<int>(H);
+        b.w = static_cast<int>(H * w / h);
+    }
+    if (b.w < 1) b.w = 1;
+    if (b.h < 1) b.h = 1;
+    b.x = (s.windowW - b.w) / 2;
+    b.y = (s.windowH - b.h) / 2;
+    return b;
+}
+
+// Pointer positions in window pixels to frame pixels.
+void mapPointer(const EngineState &s) {
+    if (!s.logicalW) {
+        inputMapPointer(0.0f, 0.0f, 1.0f, 1.0f);
+        return;
+    }
+    Box b = letterbox(s);
+    inputMapPointer(static_cast<float>(b.x), static_cast<float>(b.y), static_cast<float>(s.width) / b.w,
+                    static_cast<float>(s.height) / b.h);
+}
+
+// Scales the software frame into s.scaled, window-sized: each window pixel
+// takes the texel under its centre, as GL_NEAREST does.
+void scaleFrame(const EngineState &s, const uint8_t *frame) {
+    Box b = letterbox(s);
+    memset(s.scaled, 0, static_cast<size_t>(s.windowW) * s.windowH * 4);
+    for (int y = 0; y < b.h && b.y + y < s.windowH; y++) {
+        if (b.y + y < 0) continue;
+        int64_t sy = (2 * static_cast<int64_t>(y) + 1) * s.height / (2 * static_cast<int64_t>(b.h));
+        const uint8_t *row = frame + 4 * static_cast<size_t>(sy) * s.width;
+        uint8_t *out = s.scaled + 4 * (static_cast<size_t>(b.y + y) * s.windowW);
+        for (int x = 0; x < b.w && b.x + x < s.windowW; x++) {
+            if (b.x + x < 0) continue;
+            int64_t sx = (2 * static_cast<int64_t>(x) + 1) * s.width / (2 * static_cast<int64_t>(b.w));
+            memcpy(out + 4 * (b.x + x), row + 4 * sx, 4);
+        }
+    }
+}
+
+// The renderer draws w x h from now on; false (nothing changed) when it cannot.
+bool setFrameSize(EngineState &s, int w, int h) {
+    if (w == s.width && h == s.height) return true;
+    uint8_t *shot = nullptr;
+    if (s.screenshotPath && !(shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(w) * h, 4)))) {
+        mvCoreSetError("out of memory for a %dx%d frame", w, h);
+        return false;
+    }
+    if (s.gl) {
+        const MVPluginRenderer *gl = s.modules[MODULE_OPENGL].plugin->renderer;
+        if (!gl->resize || !gl->present) {
+            free(shot);
+            mvCoreSetError("the OpenGL module cannot change its frame's size (an older module)");
+            return false;
+        }
+        s.renderer->end(s.renderer->self);
+        s.renderer->flush(s.renderer->self);
+        gl->resize(s.renderer, w, h);
+    } else if (!softRendererResize(s.renderer, w, h)) {
+        free(shot);
+        mvCoreSetError("out of memory for a %dx%d frame", w, h);
+        return false;
+    }
+    free(s.shot);
+    s.shot = shot;
+    s.shotValid = false;
+    s.width = w;
+    s.height = h;
+    return true;
+}
+
+// Makes s.scaled fit the window when software frames are scaled to it.
+bool prepareScaled(EngineState &s) {
+    free(s.scaled);
+    s.scaled = nullptr;
+    if (!s.window || s.gl || (s.width == s.windowW && s.height == s.windowH)) return true;
+    s.scaled = static_cast<uint8_t *>(malloc(static_cast<size_t>(s.windowW) * s.windowH * 4));
+    if (!s.scaled) mvCoreSetError("out of memory for a %dx%d window", s.windowW, s.windowH);
+    return s.scaled != nullptr;
+}
+
 
 int framesPerSecond(const EngineState &s) { return s.rateSet && s.rate > 0 ? s.rate : kDefaultFrameRate; }
 
@@ -103,6 +200,20 @@ bool openPlatformWindow(EngineState &s, int w, int h) {
 
 }  // namespace
 
+void engineWindowResized(int w, int h) {
+    EngineState &s = engineState();
+    if (!s.windowOpen || w < 1 || h < 1 || w > 16384 || h > 16384) return;
+    s.windowW = w;
+    s.windowH = h;
+    if (!s.logicalW && !setFrameSize(s, w, h)) fprintf(stderr, "MORVEN: %s; the frame keeps its size\n", mvGetError());
+    if (!prepareScaled(s)) fprintf(stderr, "MORVEN: %s; frames are not shown\n", mvGetError());
+    mapPointer(s);
+}
+
+void engineReplayedResize(int w, int h) {
+    if (!engineState().window) engineWindowResized(w, h);
+}
+
 void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
@@ -112,6 +223,10 @@ void engineCloseWindow() {
     s.renderer = nullptr;
     if (s.window) s.platform->windowClose(s.window);
     s.window = nullptr;
+    free(s.scaled);
+    s.scaled = nullptr;
+    s.logicalW = s.logicalH = 0;
+    inputMapPointer(0.0f, 0.0f, 1.0f, 1.0f);
     free(s.title);
     s.title = nullptr;
     free(s.shot);
@@ -129,7 +244,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
-    if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    if ((flags & ~MV_WINDOW_RESIZABLE) != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
         mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
                        flags);
         return false;
@@ -158,8 +273,12 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
             return false;
         }
     }
-    s.width = width;
-    s.height = height;
+    s.width = s.windowW = width;
+    s.height = s.windowH = height;
+    s.logicalW = s.logicalH = 0;
+    s.scaled = nullptr;
+    if (s.window && (flags & MV_WINDOW_RESIZABLE) && s.platform->windowSetResizable)
+        s.platform->windowSetResizable(s.window, true);
     s.shotValid = false;
     s.windowOpen = true;
     mvCoreSetRenderer(s.renderer);
@@ -189,10 +308,19 @@ MV_API void mvWindowSwapBuffers(void) {
     atlasCollectDestroyed(s.renderer);
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
     if (s.window) {
-        if (s.gl)
+        if (s.gl) {
+            const MVPluginRenderer *gl = s.modules[MODULE_OPENGL].plugin->renderer;
+            if (s.width != s.windowW || s.height != s.windowH) {
+                Box b = letterbox(s);
+                gl->present(s.renderer, s.windowW, s.windowH, b.x, b.y, b.w, b.h);
+            }
             s.platform->swap(s.window);
-        else
+        } else if (s.scaled) {
+            scaleFrame(s, softRendererPixels(s.renderer));
+            s.platform->blit(s.window, s.scaled, s.windowW, s.windowH);
+        } else if (s.width == s.windowW && s.height == s.windowH) {
             s.platform->blit(s.window, softRendererPixels(s.renderer), s.width, s.height);
+        }
     }
     s.frames++;
 }
@@ -267,8 +395,69 @@ MV_API const char *mvWindowRenderer(void) {
 
 MV_API void mvWindowGetSize(int *width, int *height) {
     const EngineState &s = engineState();
+    if (width) *width = s.windowOpen ? s.windowW : 0;
+    if (height) *height = s.windowOpen ? s.windowH : 0;
+}
+
+MV_API bool mvWindowSetLogicalSize(int width, int height) {
+    engineThreadCheck(__func__);
+    EngineState &s = engineState();
+    if (!s.windowOpen) {
+        mvCoreSetError("mvWindowSetLogicalSize: no window");
+        return false;
+    }
+    bool off = width == 0 && height == 0;
+    if (!off && (width < 1 || height < 1 || width > 16384 || height > 16384)) {
+        mvCoreSetError("mvWindowSetLogicalSize: %dx%d is no size", width, height);
+        return false;
+    }
+    if (s.gl && !off && (width > s.windowW || height > s.windowH)) {
+        mvCoreSetError("mvWindowSetLogicalSize: with OpenGL the %dx%d frame must fit the %dx%d window", width, height,
+                       s.windowW, s.windowH);
+        return false;
+    }
+    if (!setFrameSize(s, off ? s.windowW : width, off ? s.windowH : height)) return false;
+    s.logicalW = off ? 0 : width;
+    s.logicalH = off ? 0 : height;
+    if (!prepareScaled(s)) {
+        setFrameSize(s, s.windowW, s.windowH);
+        s.logicalW = s.logicalH = 0;
+        prepareScaled(s);
+        mapPointer(s);
+        return false;
+    }
+    mapPointer(s);
+    return true;
+}
+
+MV_API void mvWindowGetLogicalSize(int *width, int *height) {
+    const EngineState &s = engineState();
     if (width) *width = s.windowOpen ? s.width : 0;
     if (height) *height = s.windowOpen ? s.height : 0;
+}
+
+MV_API bool mvWindowSetFullscreen(bool fullscreen) {
+    engineThreadCheck(__func__);
+    EngineState &s = engineState();
+    if (!s.window || !s.platform->windowSetFullscreen) {
+        mvCoreSetError("mvWindowSetFullscreen: %s", !s.windowOpen ? "no window" : s.window ? "the SDL module cannot" : "headless");
+        return false;
+    }
+    if (s.platform->windowSetFullscreen(s.window, fullscreen)) return true;
+    mvCoreSetError("mvWindowSetFullscreen: %s", engineModuleError(MODULE_SDL));
+    return false;
+}
+
+MV_API bool mvWindowSetVSync(bool on) {
+    engineThreadCheck(__func__);
+    EngineState &s = engineState();
+    if (!s.window || !s.platform->windowSetVSync) {
+        mvCoreSetError("mvWindowSetVSync: %s", !s.windowOpen ? "no window" : s.window ? "the SDL module cannot" : "headless");
+        return false;
+    }
+    s.vsync = s.platform->windowSetVSync(s.window, on);
+    if (s.vsync != on) mvCoreSetError("mvWindowSetVSync: %s", s.gl ? engineModuleError(MODULE_SDL) : "software frames do not wait for the display");
+    return s.vsync;
 }
 
 MV_API double mvFrameTime(void) { return engineState().frameTime; }

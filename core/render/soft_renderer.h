@@ -14,6 +14,11 @@ MVRenderer *softRendererCreate(int w, int h);
 // pixels, top row first; sprites held back reach it at flush.
 const uint8_t *softRendererPixels(const MVRenderer *renderer);
 
+// Gives the renderer a cleared w x h framebuffer in place of its own (a
+// primitive still open is dropped); textures stay. False, with the old
+// framebuffer kept, when out of memory or the size is not positive.
+bool softRendererResize(MVRenderer *renderer, int w, int h);
+
 // How many threads may draw the renderer's sprites, the caller's included
 // (1 to 8; at first as many as the machine runs at once, up to 8). The
 // pixels are the same whatever the number.

@@ -31,8 +31,13 @@
 
 MV_EXTERN_C_BEGIN
 
+/** Flags for mvWindowOpen. */
+enum {
+    MV_WINDOW_RESIZABLE = 1 /* the user may resize the window */
+};
+
 /** Opens the window, width x height pixels; bpp must be 32 (or 0 for the
- * default), flags must be 0. Needs a running engine. False when it is not
+ * default), flags 0 or MV_WINDOW_RESIZABLE. Needs a running engine. False when it is not
  * running, a window is already open or the size is not positive (mvGetError
  * says which). When the display gives no window the engine carries on
  * headless, returns true and leaves the display's reason in mvGetError. */
@@ -57,7 +62,8 @@ MV_API void mvWindowSwapBuffers(void);
 MV_API bool mvLoop(int flags);
 
 /** The window's size in pixels into width and height (either may be null);
- * 0 x 0 without a window. */
+ * 0 x 0 without a window. After the user resized the window (or a replay's
+ * "resize" line did, headless), its new size. */
 MV_API void mvWindowGetSize(int *width, int *height);
 
 /** Seconds between the last two frames (the last two mvLoop calls that
@@ -71,6 +77,33 @@ MV_API double mvFrameTime(void);
  * second, or as fast as the display refreshes when presenting waits for it.
  * A set rate holds until mvDeinit and may be set before mvInit. */
 MV_API void mvLoopSetRate(int framesPerSecond);
+
+/** Draws every frame at width x height pixels, whatever the window's size,
+ * and shows it scaled to the window as large as it fits, centred, the rest
+ * black; each window pixel shows the frame pixel under its centre, so at a
+ * whole-number scale both renderers give the same pixels. Drawing
+ * coordinates, the screenshot and mvInputMouse are in frame pixels from
+ * then on (the pointer outside the frame reads below 0 or beyond the size).
+ * 0 x 0 goes back to frames of the window's size. With OpenGL the frame
+ * must fit in the window. False, with the reason in mvGetError, without a
+ * window, for a size outside 1..16384 or when memory runs out; the frame is
+ * then as before. Until the window closes. */
+MV_API bool mvWindowSetLogicalSize(int width, int height);
+
+/** The size frames are drawn at: the logical size when one is set,
+ * otherwise the window's; 0 x 0 without a window. Either may be null. */
+MV_API void mvWindowGetLogicalSize(int *width, int *height);
+
+/** Shows the window on the whole screen (at the desktop's resolution; the
+ * new size arrives as a resize) or back in its frame. False, with the
+ * reason in mvGetError, headless or when the display refuses. */
+MV_API bool mvWindowSetFullscreen(bool fullscreen);
+
+/** Asks presenting to wait for the display's refresh (on) or not. Returns
+ * whether it now waits; only OpenGL windows can, so headless and software
+ * windows give false (with the reason in mvGetError when on was asked).
+ * Without a rate from mvLoopSetRate, a waiting display paces the frames. */
+MV_API bool mvWindowSetVSync(bool on);
 
 /** Whether Escape and the window's close button end mvLoop: true (the
  * default) makes them end it; false makes Escape a key like any other and
