@@ -205,6 +205,12 @@ void engineWindowResized(int w, int h) {
     if (!s.windowOpen || w < 1 || h < 1 || w > 16384 || h > 16384) return;
     s.windowW = w;
     s.windowH = h;
+    if (s.gl && s.logicalW && (w < s.logicalW || h < s.logicalH)) {
+        // OpenGL draws the frame inside the window: one larger than it cannot be.
+        fprintf(stderr, "MORVEN: the %dx%d window is smaller than the %dx%d logical size; frames follow the window\n",
+                w, h, s.logicalW, s.logicalH);
+        s.logicalW = s.logicalH = 0;
+    }
     if (!s.logicalW && !setFrameSize(s, w, h)) fprintf(stderr, "MORVEN: %s; the frame keeps its size\n", mvGetError());
     if (!prepareScaled(s)) fprintf(stderr, "MORVEN: %s; frames are not shown\n", mvGetError());
     mapPointer(s);
@@ -282,6 +288,11 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     s.shotValid = false;
     s.windowOpen = true;
     mvCoreSetRenderer(s.renderer);
+    // A display may give another size than asked (a tiling window manager,
+    // a screen too small): the frame follows what the window got.
+    int gotW = width, gotH = height;
+    if (s.window && s.platform->windowGetSize) s.platform->windowGetSize(s.window, &gotW, &gotH);
+    if (gotW != width || gotH != height) engineWindowResized(gotW, gotH);
     s.renderer->clear(s.renderer->self);
     return true;
 }

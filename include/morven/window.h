@@ -85,7 +85,8 @@ MV_API void mvLoopSetRate(int framesPerSecond);
  * coordinates, the screenshot and mvInputMouse are in frame pixels from
  * then on (the pointer outside the frame reads below 0 or beyond the size).
  * 0 x 0 goes back to frames of the window's size. With OpenGL the frame
- * must fit in the window. False, with the reason in mvGetError, without a
+ * must fit in the window; when the window is later made smaller than the
+ * frame, frames follow the window's size again (with a line on stderr). False, with the reason in mvGetError, without a
  * window, for a size outside 1..16384 or when memory runs out; the frame is
  * then as before. Until the window closes. */
 MV_API bool mvWindowSetLogicalSize(int width, int height);
