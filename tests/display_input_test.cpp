@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "core/engine/engine_state.h"
+#include "core/render/frontend.h"
 
 #ifdef MORVEN_TEST_SDL
 #include <SDL.h>
@@ -171,7 +172,7 @@ TEST_F(DisplayInput, LogicalSizeScalesTheFrameAlikeOnBothRenderers) {
         EngineState &s = engineState();
         drawLogicalScene();
         std::vector<uint8_t> small(size_t(kLogicalW) * kLogicalH * 4);
-        ASSERT_TRUE(s.renderer->readPixels(s.renderer->self, small.data(), kLogicalW, kLogicalH));
+        ASSERT_TRUE(frontEnd().readPixels(small.data(), kLogicalW, kLogicalH));
         std::vector<uint8_t> &image = images[useGL];
         image.resize(size_t(kWindowW) * kWindowH * 4);
         if (useGL) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/engine/engine_state.h"
+#include "core/render/frontend.h"
 
 namespace {
 
@@ -48,9 +49,8 @@ protected:
         return testing::internal::GetCapturedStderr();
     }
     static std::vector<uint8_t> frame(int w, int h) {
-        MVRenderer *r = engineState().renderer;
         std::vector<uint8_t> rgba(size_t(w) * h * 4);
-        EXPECT_TRUE(r->readPixels(r->self, rgba.data(), w, h)) << "the frame is not " << w << "x" << h;
+        EXPECT_TRUE(frontEnd().readPixels(rgba.data(), w, h)) << "the frame is not " << w << "x" << h;
         return rgba;
     }
 };

@@ -17,6 +17,7 @@
 #include "core/engine/recorder.h"
 #include "core/engine/replay.h"
 #include "core/engine/own_directory.h"
+#include "core/render/frontend.h"
 #include "core/render/png_write.h"
 #include "core/base/error.h"
 #include "core/base/frame_clock.h"
@@ -350,7 +351,7 @@ MV_API void mvDeinit(void) {
         inputReset();
         state.rateSet = false;
         state.frameTime = 0.0;
-        mvCoreResetClearColor();
+        frontEnd().resetState();
         state.running = false;
     }
     // Timers may live without a window, so always. Only the core's own go;

@@ -13,6 +13,7 @@
 #include "core/engine/input_state.h"
 #include "core/engine/replay_format.h"
 #include "core/base/error.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 
@@ -172,7 +173,7 @@ const char *parseLine(const char *line, size_t length, ReplayEvent *e, const cha
     } else if (is(word, wordLength, "resize")) {
         uint64_t w = 0, h = 0;
         if (count != 2 || !parseWhole(args[0], lengths[0], &w) || !parseWhole(args[1], lengths[1], &h) || w < 1 ||
-            h < 1 || w > 16384 || h > 16384)
+            h < 1 || w > kSoftMaxSide || h > kSoftMaxSide)
             return "\"resize\" needs a width and a height from 1 to 16384";
         e->x = static_cast<float>(w);
         e->y = static_cast<float>(h);

@@ -15,6 +15,7 @@
 #include "core/engine/input_state.h"
 #include "core/engine/recorder.h"
 #include "core/engine/replay.h"
+#include "core/render/frontend.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/error.h"
 #include "core/base/frame_clock.h"
@@ -122,10 +123,9 @@ bool setFrameSize(EngineState &s, int w, int h) {
             mvCoreSetError("the OpenGL module cannot change its frame's size (an older module)");
             return false;
         }
-        s.renderer->end(s.renderer->self);
-        s.renderer->flush(s.renderer->self);
+        frontEnd().submit();
         gl->resize(s.renderer, w, h);
-    } else if (!softRendererResize(s.renderer, w, h)) {
+    } else if (frontEnd().submit(), !softRendererResize(s.renderer, w, h)) {
         free(shot);
         mvCoreSetError("out of memory for a %dx%d frame", w, h);
         return false;
@@ -159,7 +159,8 @@ uint64_t periodNs(const EngineState &s, uint64_t n) {
 }
 
 // The software renderer, with as many sprite-drawing threads as
-// MORVEN_THREADS allows: a count from 1 (the engine's thread alone) to 8;
+// MORVEN_THREADS allows: a count from 1 (the engine's thread alone) to
+// kSoftMaxThreads;
 // anything else is warned about and the renderer keeps its own choice.
 MVRenderer *softRenderer(int w, int h) {
     MVRenderer *r = softRendererCreate(w, h);
@@ -168,8 +169,8 @@ MVRenderer *softRenderer(int w, int h) {
     char *end = nullptr;
     errno = 0;
     long n = strtol(text, &end, 10);
-    if (errno || *end || n < 1 || n > 8 || !(*text >= '0' && *text <= '9'))
-        fprintf(stderr, "MORVEN: MORVEN_THREADS=\"%s\" is not a count from 1 to 8; ignored\n", text);
+    if (errno || *end || n < 1 || n > long(kSoftMaxThreads) || !(*text >= '0' && *text <= '9'))
+        fprintf(stderr, "MORVEN: MORVEN_THREADS=\"%s\" is not a count from 1 to %u; ignored\n", text, kSoftMaxThreads);
     else
         softRendererSetThreads(r, static_cast<unsigned>(n));
     return r;
@@ -202,7 +203,7 @@ bool openPlatformWindow(EngineState &s, int w, int h) {
 
 void engineWindowResized(int w, int h) {
     EngineState &s = engineState();
-    if (!s.windowOpen || w < 1 || h < 1 || w > 16384 || h > 16384) return;
+    if (!s.windowOpen || w < 1 || h < 1 || w > kSoftMaxSide || h > kSoftMaxSide) return;
     s.windowW = w;
     s.windowH = h;
     if (s.gl && s.logicalW && (w < s.logicalW || h < s.logicalH)) {
@@ -223,7 +224,7 @@ void engineReplayedResize(int w, int h) {
 void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
-    mvCoreSetRenderer(nullptr);
+    frontEnd().install(nullptr);
     atlasDropTextures(s.renderer);
     s.renderer->destroy(s.renderer->self);
     s.renderer = nullptr;
@@ -250,7 +251,8 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
-    if ((flags & ~MV_WINDOW_RESIZABLE) != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    if ((flags & ~MV_WINDOW_RESIZABLE) != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 ||
+        width > kSoftMaxSide || height > kSoftMaxSide) {
         mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
                        flags);
         return false;
@@ -287,13 +289,13 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         s.platform->windowSetResizable(s.window, true);
     s.shotValid = false;
     s.windowOpen = true;
-    mvCoreSetRenderer(s.renderer);
+    frontEnd().install(s.renderer);
     // A display may give another size than asked (a tiling window manager,
     // a screen too small): the frame follows what the window got.
     int gotW = width, gotH = height;
     if (s.window && s.platform->windowGetSize) s.platform->windowGetSize(s.window, &gotW, &gotH);
     if (gotW != width || gotH != height) engineWindowResized(gotW, gotH);
-    s.renderer->clear(s.renderer->self);
+    frontEnd().clear();  // in the clear colour set before the window opened
     return true;
 }
 
@@ -314,8 +316,7 @@ MV_API void mvWindowSwapBuffers(void) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.windowOpen) return;
-    s.renderer->end(s.renderer->self);  // a primitive still open is drawn into this frame
-    s.renderer->flush(s.renderer->self);
+    frontEnd().submit();  // a primitive still open is drawn into this frame
     atlasCollectDestroyed(s.renderer);
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
     if (s.window) {
@@ -418,7 +419,7 @@ MV_API bool mvWindowSetLogicalSize(int width, int height) {
         return false;
     }
     bool off = width == 0 && height == 0;
-    if (!off && (width < 1 || height < 1 || width > 16384 || height > 16384)) {
+    if (!off && (width < 1 || height < 1 || width > kSoftMaxSide || height > kSoftMaxSide)) {
         mvCoreSetError("mvWindowSetLogicalSize: %dx%d is no size", width, height);
         return false;
     }
