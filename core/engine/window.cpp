@@ -15,6 +15,7 @@
 #include "core/engine/input_state.h"
 #include "core/engine/recorder.h"
 #include "core/engine/replay.h"
+#include "core/render/frame_size.h"
 #include "core/render/frontend.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/error.h"
@@ -135,6 +136,7 @@ bool setFrameSize(EngineState &s, int w, int h) {
     s.shotValid = false;
     s.width = w;
     s.height = h;
+    drawSetFrameSize(w, h);
     return true;
 }
 
@@ -225,6 +227,7 @@ void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
     frontEnd().install(nullptr);
+    drawSetFrameSize(0, 0);
     atlasDropTextures(s.renderer);
     s.renderer->destroy(s.renderer->self);
     s.renderer = nullptr;
@@ -251,10 +254,16 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
-    if ((flags & ~MV_WINDOW_RESIZABLE) != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 ||
-        width > kSoftMaxSide || height > kSoftMaxSide) {
-        mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
-                       flags);
+    if ((flags & ~MV_WINDOW_RESIZABLE) != 0) {
+        refuseArgument(__func__, "flags", "0 or MV_WINDOW_RESIZABLE", flags);
+        return false;
+    }
+    if (bpp != 0 && bpp != 32) {
+        refuseArgument(__func__, "bits per pixel", "32 or 0", bpp);
+        return false;
+    }
+    if (width <= 0 || height <= 0 || width > kSoftMaxSide || height > kSoftMaxSide) {
+        mvCoreSetError("mvWindowOpen: unsupported window %dx%d (1 to %d pixels a side)", width, height, kSoftMaxSide);
         return false;
     }
     if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4)))) {
@@ -290,6 +299,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     s.shotValid = false;
     s.windowOpen = true;
     frontEnd().install(s.renderer);
+    drawSetFrameSize(width, height);
     // A display may give another size than asked (a tiling window manager,
     // a screen too small): the frame follows what the window got.
     int gotW = width, gotH = height;
@@ -339,9 +349,14 @@ MV_API void mvWindowSwapBuffers(void) {
 
 MV_API bool mvLoop(int flags) {
     engineThreadCheck(__func__);
-    (void)flags;
+    static int flagsWarned;
+    if (flags != 0) ignoreArgument(&flagsWarned, __func__, "flags", "0", flags);
     EngineState &s = engineState();
-    if (!s.windowOpen || s.quitRequested) return false;
+    if (!s.windowOpen) {
+        mvCoreSetError("mvLoop: %s", s.running ? "no window is open" : "the engine is not started");
+        return false;
+    }
+    if (s.quitRequested) return false;
     uint64_t frame = s.loopCalls++;
     inputBeginFrame();
     s.closeRequested = false;

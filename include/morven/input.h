@@ -33,8 +33,11 @@
  * "mouse1" (left), "mouse2" (right), "mouse3" (middle); gamepad buttons
  * and axes are the MV_PAD_ suffixes in lower case ("a", "start",
  * "dpad_up", "leftx", "triggerright"). Gamepad events for a pad that is not
- * plugged in are ignored. A malformed line gets one warning on stderr with its line number
- * and is skipped; a script that cannot be read makes mvInit fail. Escape
+ * plugged in are ignored. A malformed line gets one warning on stderr with
+ * its line number and is skipped. A script that cannot be read, is not a
+ * regular file (a FIFO, a device, a directory) or holds more than
+ * MV_INPUT_SCRIPT_MAX_BYTES makes mvInit fail, with the reason in
+ * mvGetError. Escape
  * going down and "close" end mvLoop, unless mvLoopSetEscapeQuits(false) was
  * called (<morven/window.h>). During a replay frames are unpaced and the
  * engine runs on its frame clock: mvFrameTime, mvGetTime and the timers
@@ -61,6 +64,9 @@
 #include <morven/defs.h>
 
 MV_EXTERN_C_BEGIN
+
+/** The largest input script mvInit reads, in bytes (16 MiB). */
+#define MV_INPUT_SCRIPT_MAX_BYTES (16ul * 1024ul * 1024ul)
 
 /** Key codes. A code names a key by its place on the keyboard, as it lies
  * on a US keyboard: MV_KEY_Q is the key left of W, whatever it types; ask

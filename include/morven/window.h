@@ -54,7 +54,8 @@ MV_API void mvWindowSwapBuffers(void);
  * false once the program should end: the window was closed or Escape was
  * pressed (or replayed; unless mvLoopSetEscapeQuits(false) was called), a
  * replay reached its quit event, SIGINT or SIGTERM arrived, MORVEN_MAX_FRAMES
- * frames were presented, or there is no window.
+ * frames were presented, or there is no window (the one case that is a
+ * failure, said in mvGetError).
  * Each call first updates the input state (see <morven/input.h>). A second
  * SIGINT or SIGTERM while the engine runs ends the program with the signal's
  * default action, so a program that does not come back to mvLoop can still
