@@ -48,11 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     inputReset();
     for (uint64_t frame = 0; frame < 40; frame++) {
         inputBeginFrame();
-        replayApply(replay, frame);
+        ReplayFrame asked;
+        replayApply(replay, frame, &asked);
+        FUZZ_CHECK(!asked.timed || asked.frameNs <= 1000000000000u);
         checkState();
     }
     inputBeginFrame();
-    replayApply(replay, UINT64_MAX);
+    ReplayFrame last;
+    replayApply(replay, UINT64_MAX, &last);
     checkState();
     replayFree(replay);
     return 0;

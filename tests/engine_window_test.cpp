@@ -429,7 +429,7 @@ TEST_F(EngineWindow, EscapeAndClosingEndTheLoop) {
             e.window.event = SDL_WINDOWEVENT_CLOSE;
         } else {
             e.type = SDL_KEYDOWN;
-            e.key.keysym.sym = kind == 2 ? SDLK_ESCAPE : SDLK_a;
+            e.key.keysym.scancode = kind == 2 ? SDL_SCANCODE_ESCAPE : SDL_SCANCODE_A;
         }
         EXPECT_TRUE(mvLoop(0));
         ASSERT_EQ(push(&e), 1);
@@ -449,23 +449,27 @@ TEST_F(EngineWindow, SdlEventsReachTheInputState) {
     auto push = reinterpret_cast<int (*)(SDL_Event *)>(dlsym(sdl, "SDL_PushEvent"));
     ASSERT_NE(push, nullptr);
     auto send = [&](SDL_Event e) { ASSERT_EQ(push(&e), 1); };
-    auto keyEvent = [](Uint32 type, SDL_Keycode sym, Uint8 repeat = 0) {
+    auto keyEvent = [](Uint32 type, SDL_Scancode code, Uint8 repeat = 0) {
         SDL_Event e;
         memset(&e, 0, sizeof e);
         e.type = type;
         e.key.type = type;
         e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
         e.key.repeat = repeat;
-        e.key.keysym.sym = sym;
+        e.key.keysym.scancode = code;
         return e;
     };
     SDL_Event e;
-    send(keyEvent(SDL_KEYDOWN, SDLK_a));
-    send(keyEvent(SDL_KEYDOWN, SDLK_LSHIFT));
-    send(keyEvent(SDL_KEYDOWN, SDLK_RSHIFT));
-    send(keyEvent(SDL_KEYUP, SDLK_LSHIFT));  // the right one still holds shift down
-    send(keyEvent(SDL_KEYDOWN, SDLK_F5));
-    send(keyEvent(SDL_KEYDOWN, SDLK_KP_ENTER));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_A));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_RSHIFT));
+    send(keyEvent(SDL_KEYUP, SDL_SCANCODE_LSHIFT));  // the right one still holds shift down
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_F5));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_F24));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_SEMICOLON));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_PAGEDOWN));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_KP_7));
     memset(&e, 0, sizeof e);
     e.type = SDL_MOUSEBUTTONDOWN;
     e.button.button = SDL_BUTTON_RIGHT;
@@ -488,7 +492,17 @@ TEST_F(EngineWindow, SdlEventsReachTheInputState) {
     EXPECT_TRUE(mvInputKeyPressed(MV_KEY_SHIFT) && mvInputKeyDown(MV_KEY_SHIFT));
     EXPECT_FALSE(mvInputKeyReleased(MV_KEY_SHIFT));
     EXPECT_TRUE(mvInputKeyPressed(MV_KEY_F5));
-    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_ENTER));
+    EXPECT_TRUE(mvInputKeyDown(MV_KEY_RSHIFT) && !mvInputKeyDown(MV_KEY_LSHIFT));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_LSHIFT) && mvInputKeyReleased(MV_KEY_LSHIFT));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_KP_ENTER));
+    EXPECT_FALSE(mvInputKeyPressed(MV_KEY_ENTER));  // keys by place: the keypad's Enter is its own
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_F24) && mvInputKeyPressed(MV_KEY_SEMICOLON));
+    EXPECT_TRUE(mvInputKeyPressed(MV_KEY_PAGEDOWN) && mvInputKeyPressed(MV_KEY_KP_7));
+    // What the keys type, from the layout the display has (US under Xvfb).
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_A), uint32_t('a'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_SEMICOLON), uint32_t(';'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_KP_7), uint32_t('7'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_F24), 0u);
     float x = 0, y = 0;
     EXPECT_EQ(mvInputMouse(&x, &y), unsigned(MV_MOUSE_RIGHT));
     EXPECT_EQ(x, 5.0f);
@@ -497,8 +511,8 @@ TEST_F(EngineWindow, SdlEventsReachTheInputState) {
     EXPECT_EQ(mvInputWheel(), 2.0f);
     EXPECT_STREQ(mvInputText(), "z\xC3\xA9");
 
-    send(keyEvent(SDL_KEYDOWN, SDLK_a, 1));  // a repeat is no new press
-    send(keyEvent(SDL_KEYUP, SDLK_RSHIFT));
+    send(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_A, 1));  // a repeat is no new press
+    send(keyEvent(SDL_KEYUP, SDL_SCANCODE_RSHIFT));
     memset(&e, 0, sizeof e);
     e.type = SDL_MOUSEMOTION;
     e.motion.x = 30;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include "core/engine/engine_state.h"
+#include "core/engine/replay_format.h"
 #include "front_of.h"
 
 namespace {
@@ -156,7 +158,7 @@ TEST_F(Replayed, MalformedLinesAreSkippedWithOneWarningEach) {
         "99999999999999999999999 press c\n"  // 11: frame too large
         "   # an indented comment\n"         // 12
         "0 text \xC3\x28\n"                  // 13: broken UTF-8
-        "0 press f13\n"                      // 14
+        "0 press f25\n"                      // 14
         "0 press mouse4\n"                   // 15
         "0 release b c\n"                    // 16
         "0 press 9\n"                        // 17
@@ -286,6 +288,107 @@ TEST_F(Replayed, FrameTimeWindowSizeAndClearColour) {
     r = engineState().renderer;
     ASSERT_TRUE(frontOf(r).readPixels(rgba.data(), W, H));
     EXPECT_EQ((std::vector<int>{rgba[0], rgba[1], rgba[2], rgba[3]}), (std::vector<int>{0, 0, 0, 255}));
+}
+
+}  // namespace
+
+namespace {
+
+// Every key has a script name that reads back to it, and the two sides of a
+// modifier make the combined key: down with the first, up with the last.
+TEST_F(Replayed, EveryKeyHasANameAndModifierSidesCombine) {
+    int named = 0;
+    for (int k = 1; k < MV_KEY_COUNT; k++) {
+        const char *name = keyName(k);
+        if (!name) continue;
+        named++;
+        EXPECT_EQ(keyFromName(name, strlen(name)), k) << name;
+    }
+    EXPECT_EQ(named, 121);
+    EXPECT_EQ(keyFromName("kp_enter", 8), MV_KEY_KP_ENTER);
+    EXPECT_EQ(keyFromName("f24", 3), MV_KEY_F24);
+    EXPECT_EQ(keyFromName("pagedown", 7), 0);  // a prefix is no name
+
+    start("0 press lshift\n"
+          "1 press rshift\n"
+          "2 release lshift\n"
+          "3 release rshift\n"
+          "3 press pagedown\n"
+          "3 press semicolon\n");
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_EQ(keys(), key('d', MV_KEY_SHIFT) + key('p', MV_KEY_SHIFT) + key('d', MV_KEY_LSHIFT) +
+                          key('p', MV_KEY_LSHIFT));
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_EQ(keys(), key('d', MV_KEY_SHIFT) + key('d', MV_KEY_LSHIFT) + key('d', MV_KEY_RSHIFT) +
+                          key('p', MV_KEY_RSHIFT));
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_EQ(keys(), key('d', MV_KEY_SHIFT) + key('r', MV_KEY_LSHIFT) + key('d', MV_KEY_RSHIFT));
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_EQ(keys(), key('d', MV_KEY_SEMICOLON) + key('p', MV_KEY_SEMICOLON) + key('r', MV_KEY_SHIFT) +
+                          key('r', MV_KEY_RSHIFT) + key('d', MV_KEY_PAGEDOWN) + key('p', MV_KEY_PAGEDOWN));
+}
+
+// Headless, a key types what it types on a US keyboard.
+TEST_F(Replayed, KeysTypeTheirUsCharactersHeadless) {
+    start("");
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_Q), uint32_t('q'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_SLASH), uint32_t('/'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_KP_3), uint32_t('3'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_KP_PLUS), uint32_t('+'));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_SPACE), uint32_t(' '));
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_F1), 0u);
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_ENTER), 0u);
+    EXPECT_EQ(mvInputKeyCharacter('!'), 0u);  // not a key code
+    EXPECT_EQ(mvInputKeyCharacter(MV_KEY_COUNT), 0u);
+}
+
+// Gamepads replayed: plugging in, buttons, axes with the dead zone,
+// unplugging that lets go of held buttons, and bad lines warned about.
+TEST_F(Replayed, GamepadsFollowTheScript) {
+    std::string err = start(
+        "0 padadd 0\n"
+        "0 padadd 2\n"
+        "0 padpress 0 a\n"
+        "0 padaxis 0 leftx -0.575\n"
+        "0 padaxis 0 lefty 0.1\n"
+        "0 padaxis 2 triggerleft 1\n"
+        "0 padpress 3 start\n"     // pad 3 is not plugged in: ignored
+        "1 padpress 0 dpad_up\n"
+        "1 padrelease 0 a\n"
+        "2 padremove 0\n"
+        "2 padaxis 0 leftx 2\n"    // 11: out of range
+        "2 padpress 8 a\n"         // 12: no such pad
+        "2 padpress 0 z\n"         // 13: no such button
+        "2 padaxis 0 leftz 0\n");  // 14: no such axis
+    std::vector<int> warned;
+    for (size_t at = 0; (at = err.find(", line ", at)) != std::string::npos; at += 7)
+        warned.push_back(atoi(err.c_str() + at + 7));
+    EXPECT_EQ(warned, (std::vector<int>{11, 12, 13, 14})) << err;
+
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_EQ(mvInputPadCount(), 2);
+    EXPECT_TRUE(mvInputPadConnected(2) && !mvInputPadConnected(1) && !mvInputPadConnected(3));
+    EXPECT_TRUE(mvInputPadPressed(0, MV_PAD_A) && mvInputPadDown(0, MV_PAD_A));
+    EXPECT_FALSE(mvInputPadDown(3, MV_PAD_START));
+    EXPECT_FLOAT_EQ(mvInputPadAxis(0, MV_PAD_LEFTX), -0.5f);
+    EXPECT_EQ(mvInputPadAxis(0, MV_PAD_LEFTY), 0.0f);
+    EXPECT_EQ(mvInputPadAxis(2, MV_PAD_TRIGGERLEFT), 1.0f);
+    EXPECT_EQ(mvInputPadAxis(0, MV_PAD_AXIS_COUNT), 0.0f);
+    EXPECT_FALSE(mvInputPadDown(0, MV_PAD_BUTTON_COUNT));
+    EXPECT_FALSE(mvInputPadDown(-1, MV_PAD_A));
+
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_TRUE(mvInputPadReleased(0, MV_PAD_A) && !mvInputPadPressed(0, MV_PAD_A));
+    EXPECT_TRUE(mvInputPadPressed(0, MV_PAD_DPAD_UP));
+
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_EQ(mvInputPadCount(), 1);
+    EXPECT_FALSE(mvInputPadConnected(0));
+    EXPECT_TRUE(mvInputPadReleased(0, MV_PAD_DPAD_UP));
+    EXPECT_FALSE(mvInputPadDown(0, MV_PAD_DPAD_UP));
+    EXPECT_EQ(mvInputPadAxis(0, MV_PAD_LEFTX), 0.0f);
+    ASSERT_TRUE(mvLoop(0));
+    EXPECT_FALSE(mvInputPadReleased(0, MV_PAD_DPAD_UP));
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ endif()
 # The unit tests that need a display, run again under Xvfb.
 if(TARGET morven-sdl AND TARGET morven-opengl)
   add_test(NAME engine_window COMMAND ${MORVEN_WITH_DISPLAY}
-    $<TARGET_FILE:morven_tests> --gtest_filter=EngineWindow.*)
+    $<TARGET_FILE:morven_tests> --gtest_filter=EngineWindow.*:DisplayInput.*)
   set_tests_properties(engine_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endif()
 

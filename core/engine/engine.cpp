@@ -15,11 +15,13 @@
 #include "core/engine/engine_state.h"
 #include "core/base/engine_thread.h"
 #include "core/engine/input_state.h"
+#include "core/engine/recorder.h"
 #include "core/engine/replay.h"
 #include "core/engine/own_directory.h"
 #include "core/render/frontend.h"
 #include "core/render/png_write.h"
 #include "core/base/error.h"
+#include "core/base/frame_clock.h"
 #include "core/base/timer_internal.h"
 
 volatile sig_atomic_t engineStopSignal = 0;
@@ -265,6 +267,13 @@ uint64_t engineNow() {
     return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
+void engineChooseClock() {
+    bool frames = state.replay || state.recorder || (state.maxFrames >= 0 && !state.platform);
+    if (!frames || state.frameClock) return;
+    frameClockStart();
+    state.frameClock = true;
+}
+
 const MVPluginImage *engineImagePlugin() {
     const EngineModule &m = state.modules[MODULE_IMAGE];
     return m.plugin ? m.plugin->image : nullptr;
@@ -282,6 +291,11 @@ MV_API bool mvLoadModule(const char *name) {
         if (strcmp(name, moduleNames[kind].name) != 0 && !(kind == MODULE_IMAGE && !strcmp(name, kImageOldName)))
             continue;
         if (state.modules[kind].handle) return true;
+        if (state.running) {
+            mvCoreSetError("mvLoadModule(\"%s\"): modules are loaded before mvInit, and the engine is running",
+                           name);
+            return false;
+        }
         bool loaded = findPlugin(moduleNames[kind], &state.modules[kind]);
         if (kind == MODULE_SDL)
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
@@ -308,12 +322,23 @@ MV_API bool mvInit(int flags) {
         state.replay = nullptr;
         return false;
     }
+    const char *record = getenv("MORVEN_INPUT_RECORD");
+    state.recorder = nullptr;
+    if (record && *record && !(state.recorder = recorderStart(record))) {
+        replayFree(state.replay);
+        state.replay = nullptr;
+        free(state.screenshotPath);
+        state.screenshotPath = nullptr;
+        return false;
+    }
     state.maxFrames = maxFramesFromEnvironment();
     state.frames = 0;
     state.loopCalls = 0;
     state.lastLoopNs = 0;
     state.frameTime = 0.0;
     state.quitRequested = false;
+    state.closeRequested = false;
+    state.clockFrames = 0;
     inputReset();
     state.headlessNoticeGiven = false;
     const MVPlugin *sdl = state.modules[MODULE_SDL].plugin;
@@ -323,6 +348,7 @@ MV_API bool mvInit(int flags) {
         engineNoticeHeadless(sdlLoadFailure[0] ? sdlLoadFailure : "no SDL module loaded");
     else if (!state.platform)
         engineNoticeHeadless(engineModuleError(MODULE_SDL));
+    engineChooseClock();
     // After the platform starts, so that these handlers are the ones in force.
     engineStopSignal = 0;
     installSignalHandlers();
@@ -345,6 +371,12 @@ MV_API bool mvDeinit(void) {
         state.screenshotPath = nullptr;
         replayFree(state.replay);
         state.replay = nullptr;
+        if (state.recorder) recorderFinish(state.recorder);
+        state.recorder = nullptr;
+        if (state.frameClock) frameClockStop();
+        state.frameClock = false;
+        state.escapeKeeps = false;
+        state.closeRequested = false;
         inputReset();
         state.rateSet = false;
         state.frameTime = 0.0;

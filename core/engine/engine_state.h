@@ -8,6 +8,7 @@
 
 #include "core/engine/plugin.h"
 
+struct Recorder;
 struct Replay;
 
 // The pace of mvLoop until mvLoopSetRate changes it, and the frame period
@@ -31,7 +32,10 @@ struct EngineState {
     void *window;  // the platform's; null when headless
     bool gl;       // drawn by the OpenGL module
     bool vsync;    // presenting waits for the display
-    int width, height;
+    int width, height;        // the frame the renderer draws
+    int windowW, windowH;     // the window's drawable area
+    int logicalW, logicalH;   // mvWindowSetLogicalSize; 0: the frame follows the window
+    uint8_t *scaled;          // software frames scaled to the window, when they differ
     char *title;
     MVRenderer *renderer;
     // The main loop.
@@ -44,6 +48,13 @@ struct EngineState {
     bool rateSet;       // by mvLoopSetRate, rather than the default
     bool quitRequested;
     Replay *replay;     // MORVEN_INPUT_SCRIPT's events; null: none
+    Recorder *recorder; // MORVEN_INPUT_RECORD's file; null: none
+    // mvGetTime and the timers follow the frames rather than the system
+    // clock: replays, headless runs with a frame limit, recordings.
+    bool frameClock;
+    uint64_t clockFrames;  // frames the frame clock advanced by one period
+    bool escapeKeeps;      // mvLoopSetEscapeQuits(false): Escape is input only
+    bool closeRequested;   // the close button was pressed this frame
     // MORVEN_SCREENSHOT: where to write, and the last presented frame.
     char *screenshotPath;
     uint8_t *shot;
@@ -64,8 +75,19 @@ const char *engineModuleError(ModuleKind kind);
 // Closes the window and everything drawn in it (renderer, atlas textures).
 void engineCloseWindow();
 
-// Monotonic clock in nanoseconds.
+// The window's drawable area is now w x h: the frame follows it unless a
+// logical size is set.
+void engineWindowResized(int w, int h);
+
+// A replay's resize: the window's own headless; nothing for a real window,
+// which reports its size itself.
+void engineReplayedResize(int w, int h);
+
+// Monotonic clock in nanoseconds: the system's, whatever mvGetTime follows.
 uint64_t engineNow();
+
+// Switches mvGetTime to the frame clock when this run needs it.
+void engineChooseClock();
 
 // The loaded "Image" module's functions, or null.
 const MVPluginImage *engineImagePlugin();

@@ -12,6 +12,10 @@ void inputReset();
 // Forgets the previous frame's edges, wheel movement and text.
 void inputBeginFrame();
 
+// Pointer positions from events are window pixels; the input state keeps
+// (x - left) * scaleX, (y - top) * scaleY, the frame's pixels.
+void inputMapPointer(float left, float top, float scaleX, float scaleY);
+
 // Applies one event. True when it asks the loop to end: Escape went down.
 bool inputApply(const MVPlatformEvent &event);
 

@@ -28,14 +28,22 @@ enum : uint32_t {
     MV_PLATFORM_MOUSE_DOWN,  // button went down (send a move first if the pointer moved)
     MV_PLATFORM_MOUSE_UP,    // button went up
     MV_PLATFORM_WHEEL,       // wheel turned by y steps, positive away from the user
-    MV_PLATFORM_TEXT         // UTF-8 text typed
+    MV_PLATFORM_TEXT,        // UTF-8 text typed
+    MV_PLATFORM_RESIZE,      // the window's drawable area is now x by y pixels
+    MV_PLATFORM_PAD_ADDED,   // gamepad number key was plugged in
+    MV_PLATFORM_PAD_REMOVED, // gamepad number key was unplugged
+    MV_PLATFORM_PAD_DOWN,    // on gamepad key, button (an MV_PAD_* button) went down
+    MV_PLATFORM_PAD_UP,      // ... went up
+    MV_PLATFORM_PAD_AXIS     // on gamepad key, axis button (MV_PAD_AXIS_*) moved to x (-1..1)
 };
 
-// One keyboard or mouse event, in the engine's terms (<morven/input.h>).
+// One keyboard, mouse, window or gamepad event, in the engine's terms
+// (<morven/input.h>). Gamepads are numbered from 0 in the order they were
+// plugged in; a number is not reused while the platform runs.
 struct MVPlatformEvent {
     uint32_t kind;     // MV_PLATFORM_KEY_DOWN...
-    int32_t key;       // key events: an MV_KEY_* code
-    uint32_t button;   // button events: one MV_MOUSE_* bit
+    int32_t key;       // key events: an MV_KEY_* code; gamepad events: the pad's number
+    uint32_t button;   // button events: one MV_MOUSE_* bit; gamepad events: button or axis
     float x, y;        // moves: pointer position in window pixels; wheel: steps in y
     const char *text;  // text events: zero-terminated UTF-8, valid during the call
 };
@@ -62,12 +70,32 @@ struct MVPluginPlatform {
     void (*blit)(void *window, const uint8_t *rgba, int w, int h);
     // True when showing a frame waits for the display's refresh.
     bool (*vsync)(void *window);
+    // Calls added within interface 3; the core checks each for null.
+    // The character (Unicode) the key, an MV_KEY_* code by position, types
+    // without modifiers in the current layout; 0 when the layout has none.
+    uint32_t (*keyCharacter)(int key);
+    // Lets the user resize the window, or not.
+    void (*windowSetResizable)(void *window, bool resizable);
+    // Makes the window fill the screen (at the desktop's size) or go back; false on failure.
+    bool (*windowSetFullscreen)(void *window, bool fullscreen);
+    // Asks presenting to wait for the display's refresh, or not; returns vsync's new answer.
+    bool (*windowSetVSync)(void *window, bool on);
+    // The window's drawable size in pixels.
+    void (*windowGetSize)(void *window, int *w, int *h);
 };
 
 // Drawing with a graphics API whose context the platform made current.
 struct MVPluginRenderer {
     // A renderer for a w x h window, or null when the context is unusable.
     MVRenderer *(*create)(int w, int h);
+    // Added within interface 3; null in modules without them.
+    // Draws a w x h frame from now on, into the window's bottom left corner
+    // (which must be at least that large) when it is smaller than the window.
+    void (*resize)(MVRenderer *renderer, int w, int h);
+    // Before a swap: shows the frame scaled (nearest texel) into the
+    // window's rectangle dx, dy, dw x dh (window pixels, origin top left)
+    // and the rest of the windowW x windowH window black.
+    void (*present)(MVRenderer *renderer, int windowW, int windowH, int dx, int dy, int dw, int dh);
 };
 
 // The largest image a decoder may return: at most maxSide pixels on a side

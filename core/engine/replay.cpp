@@ -13,12 +13,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/engine/engine_state.h"
 #include "core/engine/input_state.h"
+#include "core/engine/replay_format.h"
 #include "core/base/error.h"
+#include "core/render/soft_renderer.h"
 
 namespace {
 
-constexpr uint32_t kQuit = 0xFFFFu;  // an event kind of our own, beside MV_PLATFORM_*
+// Event kinds of the replay's own, beside MV_PLATFORM_*.
+constexpr uint32_t kQuit = 0xFFFFu;       // mvLoop ends
+constexpr uint32_t kClose = 0xFFFEu;      // the window's close button
+constexpr uint32_t kFrameTime = 0xFFFDu;  // the frame lasted ns nanoseconds
 
 struct ReplayEvent {
     uint64_t frame;
@@ -27,17 +33,7 @@ struct ReplayEvent {
     uint32_t button;
     float x, y;
     size_t text;  // text events: offset of the text in the replay's pool
-};
-
-struct KeyName {
-    const char *name;
-    int key;
-};
-
-const KeyName namedKeys[] = {
-    {"space", MV_KEY_SPACE}, {"enter", MV_KEY_ENTER},   {"escape", MV_KEY_ESCAPE}, {"tab", MV_KEY_TAB},
-    {"backspace", MV_KEY_BACKSPACE}, {"left", MV_KEY_LEFT}, {"right", MV_KEY_RIGHT}, {"up", MV_KEY_UP},
-    {"down", MV_KEY_DOWN},   {"shift", MV_KEY_SHIFT},   {"ctrl", MV_KEY_CTRL},     {"alt", MV_KEY_ALT},
+    uint64_t ns;  // frame times
 };
 
 }  // namespace
@@ -52,91 +48,30 @@ struct Replay {
 
 namespace {
 
-// A key name as in the script ("a", "f1", "space") to its code; 0 if none.
-int keyFromName(const char *name, size_t n) {
-    if (n == 1 && name[0] >= 'a' && name[0] <= 'z') return MV_KEY_A + (name[0] - 'a');
-    if (n == 1 && name[0] >= '0' && name[0] <= '9') return MV_KEY_0 + (name[0] - '0');
-    if ((n == 2 || n == 3) && name[0] == 'f' && name[1] >= '1' && name[1] <= '9') {
-        int number = name[1] - '0';
-        if (n == 3) {
-            if (number != 1 || name[2] < '0' || name[2] > '2') return 0;
-            number = 10 + (name[2] - '0');
-        }
-        return MV_KEY_F1 + number - 1;
-    }
-    for (const KeyName &k : namedKeys)
-        if (strlen(k.name) == n && memcmp(k.name, name, n) == 0) return k.key;
-    return 0;
-}
+// Frame times beyond this (about 16 minutes) are refused as nonsense.
+constexpr uint64_t kLongestFrameNs = 1000000000000u;
 
-// "mouse1" to "mouse3": left, right, middle, as the MV_MOUSE_* bits go.
-unsigned buttonFromName(const char *name, size_t n) {
-    if (n != 6 || memcmp(name, "mouse", 5) != 0 || name[5] < '1' || name[5] > '3') return 0;
-    return 1u << (name[5] - '1');
-}
-
-// A decimal number ("-12", "3.25"), whatever the C locale says; false when
-// the token is anything else or has more than 15 digits.
-bool parseNumber(const char *token, size_t n, float *out) {
-    size_t i = 0;
-    bool negative = token[0] == '-';
-    if (negative || token[0] == '+') i++;
-    uint64_t mantissa = 0;
-    int digits = 0, decimals = 0;
-    bool point = false;
-    for (; i < n; i++) {
-        if (token[i] == '.' && !point) {
-            point = true;
-        } else if (token[i] >= '0' && token[i] <= '9') {
-            if (++digits > 15) return false;
-            mantissa = mantissa * 10 + static_cast<uint64_t>(token[i] - '0');
-            decimals += point;
-        } else {
-            return false;
-        }
+// A whole decimal number without sign, below 2^64.
+bool parseWhole(const char *token, size_t n, uint64_t *out) {
+    if (n == 0) return false;
+    uint64_t value = 0;
+    for (size_t i = 0; i < n; i++) {
+        if (token[i] < '0' || token[i] > '9') return false;
+        uint64_t digit = static_cast<uint64_t>(token[i] - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
     }
-    if (digits == 0) return false;
-    double scale = 1.0;
-    for (int d = 0; d < decimals; d++) scale *= 10.0;  // exact: at most 10^15
-    double value = static_cast<double>(mantissa) / scale;
-    *out = static_cast<float>(negative ? -value : value);
+    *out = value;
     return true;
 }
 
-// Well-formed UTF-8 without control characters.
-bool printableUtf8(const unsigned char *s, size_t n) {
-    for (size_t i = 0; i < n;) {
-        unsigned char c = s[i];
-        if (c < 0x80) {
-            if (c < 0x20 || c == 0x7F) return false;
-            i++;
-            continue;
-        }
-        size_t extra;
-        uint32_t point;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            point = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            point = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            point = c & 0x07;
-        } else {
-            return false;
-        }
-        if (n - i <= extra) return false;
-        for (size_t k = 1; k <= extra; k++) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-            point = (point << 6) | (s[i + k] & 0x3F);
-        }
-        // Overlong forms, UTF-16 surrogates and code points past U+10FFFF.
-        if ((extra == 2 && point < 0x800) || (extra == 3 && (point < 0x10000 || point > 0x10FFFF)) ||
-            (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
+bool is(const char *word, size_t n, const char *name) { return strlen(name) == n && memcmp(word, name, n) == 0; }
+
+// A gamepad number, 0 to MV_PAD_MAX - 1.
+bool parsePad(const char *token, size_t n, int32_t *pad) {
+    uint64_t value;
+    if (!parseWhole(token, n, &value) || value >= MV_PAD_MAX) return false;
+    *pad = static_cast<int32_t>(value);
     return true;
 }
 
@@ -216,13 +151,44 @@ const char *parseLine(const char *line, size_t length, ReplayEvent *e, const cha
         return nullptr;
     }
     end = uncommented;
-    const char *args[3];
-    size_t lengths[3];
+    const char *args[4];
+    size_t lengths[4];
     int count = 0;
-    for (size_t k; count < 3 && (k = nextToken(&p, end, &args[count])) != 0; count++) lengths[count] = k;
+    for (size_t k; count < 4 && (k = nextToken(&p, end, &args[count])) != 0; count++) lengths[count] = k;
     if (wordLength == 4 && memcmp(word, "quit", 4) == 0) {
         if (count != 0) return "\"quit\" takes nothing after it";
         e->kind = kQuit;
+    } else if (is(word, wordLength, "padadd") || is(word, wordLength, "padremove")) {
+        if (count != 1 || !parsePad(args[0], lengths[0], &e->key)) return "\"padadd\" and \"padremove\" need a pad number";
+        e->kind = wordLength == 6 ? MV_PLATFORM_PAD_ADDED : MV_PLATFORM_PAD_REMOVED;
+    } else if (is(word, wordLength, "padpress") || is(word, wordLength, "padrelease")) {
+        int button = count == 2 ? padButtonFromName(args[1], lengths[1]) : -1;
+        if (button < 0 || !parsePad(args[0], lengths[0], &e->key))
+            return "\"padpress\" and \"padrelease\" need a pad number and a button name";
+        e->button = static_cast<uint32_t>(button);
+        e->kind = wordLength == 8 ? MV_PLATFORM_PAD_DOWN : MV_PLATFORM_PAD_UP;
+    } else if (is(word, wordLength, "padaxis")) {
+        int axis = count == 3 ? padAxisFromName(args[1], lengths[1]) : -1;
+        if (axis < 0 || !parsePad(args[0], lengths[0], &e->key) || !parseNumber(args[2], lengths[2], &e->x) ||
+            e->x < -1.0f || e->x > 1.0f)
+            return "\"padaxis\" needs a pad number, an axis name and a value from -1 to 1";
+        e->button = static_cast<uint32_t>(axis);
+        e->kind = MV_PLATFORM_PAD_AXIS;
+    } else if (is(word, wordLength, "resize")) {
+        uint64_t w = 0, h = 0;
+        if (count != 2 || !parseWhole(args[0], lengths[0], &w) || !parseWhole(args[1], lengths[1], &h) || w < 1 ||
+            h < 1 || w > kSoftMaxSide || h > kSoftMaxSide)
+            return "\"resize\" needs a width and a height from 1 to 16384";
+        e->x = static_cast<float>(w);
+        e->y = static_cast<float>(h);
+        e->kind = MV_PLATFORM_RESIZE;
+    } else if (wordLength == 5 && memcmp(word, "close", 5) == 0) {
+        if (count != 0) return "\"close\" takes nothing after it";
+        e->kind = kClose;
+    } else if (wordLength == 9 && memcmp(word, "frametime", 9) == 0) {
+        if (count != 1 || !parseWhole(args[0], lengths[0], &e->ns) || e->ns > kLongestFrameNs)
+            return "\"frametime\" needs a whole number of nanoseconds up to 10^12";
+        e->kind = kFrameTime;
     } else if (wordLength == 5 && memcmp(word, "mouse", 5) == 0) {
         if (count != 2 || !parseNumber(args[0], lengths[0], &e->x) || !parseNumber(args[1], lengths[1], &e->y))
             return "\"mouse\" needs two numbers, x and y";
@@ -242,7 +208,7 @@ const char *parseLine(const char *line, size_t length, ReplayEvent *e, const cha
             return "unknown key or button name";
         }
     } else {
-        return "unknown event (mouse, press, release, text, wheel or quit)";
+        return "unknown event (mouse, press, release, text, wheel, pad..., resize, close, frametime or quit)";
     }
     return nullptr;
 }
@@ -356,20 +322,26 @@ void replayFree(Replay *r) {
     free(r);
 }
 
-bool replayApply(Replay *r, uint64_t frame) {
-    bool quit = false;
+void replayApply(Replay *r, uint64_t frame, ReplayFrame *out) {
+    *out = ReplayFrame{};
     while (r->next < r->count && r->events[r->next].frame <= frame) {
         const ReplayEvent &e = r->events[r->next++];
         if (e.frame < frame) continue;  // a frame the loop never saw
         if (e.kind == kQuit) {
-            quit = true;
-            continue;
+            out->quit = true;
+        } else if (e.kind == kClose) {
+            out->close = true;
+        } else if (e.kind == kFrameTime) {
+            out->timed = true;
+            out->frameNs = e.ns;
+        } else if (e.kind == MV_PLATFORM_RESIZE) {
+            engineReplayedResize(static_cast<int>(e.x), static_cast<int>(e.y));
+        } else {
+            const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
+            MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};
+            if (inputApply(event)) out->escape = true;
         }
-        const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
-        MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};
-        if (inputApply(event)) quit = true;
     }
-    return quit;
 }
 
 size_t replayEventCount(const Replay *r) { return r ? r->count : 0; }

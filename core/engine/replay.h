@@ -20,10 +20,18 @@ Replay *replayLoad(const char *path);
 
 void replayFree(Replay *replay);
 
-// Hands the events of this frame to the input state, in script order. True
-// when one of them ends the loop: a quit, or Escape going down. Frames must
-// not go backwards between calls.
-bool replayApply(Replay *replay, uint64_t frame);
+// What a frame's script lines asked of the loop beside input.
+struct ReplayFrame {
+    bool quit;         // a "quit" line
+    bool escape;       // Escape went down
+    bool close;        // a "close" line: the window's close button
+    bool timed;        // a "frametime" line gave the frame's length...
+    uint64_t frameNs;  // ... in nanoseconds
+};
+
+// Hands the events of this frame to the input state, in script order
+// (resizes to engineReplayedResize), and fills out with the rest. Frames must not go backwards between calls.
+void replayApply(Replay *replay, uint64_t frame, ReplayFrame *out);
 
 // Number of events held (for tests).
 size_t replayEventCount(const Replay *replay);

@@ -407,3 +407,28 @@ void softRendererSetThreads(MVRenderer *renderer, unsigned threads) {
 void softRendererSetSharedPixels(MVRenderer *renderer, uint64_t pixels) { soft(renderer->self)->sharedPixels = pixels; }
 
 uint64_t softRendererWork(const MVRenderer *renderer) { return static_cast<const Soft *>(renderer->self)->work; }
+
+bool softRendererResize(MVRenderer *renderer, int w, int h) {
+    Soft *s = soft(renderer->self);
+    if (w <= 0 || h <= 0 || w > kSoftMaxSide || h > kSoftMaxSide) return false;
+    uint8_t *frame = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
+    int *columns = static_cast<int *>(malloc(sizeof(int) * static_cast<size_t>(w)));
+    if (!frame || !columns) {
+        free(frame);
+        free(columns);
+        return false;
+    }
+    free(s->frame);
+    free(s->columns);
+    s->frame = frame;
+    s->columns = columns;
+    // The pool's working space is sized by the width: made again when wanted.
+    workersDestroy(s->workers);
+    free(s->bandColumns);
+    s->workers = nullptr;
+    s->bandColumns = nullptr;
+    s->w = w;
+    s->h = h;
+    fill(s, {0.0f, 0.0f, 0.0f});
+    return true;
+}

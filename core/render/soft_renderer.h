@@ -19,6 +19,11 @@ MVRenderer *softRendererCreate(int w, int h);
 // pixels, top row first, holding every command run so far.
 const uint8_t *softRendererPixels(const MVRenderer *renderer);
 
+// Gives the renderer a black w x h framebuffer in place of its own;
+// textures stay. Submit what is recorded for it first. False, with the old
+// framebuffer kept, when out of memory or the size is not positive.
+bool softRendererResize(MVRenderer *renderer, int w, int h);
+
 // How many threads may draw the renderer's sprites, the caller's included
 // (1 to kSoftMaxThreads; at first as many as the machine runs at once, up
 // to that). The

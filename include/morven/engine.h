@@ -41,7 +41,9 @@ MV_EXTERN_C_BEGIN
 /** Loads the named module. True when it is loaded (now or before); an unknown
  * name, null or a plugin that cannot be found or opened gives false and
  * changes nothing, and mvGetError then names the module and every directory
- * searched, or the file that was refused and why. Main thread only. */
+ * searched, or the file that was refused and why. Modules are taken up by
+ * mvInit: loading one while the engine runs fails and says so (the window
+ * keeps its renderer; mvWindowRenderer tells which). Main thread only. */
 MV_API bool mvLoadModule(const char *name);
 
 /** Starts the engine with the loaded modules; flags must be 0. Reads the
@@ -50,16 +52,19 @@ MV_API bool mvLoadModule(const char *name);
  * warning on standard error), MORVEN_SCREENSHOT (a PNG file for the last
  * frame: a regular file is replaced only once its successor is completely
  * written, a device such as /dev/stdout is written directly, a directory is
- * refused) and MORVEN_INPUT_SCRIPT (replayed input). True when the engine runs
- * (also when it already did); false, with the reason in mvGetError, when
- * flags are not 0 or the input script cannot be read. */
+ * refused), MORVEN_INPUT_SCRIPT (replayed input) and MORVEN_INPUT_RECORD
+ * (recorded input, see <morven/input.h>). True when the engine runs (also
+ * when it already did); false, with the reason in mvGetError, when flags
+ * are not 0, the input script cannot be read or the recording cannot be
+ * started. */
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT
  * (as a new file renamed over the old one, so a failed write leaves any
- * previous file as it was; when that fails, one line on standard error and
- * mvGetError say why, and mvDeinit returns false, so that a program can
- * exit with a failure status), then
+ * previous file as it was) and puts the recording of MORVEN_INPUT_RECORD in
+ * place; when either fails, one line on standard error and mvGetError say
+ * why, and mvDeinit returns false, so that a program can exit with a
+ * failure status. Then
  * releases what the core owns: the window, renderer resources (atlas
  * textures included), the single-shot timers of mvTimerMSingle and the
  * modules. The caller's own objects stay the caller's: timers from

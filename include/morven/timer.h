@@ -3,7 +3,8 @@
  * Timers live in the engine core and fire only inside mvTimerUpdateAll, on
  * the thread that calls it, earliest due time first; timers due at the same
  * time fire in the order they were created. Periods are in milliseconds of
- * the monotonic clock (mvGetTime).
+ * the engine's clock (mvGetTime): real time live, frames during a replay,
+ * so that a replay fires the timers on the same frames on every machine.
  *
  * A repeating timer's next due time is its previous due time plus its
  * period, so it does not drift however late the updates come. After a stall

@@ -44,6 +44,7 @@ struct GLRenderer {
     TextureSize *sizes;  // of the live textures
     size_t sizeCount;
     SpriteBatch batch;
+    GLuint frameTexture;  // the frame copied for scaling to the window; 0: none yet
 };
 
 GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
@@ -259,6 +260,7 @@ int maxTextureSize(void *self) { return gl(self)->maxTexture; }
 
 void destroy(void *self) {
     GLRenderer *r = gl(self);
+    if (r->frameTexture) glDeleteTextures(1, &r->frameTexture);
     free(r->batch.vertices);
     free(r->batch.color);
     free(r->batch.indices);
@@ -294,7 +296,71 @@ MVRenderer *create(int w, int h) {
     return &r->record;
 }
 
-const MVPluginRenderer renderer = {create};
+// The projection that maps w x h frame pixels (origin top left) onto the
+// window's bottom left w x h pixels.
+void project(int w, int h) {
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, w, h, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void resize(MVRenderer *record, int w, int h) {
+    GLRenderer *r = gl(record->self);
+    r->w = w;
+    r->h = h;
+    project(w, h);
+    if (r->frameTexture) glDeleteTextures(1, &r->frameTexture);
+    r->frameTexture = 0;
+}
+
+// Copies the frame out of the bottom left corner into a texture and draws
+// it back scaled with GL_NEAREST into the letterbox, on black.
+void present(MVRenderer *record, int windowW, int windowH, int dx, int dy, int dw, int dh) {
+    GLRenderer *r = gl(record->self);
+    glEnable(GL_TEXTURE_2D);
+    if (!r->frameTexture) {
+        glGenTextures(1, &r->frameTexture);
+        glBindTexture(GL_TEXTURE_2D, r->frameTexture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, r->w, r->h, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    }
+    glBindTexture(GL_TEXTURE_2D, r->frameTexture);
+    glReadBuffer(GL_BACK);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, r->w, r->h);
+    GLfloat clearColor[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    project(windowW, windowH);
+    glDisable(GL_BLEND);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    // Texture rows run bottom up, window rows top down.
+    float x0 = static_cast<float>(dx), y0 = static_cast<float>(dy);
+    float x1 = static_cast<float>(dx + dw), y1 = static_cast<float>(dy + dh);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex2f(x0, y0);
+    glTexCoord2f(1, 1);
+    glVertex2f(x1, y0);
+    glTexCoord2f(1, 0);
+    glVertex2f(x1, y1);
+    glTexCoord2f(0, 0);
+    glVertex2f(x0, y1);
+    glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(1, 1, 1, 1);
+    project(r->w, r->h);
+}
+
+const MVPluginRenderer renderer = {create, resize, present};
 const char *error() { return "the context offers no OpenGL 2.1"; }
 
 const MVPlugin plugin = {MV_PLUGIN_ABI, "OpenGL", nullptr, &renderer, nullptr, error, nullptr, nullptr, nullptr};

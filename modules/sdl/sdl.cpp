@@ -1,13 +1,11 @@
 // The "SDL" module: windows, events and OpenGL contexts through SDL2.
-#include <SDL.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <morven/input.h>
 
-#include "core/engine/plugin.h"
+#include "modules/sdl/sdl_module.h"
 
 namespace {
 
@@ -24,13 +22,6 @@ struct Window {
     SDL_GLContext context;  // null for windows drawn by the software renderer
     bool vsync;
 };
-
-// The left and right keys of one modifier make one engine key: it is down
-// while either is held. Bit 0 is the left key, bit 1 the right one.
-struct Modifiers {
-    unsigned shift, ctrl, alt;
-};
-Modifiers modifiers;
 
 // On failure, notes SDL's reason when asked (before SDL_Quit forgets it).
 bool initWith(const char *driver, bool note) {
@@ -61,7 +52,11 @@ bool init() {
     // The engine handles SIGINT and SIGTERM itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     const char *chosen = getenv("SDL_VIDEODRIVER");
-    if (chosen && *chosen) return initWith(nullptr, true);
+    if (chosen && *chosen) {
+        if (!initWith(nullptr, true)) return false;
+        padsInit();  // without gamepads the window still works
+        return true;
+    }
     // A display named by DISPLAY or WAYLAND_DISPLAY that does not open is
     // worth its own reason; console drivers that find no screen are not.
     bool named = false;
@@ -69,7 +64,10 @@ bool init() {
         const char *name = SDL_GetVideoDriver(i);
         if (!name || !isDisplayDriver(name)) continue;
         bool isNamed = !strcmp(name, "x11") || !strcmp(name, "wayland");
-        if (initWith(name, isNamed && !named)) return true;
+        if (initWith(name, isNamed && !named)) {
+            padsInit();  // without gamepads the window still works
+            return true;
+        }
         named = named || isNamed;
     }
     if (!named) snprintf(lastFailure, sizeof lastFailure, "no display");
@@ -77,8 +75,8 @@ bool init() {
 }
 
 void quit() {
+    padsQuit();
     SDL_Quit();
-    modifiers = {};
 }
 
 void *windowOpen(int w, int h, bool gl) {
@@ -125,33 +123,6 @@ void windowClose(void *window) {
 
 void windowSetTitle(void *window, const char *title) { SDL_SetWindowTitle(static_cast<Window *>(window)->window, title); }
 
-// SDL's key to the engine's code: by the key's meaning (its keycode), so "a"
-// is the key that types an a whatever the layout. 0: a key the engine lacks.
-int keyFromSdl(SDL_Keycode sym) {
-    if (sym >= SDLK_a && sym <= SDLK_z) return MV_KEY_A + (sym - SDLK_a);
-    if (sym >= SDLK_0 && sym <= SDLK_9) return MV_KEY_0 + (sym - SDLK_0);
-    if (sym >= SDLK_F1 && sym <= SDLK_F12) return MV_KEY_F1 + (sym - SDLK_F1);
-    switch (sym) {
-    case SDLK_SPACE: return MV_KEY_SPACE;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER: return MV_KEY_ENTER;
-    case SDLK_ESCAPE: return MV_KEY_ESCAPE;
-    case SDLK_TAB: return MV_KEY_TAB;
-    case SDLK_BACKSPACE: return MV_KEY_BACKSPACE;
-    case SDLK_LEFT: return MV_KEY_LEFT;
-    case SDLK_RIGHT: return MV_KEY_RIGHT;
-    case SDLK_UP: return MV_KEY_UP;
-    case SDLK_DOWN: return MV_KEY_DOWN;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return MV_KEY_SHIFT;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL: return MV_KEY_CTRL;
-    case SDLK_LALT:
-    case SDLK_RALT: return MV_KEY_ALT;
-    default: return 0;
-    }
-}
-
 unsigned buttonFromSdl(Uint8 button) {
     switch (button) {
     case SDL_BUTTON_LEFT: return MV_MOUSE_LEFT;
@@ -161,41 +132,38 @@ unsigned buttonFromSdl(Uint8 button) {
     }
 }
 
-unsigned *modifierSides(SDL_Keycode sym, unsigned *side) {
-    *side = (sym == SDLK_RSHIFT || sym == SDLK_RCTRL || sym == SDLK_RALT) ? 2u : 1u;
-    if (sym == SDLK_LSHIFT || sym == SDLK_RSHIFT) return &modifiers.shift;
-    if (sym == SDLK_LCTRL || sym == SDLK_RCTRL) return &modifiers.ctrl;
-    if (sym == SDLK_LALT || sym == SDLK_RALT) return &modifiers.alt;
-    return nullptr;
-}
-
-// False when the event is a key the engine does not know, or one side of a
-// modifier whose other side keeps the engine's key as it was.
+// False when the event is a key the engine does not know, or a repeat.
 bool keyEvent(const SDL_KeyboardEvent &key, MVPlatformEvent *out) {
     if (key.repeat) return false;
-    out->key = keyFromSdl(key.keysym.sym);
-    if (!out->key) return false;
-    bool down = key.type == SDL_KEYDOWN;
-    out->kind = down ? MV_PLATFORM_KEY_DOWN : MV_PLATFORM_KEY_UP;
-    unsigned side;
-    if (unsigned *held = modifierSides(key.keysym.sym, &side)) {
-        unsigned before = *held;
-        *held = down ? before | side : before & ~side;
-        return (before == 0) != (*held == 0);
-    }
-    return true;
+    out->key = keyFromScancode(key.keysym.scancode);
+    out->kind = key.type == SDL_KEYDOWN ? MV_PLATFORM_KEY_DOWN : MV_PLATFORM_KEY_UP;
+    return out->key != 0;
 }
 
-unsigned poll(void *, MVPlatformEventSink sink, void *context) {
+void drawableSize(SDL_Window *window, int *w, int *h) {
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)
+        SDL_GL_GetDrawableSize(window, w, h);
+    else
+        SDL_GetWindowSize(window, w, h);
+}
+
+unsigned poll(void *window, MVPlatformEventSink sink, void *context) {
     unsigned events = 0;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         MVPlatformEvent out = {};
         bool send = false;
+        if (padEvent(e, sink, context)) continue;
         switch (e.type) {
         case SDL_QUIT: events |= MV_PLATFORM_QUIT; break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) events |= MV_PLATFORM_QUIT;
+            if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                int w = 0, h = 0;
+                drawableSize(static_cast<Window *>(window)->window, &w, &h);
+                out = {MV_PLATFORM_RESIZE, 0, 0, static_cast<float>(w), static_cast<float>(h), nullptr};
+                send = w > 0 && h > 0;
+            }
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: send = keyEvent(e.key, &out); break;
@@ -251,7 +219,34 @@ void blit(void *window, const uint8_t *rgba, int w, int h) {
 
 bool vsync(void *window) { return static_cast<Window *>(window)->vsync; }
 
-const MVPluginPlatform platform = {init, quit, windowOpen, windowClose, windowSetTitle, poll, swap, blit, vsync};
+void windowSetResizable(void *window, bool resizable) {
+    SDL_SetWindowResizable(static_cast<Window *>(window)->window, resizable ? SDL_TRUE : SDL_FALSE);
+}
+
+bool windowSetFullscreen(void *window, bool fullscreen) {
+    if (SDL_SetWindowFullscreen(static_cast<Window *>(window)->window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
+        return true;
+    setFailure(fullscreen ? "no full screen" : "cannot leave full screen");
+    return false;
+}
+
+// Only OpenGL windows can wait for the display; the software frames are
+// copied whenever they are ready.
+bool windowSetVSync(void *window, bool on) {
+    Window *win = static_cast<Window *>(window);
+    if (!win->context) return false;
+    if (SDL_GL_SetSwapInterval(on ? 1 : 0) == 0)
+        win->vsync = on;
+    else
+        setFailure("the display does not let the swap interval change");
+    return win->vsync;
+}
+
+void windowGetSize(void *window, int *w, int *h) { drawableSize(static_cast<Window *>(window)->window, w, h); }
+
+const MVPluginPlatform platform = {init,   quit,  windowOpen,   windowClose,        windowSetTitle,
+                                   poll,   swap,  blit,         vsync,              keyCharacter,
+                                   windowSetResizable, windowSetFullscreen, windowSetVSync, windowGetSize};
 const char *error() { return lastFailure; }
 
 const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error, nullptr, nullptr, nullptr};
