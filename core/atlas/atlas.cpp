@@ -15,6 +15,7 @@
 #include "core/atlas/packer.h"
 #include "core/base/engine_thread.h"
 #include "core/base/error.h"
+#include "core/render/transform.h"
 
 namespace {
 
@@ -271,7 +272,16 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
     if (!atlas) return;
     if (what == MV_ATLAS_DRAW_IMAGE) {
         uint32_t tex = texture(atlas);
-        if (tex) mvCoreRenderer()->textureDraw(mvCoreRenderer()->self, tex, x, y, float(atlas->w), float(atlas->h));
+        if (!tex) return;
+        MVRenderer *r = mvCoreRenderer();
+        if (drawTransformIsIdentity()) {
+            r->textureDraw(r->self, tex, x, y, float(atlas->w), float(atlas->h));
+            return;
+        }
+        float w = float(atlas->w), h = float(atlas->h);
+        MVSprite sprite = {0, 0, atlas->w, atlas->h, x + 0.5f * w, y + 0.5f * h, w, h, 0.0f};
+        drawTransformSprite(&sprite);
+        r->spriteDraw(r->self, tex, &sprite, 1);
     } else if (what == MV_ATLAS_DRAW_FRAMES) {
         drawFrames(atlas, x, y);
     }
@@ -280,12 +290,13 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
 MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y, float w, float h,
                             float angle) {
     engineThreadCheck(__func__);
-    if (!atlas || !area || !(w > 0) || !(h > 0) || !std::isfinite(x + y + w + h + angle)) return;
+    if (!atlas || !area || w == 0 || h == 0 || !std::isfinite(x + y + w + h + angle)) return;
     // The record is the caller's: only what lies inside the atlas is drawn from.
     if (area->w == 0 || area->h == 0 || area->x + area->w > atlas->w || area->y + area->h > atlas->h) return;
     uint32_t tex = texture(atlas);
     if (!tex) return;
     MVSprite sprite = {area->x, area->y, area->w, area->h, x, y, w, h, angle};
+    drawTransformSprite(&sprite);
     MVRenderer *r = mvCoreRenderer();
     r->spriteDraw(r->self, tex, &sprite, 1);
 }

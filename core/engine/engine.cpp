@@ -34,7 +34,12 @@ struct ModuleName {
     const char *file;  // the plugin's file name
 };
 const ModuleName moduleNames[MODULE_COUNT] = {
-    {"SDL", "morven-sdl.so"}, {"OpenGL", "morven-opengl.so"}, {"STB-Image", "morven-stb-image.so"}};
+    {"SDL", "morven-sdl.so"},
+    {"OpenGL", "morven-opengl.so"},
+    {"STB-Image", "morven-stb-image.so"},
+    {"Font", "morven-font.so"}};
+// Fonts alive, each holding a face of the "Font" module.
+size_t liveFonts;
 
 char *copyString(const char *s) {
     size_t n = strlen(s) + 1;
@@ -152,6 +157,7 @@ bool findPlugin(const ModuleName &m, EngineModule *out) {
 void unloadModules() {
     sdlLoadFailure[0] = '\0';
     for (EngineModule &m : state.modules) {
+        if (&m == &state.modules[MODULE_FONT] && liveFonts > 0) continue;
         if (m.handle) dlclose(m.handle);
         m = {nullptr, nullptr};
     }
@@ -245,6 +251,26 @@ const MVPluginImage *engineImagePlugin() {
     return m.plugin ? m.plugin->image : nullptr;
 }
 
+const MVPluginFont *engineFontPlugin() {
+    EngineModule &m = state.modules[MODULE_FONT];
+    if (!m.plugin && !findPlugin(moduleNames[MODULE_FONT], &m)) return nullptr;
+    if (!m.plugin->font) {
+        mvCoreSetError("module \"Font\" offers no fonts");
+        return nullptr;
+    }
+    return m.plugin->font;
+}
+
+void engineFontOpened() { liveFonts++; }
+
+void engineFontClosed() {
+    EngineModule &m = state.modules[MODULE_FONT];
+    if (--liveFonts == 0 && !state.running && m.handle) {
+        dlclose(m.handle);
+        m = {nullptr, nullptr};
+    }
+}
+
 extern "C" {
 
 MV_API bool mvLoadModule(const char *name) {
@@ -261,7 +287,7 @@ MV_API bool mvLoadModule(const char *name) {
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"STB-Image\")", name);
+    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"STB-Image\" and \"Font\")", name);
     return false;
 }
 

@@ -53,6 +53,16 @@ int clampIndex(double v, int size) {
     return static_cast<int>(v);
 }
 
+// The texel before a whole position, the one holding it otherwise (ceil(v) -
+// 1), clamped: for a texel position that grows leftwards or downwards on
+// screen, where a centre on a boundary takes the texel right of or above it.
+int clampIndexBefore(double v, int size) {
+    if (!(v > 0)) return 0;
+    if (v >= size) return size - 1;
+    int i = static_cast<int>(v);
+    return static_cast<double>(i) == v ? i - 1 : i;
+}
+
 // A sprite's quad, ready to be cut into rows.
 struct SpriteQuad {
     SpriteEdge edges[4];
@@ -320,7 +330,11 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     if (upright) {
         // Unrotated: one texel column per pixel column, worked out once, exactly.
         int columns = static_cast<int>(quad.right) - base + 1;
-        for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+        // A centre on a texel boundary takes the texel right of it (draw.h).
+        for (int i = 0; i < columns; i++) {
+            double u = (base + i + 0.5 - x[0]) * sp.sw / e1x;
+            b.columns[i] = e1x > 0 ? clampIndex(u, sp.sw) : clampIndexBefore(u, sp.sw);
+        }
     }
     const double fix = 4294967296.0;  // 2^32
     double uScale = sp.sw / det, vScale = sp.sh / det;
@@ -346,7 +360,9 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
         int n = last - first + 1;
         bool room = last <= roomUpTo;
         if (upright) {
-            const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
+            // A centre on a texel boundary takes the texel above it (draw.h).
+            double v = (py - y[0]) * sp.sh / e2y;
+            const uint8_t *texRow = origin + stride * (e2y > 0 ? clampIndexBefore(v, sp.sh) : clampIndex(v, sp.sh));
             const int *column = b.columns + (first - base);
             if (white) {
                 untintedRow(p, n, room, [&](int k) {
