@@ -178,6 +178,15 @@ void atlasCollectDestroyed(MVRenderer *r) {
     if (orphans.load() > 0) dropTextures(r, false);
 }
 
+void atlasDrawSprites(MVAtlas *atlas, MVSprite *sprites, size_t count) {
+    if (!atlas || count == 0) return;
+    uint32_t tex = texture(atlas);
+    if (!tex) return;
+    for (size_t i = 0; i < count; i++) drawTransformSprite(&sprites[i]);
+    MVRenderer *r = mvCoreRenderer();
+    r->spriteDraw(r->self, tex, sprites, count);
+}
+
 extern "C" {
 
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {

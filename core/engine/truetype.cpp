@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <new>
 #include <unordered_map>
 #include <vector>
 
+#include "core/atlas/atlas_internal.h"
 #include "core/base/engine_thread.h"
 #include "core/base/error.h"
 #include "core/engine/engine_state.h"
@@ -42,10 +44,14 @@ struct MVFont {
     MVAtlas *atlas;
     int ascent, lineHeight;
     uint32_t ascii[128];  // glyph indices of ASCII characters, found once
-    std::unordered_map<uint32_t, uint32_t> indices;       // beyond ASCII
-    std::unordered_map<uint32_t, CachedGlyph> glyphs;     // by glyph index
-    std::unordered_map<uint64_t, int> kerning;            // by pair of glyph indices
-    std::vector<uint8_t> texels;                          // scratch for one glyph's RGBA
+    std::unordered_map<uint32_t, uint32_t> indices;  // beyond ASCII
+    // Glyphs by index, null until first used: a flat table, since glyph
+    // indices are small (below 65536) and looked up once a character.
+    std::vector<CachedGlyph *> glyphs;
+    std::vector<CachedGlyph> store;  // reserved up front, so pointers stay
+    std::unordered_map<uint64_t, int> kerning;  // by pair of glyph indices
+    std::vector<MVSprite> pending;              // sprites of the text being drawn
+    std::vector<uint8_t> texels;                // scratch for one glyph's RGBA
 };
 
 namespace {
@@ -79,11 +85,20 @@ uint32_t glyphIndexOf(MVFont *font, uint32_t code) {
     return index;
 }
 
-// Drops every glyph from the atlas, for room when it is full.
+// Draws the sprites of the text laid out so far.
+void flushPending(MVFont *font) {
+    atlasDrawSprites(font->atlas, font->pending.data(), font->pending.size());
+    font->pending.clear();
+}
+
+// Drops every glyph from the atlas, for room when it is full; what was laid
+// out before is drawn first, while its glyphs are still there.
 void dropGlyphs(MVFont *font) {
-    for (auto &entry : font->glyphs)
-        if (entry.second.area) mvAtlasAreaRelease(font->atlas, entry.second.area);
-    font->glyphs.clear();
+    flushPending(font);
+    for (CachedGlyph &g : font->store)
+        if (g.area) mvAtlasAreaRelease(font->atlas, g.area);
+    font->store.clear();
+    std::fill(font->glyphs.begin(), font->glyphs.end(), nullptr);
 }
 
 // Puts a rasterised glyph's coverage into the atlas as white texels with
@@ -108,17 +123,25 @@ bool storeGlyph(MVFont *font, const MVFontGlyph &g, CachedGlyph *out) {
     return true;
 }
 
+constexpr size_t kGlyphIndices = 65536;
+// Glyphs kept at once; more distinct ones than this drop the cache.
+constexpr size_t kStoredGlyphs = 4096;
+
 // The glyph with that index, rasterised and stored on first use.
 const CachedGlyph &glyphOf(MVFont *font, uint32_t index) {
-    auto found = font->glyphs.find(index);
-    if (found != font->glyphs.end()) return found->second;
-    CachedGlyph cached = {nullptr, 0, 0, 0, 0, 0, false};
+    static const CachedGlyph nothing = {nullptr, 0, 0, 0, 0, 0, false};
+    if (index >= kGlyphIndices) return nothing;
+    if (font->glyphs[index]) return *font->glyphs[index];
+    if (font->store.size() == kStoredGlyphs) dropGlyphs(font);
+    CachedGlyph cached = nothing;
     MVFontGlyph g;
     if (font->module->glyph(font->face, index, &g)) {
         cached = {nullptr, g.left, g.top, g.w, g.h, g.advance, true};
         if (g.w > 0 && g.h > 0 && !storeGlyph(font, g, &cached)) cached.w = cached.h = 0;
     }
-    return font->glyphs.emplace(index, cached).first->second;
+    font->store.push_back(cached);  // storeGlyph may have emptied the store
+    font->glyphs[index] = &font->store.back();
+    return font->store.back();
 }
 
 int kerningOf(MVFont *font, uint32_t left, uint32_t right) {
@@ -188,6 +211,17 @@ MVFont *openFont(uint8_t *data, size_t size, float pixelSize, const char *what) 
     MVFont *font = new (std::nothrow) MVFont();
     MVAtlas *atlas = font ? mvAtlasCreate(kAtlasSide, kAtlasSide, 32) : nullptr;
     if (!atlas) {
+        delete font;
+        module->close(face);
+        free(data);
+        mvCoreSetError("font %s not loaded: out of memory", what);
+        return nullptr;
+    }
+    try {
+        font->glyphs.assign(kGlyphIndices, nullptr);
+        font->store.reserve(kStoredGlyphs);
+    } catch (const std::bad_alloc &) {
+        mvAtlasDestroy(atlas);
         delete font;
         module->close(face);
         free(data);
@@ -266,16 +300,24 @@ MV_API MVFont *mvFontLoad(const char *path, float pixelSize) {
 MV_API void mvFontDraw(MVFont *font, float x, float y, const char *text) {
     engineThreadCheck(__func__);
     if (!font || !text || !std::isfinite(x) || !std::isfinite(y)) return;
+    font->pending.clear();
     layOut(
         font, text,
         [&](const CachedGlyph &g, long pen, int line) {
             if (!g.area) return;
             float left = x + float(pen + g.left);
             float top = y + float(long(line) * font->lineHeight + font->ascent - g.top);
-            mvAtlasDrawArea(font->atlas, g.area, left + 0.5f * float(g.w), top + 0.5f * float(g.h), float(g.w),
-                            float(g.h), 0.0f);
+            MVSprite sprite = {g.area->x, g.area->y, g.w, g.h, left + 0.5f * float(g.w), top + 0.5f * float(g.h),
+                               float(g.w), float(g.h), 0.0f};
+            try {
+                font->pending.push_back(sprite);
+            } catch (const std::bad_alloc &) {
+                flushPending(font);  // no room to hold more back: draw what there is, then this one
+                atlasDrawSprites(font->atlas, &sprite, 1);
+            }
         },
         [](long) {});
+    flushPending(font);
 }
 
 MV_API void mvFontMeasure(MVFont *font, const char *text, float *width, float *height) {
