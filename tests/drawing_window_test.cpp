@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/engine/engine_state.h"
+#include "core/render/frontend.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 
@@ -31,9 +32,10 @@ bool haveDisplay() {
     return display && *display;
 }
 
-std::vector<uint8_t> readBack(MVRenderer *r) {
+// The frame of the renderer the front end draws with.
+std::vector<uint8_t> readBack() {
     std::vector<uint8_t> rgba(size_t(W) * H * 4);
-    EXPECT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
+    EXPECT_TRUE(frontEnd().readPixels(rgba.data(), W, H));
     return rgba;
 }
 
@@ -50,7 +52,7 @@ protected:
         ASSERT_TRUE(mvInit(0));
         ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
         ASSERT_TRUE(engineState().gl);
-        gl = mvCoreRenderer();
+        gl = frontEnd().renderer();
     }
     void TearDown() override {
         mvDrawResetTransform();
@@ -65,14 +67,14 @@ protected:
         mvDrawResetTransform();
         mvDrawClear();
         scene();
-        std::vector<uint8_t> hardware = readBack(gl);
+        std::vector<uint8_t> hardware = readBack();
         MVRenderer *soft = softRendererCreate(W, H);
-        mvCoreSetRenderer(soft);
+        frontEnd().install(soft);
         mvDrawResetTransform();
         mvDrawClear();
         scene();
-        std::vector<uint8_t> software = readBack(soft);
-        mvCoreSetRenderer(gl);
+        std::vector<uint8_t> software = readBack();
+        frontEnd().install(gl);
         soft->destroy(soft->self);
         size_t differ = 0;
         *drawn = 0;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/render/frontend.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 
@@ -39,13 +40,13 @@ protected:
         if (!font && contains(mvGetError(), "module")) GTEST_SKIP() << mvGetError();
         ASSERT_NE(font, nullptr) << mvGetError();
         soft = softRendererCreate(W, H);
-        previous = mvCoreSetRenderer(soft);
+        previous = frontEnd().install(soft);
         mvDrawClear();
     }
     void TearDown() override {
         mvFontFree(font);
         if (soft) {
-            mvCoreSetRenderer(previous);
+            frontEnd().install(previous);
             soft->destroy(soft->self);
         }
         mvDeinit();
@@ -53,7 +54,7 @@ protected:
     }
     std::vector<uint8_t> frame() {
         std::vector<uint8_t> rgba(size_t(W) * H * 4);
-        EXPECT_TRUE(soft->readPixels(soft->self, rgba.data(), W, H));
+        EXPECT_TRUE(frontEnd().readPixels(rgba.data(), W, H));
         return rgba;
     }
     // The smallest box holding every pixel drawn on; false when none is.

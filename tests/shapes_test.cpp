@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "core/render/frontend.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
 
@@ -19,7 +20,7 @@ constexpr int W = 96, H = 80;
 class ShapesOnSoftware : public ::testing::Test {
 protected:
     MVRenderer *soft = softRendererCreate(W, H);
-    MVRenderer *previous = mvCoreSetRenderer(soft);
+    MVRenderer *previous = frontEnd().install(soft);
     void SetUp() override {
         mvDrawResetTransform();
         mvDrawLineWidth(1);
@@ -28,12 +29,12 @@ protected:
     void TearDown() override {
         mvDrawResetTransform();
         mvDrawLineWidth(1);
-        mvCoreSetRenderer(previous);
+        frontEnd().install(previous);
         soft->destroy(soft->self);
     }
     std::vector<uint8_t> frame() {
         std::vector<uint8_t> rgba(size_t(W) * H * 4);
-        EXPECT_TRUE(soft->readPixels(soft->self, rgba.data(), W, H));
+        EXPECT_TRUE(frontEnd().readPixels(rgba.data(), W, H));
         return rgba;
     }
     static uint8_t red(const std::vector<uint8_t> &f, int x, int y) { return f[4 * (size_t(y) * W + x)]; }

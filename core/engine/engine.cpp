@@ -16,7 +16,9 @@
 #include "core/engine/input_state.h"
 #include "core/engine/replay.h"
 #include "core/engine/own_directory.h"
+#include "core/render/frontend.h"
 #include "core/render/png_write.h"
+#include "core/render/transform.h"
 #include "core/base/error.h"
 #include "core/base/timer_internal.h"
 
@@ -344,7 +346,8 @@ MV_API void mvDeinit(void) {
         inputReset();
         state.rateSet = false;
         state.frameTime = 0.0;
-        mvCoreResetClearColor();
+        frontEnd().resetState();
+        drawStateReset();
         state.running = false;
     }
     // Timers may live without a window, so always. Only the core's own go;

@@ -23,5 +23,8 @@ void drawTransformPoint(float x, float y, float *outX, float *outY);
 void drawTransformSprite(MVSprite *sprite);
 // Back to the identity with an empty stack, for a new engine run.
 void drawTransformReset();
+// The drawing calls' own state back to its start: the transform, a line
+// width of 1, white for wide lines. With the front end's resetState.
+void drawStateReset();
 
 #endif
