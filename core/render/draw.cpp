@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/base/engine_thread.h"
+#include "core/render/frame_size.h"
 #include "core/render/frontend.h"
 #include "core/render/transform.h"
 
@@ -81,6 +82,24 @@ void drawStateReset() {
     lineWidth = 1.0f;
     wide.open = false;
     color[0] = color[1] = color[2] = color[3] = 1.0f;
+}
+
+namespace {
+
+int frameWidth, frameHeight;  // 0 x 0: unknown
+
+}  // namespace
+
+void drawSetFrameSize(int w, int h) {
+    bool known = w > 0 && h > 0;
+    frameWidth = known ? w : 0;
+    frameHeight = known ? h : 0;
+}
+
+bool drawFrameSize(int *w, int *h) {
+    *w = frameWidth;
+    *h = frameHeight;
+    return frameWidth > 0;
 }
 
 extern "C" {
