@@ -35,7 +35,7 @@ std::vector<uint8_t> distinctTexels(int w, int h) {
 // What one sprite makes of a frame, worked out for every pixel on its
 // own in long double: inside all four edges (a centre on an edge counts for
 // a left or a bottom edge), the texel under the centre mapped back into the
-// source, blended in 8-bit arithmetic with each product rounded.
+// source (see draw.h for a centre on a texel boundary), blended in 8-bit arithmetic with each product rounded.
 std::vector<uint8_t> modelSprite(const MVSprite &s, const std::vector<uint8_t> &texels, int texW,
                                  std::vector<uint8_t> frame) {
     float fx[4], fy[4];
@@ -57,8 +57,14 @@ std::vector<uint8_t> modelSprite(const MVSprite &s, const std::vector<uint8_t> &
             if (!in) continue;
             long double u = ((px - x[0]) * e2y - (py - y[0]) * e2x) / det * s.sw;
             long double v = ((py - y[0]) * e1x - (px - x[0]) * e1y) / det * s.sh;
-            int tx = std::min(std::max(0, int(std::floor(u))), s.sw - 1);
-            int ty = std::min(std::max(0, int(std::floor(v))), s.sh - 1);
+            // Upright, a centre on a texel boundary takes the texel right of
+            // it and above it on screen: for a position growing leftwards or
+            // downwards, the one before a whole value.
+            bool upright = e1y == 0 && e2x == 0;
+            long double fu = upright && e1x < 0 ? std::ceil(u) - 1 : std::floor(u);
+            long double fv = upright && e2y > 0 ? std::ceil(v) - 1 : std::floor(v);
+            int tx = std::min(std::max(0, int(fu)), s.sw - 1);
+            int ty = std::min(std::max(0, int(fv)), s.sh - 1);
             const uint8_t *t = &texels[4 * (size_t(s.sy + ty) * texW + s.sx + tx)];
             uint8_t *p = &frame[4 * (size_t(j) * W + i)];
             for (int c = 0; c < 4; c++) {
@@ -113,6 +119,8 @@ TEST_F(Sprites, EveryPixelFollowsTheCoverageAndTexelRule) {
         {40.5f, 30, 13, 9, 0},       // edges on pixel centres: top-left rule
         {40, 30.5f, 24, 27, 0},      // scaled up 2 x 3
         {40, 30, 7, 5, 0},           // scaled down
+        {40, 30.5f, -24, 27, 0},     // mirrored left to right
+        {40.5f, 30, 13, -18, 0},     // mirrored top to bottom
         {40, 30, 36, 27, 0.3f},      // turned
         {47.25f, 33.7f, 30, 20, 1.0f},
         {50, 40, 25, 40, 2.5f},
@@ -197,7 +205,7 @@ TEST_F(Sprites, AreasFromImagesAndWhatIsRefused) {
     MVAtlasArea outside = {30, 30, 4, 4};
     mvAtlasDrawArea(atlas, &outside, 40, 40, 20, 20, 0);
     mvAtlasDrawArea(atlas, area, 40, 40, 0, 20, 0);
-    mvAtlasDrawArea(atlas, area, 40, 40, 20, -1, 0);
+    mvAtlasDrawArea(atlas, area, 40, 40, 20, 0, 0);
     mvAtlasDrawArea(atlas, area, NAN, 40, 20, 20, 0);
     mvAtlasDrawArea(atlas, area, 40, 40, 20, 20, INFINITY);
     mvAtlasDrawArea(atlas, area, 1e20f, 40, 20, 20, 0);

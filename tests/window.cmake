@@ -11,7 +11,7 @@ set(MORVEN_ATLAS_OUT ${CMAKE_CURRENT_BINARY_DIR}/atlas-runs)
 file(MAKE_DIRECTORY ${MORVEN_ATLAS_OUT})
 # Runs a command under a virtual X display (exit 77, skipped, without one).
 set(MORVEN_WITH_DISPLAY sh ${CMAKE_CURRENT_SOURCE_DIR}/with_display.sh)
-foreach(module morven-sdl morven-opengl morven-image)
+foreach(module morven-sdl morven-opengl morven-image morven-font)
   if(TARGET ${module})
     add_dependencies(morven_tests ${module})
   endif()
@@ -29,6 +29,9 @@ if(TARGET morven-sdl AND TARGET morven-opengl)
   add_test(NAME engine_window COMMAND ${MORVEN_WITH_DISPLAY}
     $<TARGET_FILE:morven_tests> --gtest_filter=EngineWindow.*:DisplayInput.*)
   set_tests_properties(engine_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+  add_test(NAME drawing_window COMMAND ${MORVEN_WITH_DISPLAY}
+    $<TARGET_FILE:morven_tests> --gtest_filter=DrawingWindow.*)
+  set_tests_properties(drawing_window PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endif()
 
 # valgrind memcheck of a headless run of the demo.

@@ -18,6 +18,7 @@
 #include "core/base/engine_thread.h"
 #include "core/base/error.h"
 #include "core/render/frontend.h"
+#include "core/render/transform.h"
 
 namespace {
 
@@ -180,6 +181,14 @@ void atlasCollectDestroyed(MVRenderer *r) {
     if (orphans.load() > 0) dropTextures(r, false);
 }
 
+void atlasDrawSprites(MVAtlas *atlas, MVSprite *sprites, size_t count) {
+    if (!atlas || count == 0) return;
+    uint32_t tex = texture(atlas);
+    if (!tex) return;
+    for (size_t i = 0; i < count; i++) drawTransformSprite(&sprites[i]);
+    frontEnd().sprites(tex, sprites, count);
+}
+
 extern "C" {
 
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
@@ -309,6 +318,7 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
         uint32_t tex = texture(atlas);
         float w = float(atlas->w), h = float(atlas->h);
         MVSprite sprite = {0, 0, atlas->w, atlas->h, x + w * 0.5f, y + h * 0.5f, w, h, 0.0f};
+        drawTransformSprite(&sprite);
         if (tex) frontEnd().sprites(tex, &sprite, 1);
     } else if (what == MV_ATLAS_DRAW_FRAMES) {
         drawFrames(atlas, x, y);
@@ -318,12 +328,13 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
 MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y, float w, float h,
                             float angle) {
     engineThreadCheck(__func__);
-    if (!atlas || !area || !(w > 0) || !(h > 0) || !std::isfinite(x + y + w + h + angle)) return;
+    if (!atlas || !area || w == 0 || h == 0 || !std::isfinite(x + y + w + h + angle)) return;
     // The record is the caller's: only what lies inside the atlas is drawn from.
     if (area->w == 0 || area->h == 0 || area->x + area->w > atlas->w || area->y + area->h > atlas->h) return;
     uint32_t tex = texture(atlas);
     if (!tex) return;
     MVSprite sprite = {area->x, area->y, area->w, area->h, x, y, w, h, angle};
+    drawTransformSprite(&sprite);
     frontEnd().sprites(tex, &sprite, 1);
 }
 

@@ -2,6 +2,8 @@
 #ifndef MORVEN_CORE_ATLAS_ATLAS_INTERNAL_H
 #define MORVEN_CORE_ATLAS_ATLAS_INTERNAL_H
 
+#include <morven/atlas.h>
+
 #include "core/render/renderer.h"
 
 // Destroys, in renderer r, the textures of all live atlases that made
@@ -11,5 +13,10 @@ void atlasDropTextures(MVRenderer *r);
 // Drops, in renderer r, the textures of atlases that other threads have
 // destroyed since. Called on the drawing thread once a frame.
 void atlasCollectDestroyed(MVRenderer *r);
+
+// Draws count sprites from the atlas' texture in one call, through the
+// current transform (each sprite is changed by it); their source rectangles
+// must lie inside the atlas. Engine thread.
+void atlasDrawSprites(MVAtlas *atlas, MVSprite *sprites, size_t count);
 
 #endif

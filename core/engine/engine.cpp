@@ -20,6 +20,7 @@
 #include "core/engine/own_directory.h"
 #include "core/render/frontend.h"
 #include "core/render/png_write.h"
+#include "core/render/transform.h"
 #include "core/base/error.h"
 #include "core/base/frame_clock.h"
 #include "core/base/timer_internal.h"
@@ -38,9 +39,14 @@ struct ModuleName {
     const char *file;  // the plugin's file name
 };
 const ModuleName moduleNames[MODULE_COUNT] = {
-    {"SDL", "morven-sdl.so"}, {"OpenGL", "morven-opengl.so"}, {"Image", "morven-image.so"}};
+    {"SDL", "morven-sdl.so"},
+    {"OpenGL", "morven-opengl.so"},
+    {"Image", "morven-image.so"},
+    {"Font", "morven-font.so"}};
 // The image module's first name, which programs written before "Image" use.
 const char *const kImageOldName = "STB-Image";
+// Fonts alive, each holding a face of the "Font" module.
+size_t liveFonts;
 
 char *copyString(const char *s) {
     size_t n = strlen(s) + 1;
@@ -182,6 +188,7 @@ bool findPlugin(const ModuleName &m, EngineModule *out) {
 void unloadModules() {
     sdlLoadFailure[0] = '\0';
     for (EngineModule &m : state.modules) {
+        if (&m == &state.modules[MODULE_FONT] && liveFonts > 0) continue;
         if (m.handle) dlclose(m.handle);
         m = {nullptr, nullptr};
     }
@@ -279,6 +286,26 @@ const MVPluginImage *engineImagePlugin() {
     return m.plugin ? m.plugin->image : nullptr;
 }
 
+const MVPluginFont *engineFontPlugin() {
+    EngineModule &m = state.modules[MODULE_FONT];
+    if (!m.plugin && !findPlugin(moduleNames[MODULE_FONT], &m)) return nullptr;
+    if (!m.plugin->font) {
+        mvCoreSetError("module \"Font\" offers no fonts");
+        return nullptr;
+    }
+    return m.plugin->font;
+}
+
+void engineFontOpened() { liveFonts++; }
+
+void engineFontClosed() {
+    EngineModule &m = state.modules[MODULE_FONT];
+    if (--liveFonts == 0 && !state.running && m.handle) {
+        dlclose(m.handle);
+        m = {nullptr, nullptr};
+    }
+}
+
 extern "C" {
 
 MV_API bool mvLoadModule(const char *name) {
@@ -301,7 +328,7 @@ MV_API bool mvLoadModule(const char *name) {
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"Image\", also called \"STB-Image\")", name);
+    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"Image\" (also called \"STB-Image\") and \"Font\")", name);
     return false;
 }
 
@@ -381,6 +408,7 @@ MV_API bool mvDeinit(void) {
         state.rateSet = false;
         state.frameTime = 0.0;
         frontEnd().resetState();
+        drawStateReset();
         state.running = false;
     }
     // Timers may live without a window, so always. Only the core's own go;

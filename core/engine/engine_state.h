@@ -15,7 +15,7 @@ struct Replay;
 // of a replay whose rate is 0 (unpaced).
 constexpr int kDefaultFrameRate = 60;
 
-enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_IMAGE, MODULE_COUNT };
+enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_IMAGE, MODULE_FONT, MODULE_COUNT };
 
 struct EngineModule {
     void *handle;  // from dlopen; null: not loaded
@@ -91,5 +91,14 @@ void engineChooseClock();
 
 // The loaded "Image" module's functions, or null.
 const MVPluginImage *engineImagePlugin();
+
+// The "Font" module's functions, loading the module first when needed; null
+// (with the reason in mvGetError) when it cannot be loaded.
+const MVPluginFont *engineFontPlugin();
+
+// Fonts alive: while any is, mvDeinit keeps the "Font" module loaded, and
+// the last one freed afterwards unloads it.
+void engineFontOpened();
+void engineFontClosed();
 
 #endif

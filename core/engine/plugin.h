@@ -120,7 +120,36 @@ struct MVPluginImage {
 // part of this header describes it.
 struct MVPluginAudio;       // an audio device the mixer plays through
 struct MVPluginSoundFiles;  // decoding and resampling sound files
-struct MVPluginFont;        // rasterising glyphs of outline fonts
+
+// One rasterised glyph: w x h coverage bytes (0 clear .. 255 covered) in
+// rows `pitch` bytes apart, top row first; its top-left pixel lies `left`
+// right of the pen and `top` above the baseline; the pen then moves
+// `advance` pixels on. The coverage stays valid until the face's next call.
+struct MVFontGlyph {
+    int w, h, pitch;
+    int left, top;
+    int advance;
+    const uint8_t *coverage;
+};
+
+// Outline fonts (the "Font" module). A face reads the caller's data, which
+// must outlive it; sizes are whole pixels, so glyphs and advances are too.
+struct MVPluginFont {
+    // Opens the font in data at a size of `pixels` pixels per em; null when
+    // the data is no font the module reads, with the reason in error().
+    void *(*open)(const uint8_t *data, size_t size, int pixels);
+    void (*close)(void *face);
+    // Pixels from the baseline up to the top of the tallest glyph, and from
+    // one baseline to the next.
+    void (*lineMetrics)(void *face, int *ascent, int *lineHeight);
+    // The face's glyph for a Unicode code point; 0 (the missing-glyph box) when it has none.
+    uint32_t (*glyphIndex)(void *face, uint32_t codepoint);
+    // Rasterises a glyph into *out; false when the glyph cannot be drawn.
+    bool (*glyph)(void *face, uint32_t glyphIndex, MVFontGlyph *out);
+    // Pixels the pen moves on between two glyphs beyond the first's advance
+    // (negative: closer together); 0 when the face has no kerning.
+    int (*kerning)(void *face, uint32_t left, uint32_t right);
+};
 
 struct MVPlugin {
     uint32_t abi;      // MV_PLUGIN_ABI of the module's build

@@ -13,7 +13,8 @@
 
 // One sprite: the texels (sx, sy) to (sx + sw, sy + sh) of a texture drawn
 // into a w x h rectangle centred at (x, y), turned by angle radians (+x
-// towards +y). Sizes are positive, the source lies inside the texture.
+// towards +y). A negative w or h mirrors the image across that axis; the
+// source lies inside the texture.
 struct MVSprite {
     int sx, sy, sw, sh;
     float x, y, w, h;
@@ -76,8 +77,10 @@ enum MVCommandKind : uint32_t {
     // and blended "source over". A pixel is covered when its centre lies
     // inside the sprite's quad (spriteCorners; centres exactly on an edge by
     // the top-left rule of triangles); it takes the texel holding the centre
-    // mapped back into the source rectangle (rounded down, clamped to the
-    // rectangle). Sprites whose source lies outside the texture are skipped.
+    // mapped back into the source rectangle, clamped to the rectangle; a
+    // centre on a texel boundary of an upright sprite takes the texel right
+    // of and above it on screen (draw.h). A negative w or h mirrors the
+    // sprite. Sprites whose source lies outside the texture are skipped.
     MV_COMMAND_SPRITES,
     // The w x h pixels at (x, y) of texture become the RGBA bytes at
     // bytes + offset (top row first, no gaps); a rectangle outside the

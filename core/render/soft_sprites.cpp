@@ -53,6 +53,16 @@ int clampIndex(double v, int size) {
     return static_cast<int>(v);
 }
 
+// The texel before a whole position, the one holding it otherwise (ceil(v) -
+// 1), clamped: for a texel position that grows leftwards or downwards on
+// screen, where a centre on a boundary takes the texel right of or above it.
+int clampIndexBefore(double v, int size) {
+    if (!(v > 0)) return 0;
+    if (v >= size) return size - 1;
+    int i = static_cast<int>(v);
+    return static_cast<double>(i) == v ? i - 1 : i;
+}
+
 // A sprite's quad, ready to be cut into rows.
 struct SpriteQuad {
     SpriteEdge edges[4];
@@ -343,7 +353,8 @@ template <bool white>
 void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad, const uint8_t *origin,
                  size_t stride, const double *y, int top, int bottom, int base, int roomUpTo) {
     const float *c = sp.color;
-    bool unitY = unitScale(y[0], y[3] - y[0], sp.sh, b.h);
+    double e2y = y[3] - y[0];
+    bool unitY = unitScale(y[0], e2y, sp.sh, b.h);
     bool boxed = quad.levels == 2 && quad.lefts == 1 && quad.rights == 1 && quad.fromLeft[0]->dx == 0 &&
                  quad.fromRight[0]->dx == 0;
     int first = 0, last = -1;
@@ -370,8 +381,9 @@ void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad
         uint8_t *p = b.frame + 4 * (static_cast<size_t>(row) * b.w + first);
         int n = last - first + 1;
         bool room = last <= roomUpTo;
-        double down = py - y[0];
-        const uint8_t *texRow = origin + stride * clampIndex(unitY ? down : down * sp.sh / (y[3] - y[0]), sp.sh);
+        // A centre on a texel boundary takes the texel above it (draw.h).
+        double down = py - y[0], v = unitY ? down : down * sp.sh / e2y;
+        const uint8_t *texRow = origin + stride * (e2y > 0 ? clampIndexBefore(v, sp.sh) : clampIndex(v, sp.sh));
         const int *column = b.columns + (first - base);
         if (!white) {
             for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
@@ -406,10 +418,12 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     if (upright) {
         // Unrotated: one texel column per pixel column, worked out once, exactly.
         int columns = static_cast<int>(quad.right) - base + 1;
-        if (unitScale(x[0], e1x, sp.sw, b.w))
-            for (int i = 0; i < columns; i++) b.columns[i] = clampIndex(base + i + 0.5 - x[0], sp.sw);
-        else
-            for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+        // A centre on a texel boundary takes the texel right of it (draw.h).
+        bool unitX = unitScale(x[0], e1x, sp.sw, b.w);
+        for (int i = 0; i < columns; i++) {
+            double u = unitX ? base + i + 0.5 - x[0] : (base + i + 0.5 - x[0]) * sp.sw / e1x;
+            b.columns[i] = e1x > 0 ? clampIndex(u, sp.sw) : clampIndexBefore(u, sp.sw);
+        }
     }
     const double fix = 4294967296.0;  // 2^32
     double uScale = sp.sw / det, vScale = sp.sh / det;

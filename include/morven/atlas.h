@@ -69,16 +69,20 @@ MV_API void mvAtlasAreaRelease(MVAtlas *atlas, MVAtlasArea *area);
 /** Fraction (0..1) of the atlas' pixels covered by reserved areas. Any thread. */
 MV_API double mvAtlasOccupancy(const MVAtlas *atlas);
 
-/** Draws the atlas with its top-left corner at (x, y) in the current colour;
+/** Draws the atlas with its top-left corner at (x, y) in the current colour,
+ * through the current transform;
  * flags must be 0, what is MV_ATLAS_DRAW_IMAGE or MV_ATLAS_DRAW_FRAMES.
  * Engine thread. */
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what);
 
-/** Draws the area's pixels into a w x h rectangle centred at (x, y), turned
- * by `angle` radians (positive turns +x towards +y), multiplied by the
- * current colour and alpha-blended, with nearest-texel sampling. Null atlas
- * or area, no window, a width or height that is not above 0 (a negative one
- * does not mirror) or a coordinate that is not finite: nothing. Engine thread. */
+/** Draws the area's pixels into a |w| x |h| rectangle centred at (x, y),
+ * turned by `angle` radians (positive turns +x towards +y), multiplied by
+ * the current colour and alpha-blended, with nearest-texel sampling (which
+ * texel a pixel takes is written in <morven/draw.h>). A negative w mirrors
+ * the sprite left to right (the area's first column lands on the right), a
+ * negative h top to bottom; both is a half turn. The current transform
+ * (<morven/draw.h>) applies. A w or h of 0, null atlas or area, or no
+ * window: nothing. Engine thread. */
 MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y,
                             float w, float h, float angle);
 

@@ -44,6 +44,44 @@
  *   triangle it belongs to; the rest of the primitive is drawn. Any finite
  *   coordinate is allowed: primitives are clipped to the window first, so a
  *   primitive costs no more than the pixels it covers on screen.
+ * - Scaled sprites: a covered pixel's centre is mapped back into the
+ *   source rectangle, giving a texel position u across and v down (in
+ *   texels from the rectangle's first texel). The pixel takes the texel
+ *   holding that position, clamped to the rectangle. A centre exactly on the
+ *   boundary between two texels takes the texel to the right of the
+ *   boundary on screen, and above it: as a centre on a triangle's edge
+ *   belongs to the triangle right of or above it, so the texels along an
+ *   edge of the sprite that owns its pixels are the sprite's own. For an
+ *   upright sprite drawn w pixels wide from sw texels, with its left edge at
+ *   x0, pixel i takes texel floor((i + 0.5 - x0) * sw / w) (16 texels drawn
+ *   20 wide from 0: pixel 12 takes texel 10), and row j takes texel
+ *   ceil((j + 0.5 - y0) * sh / h) - 1 (pixel row 12 of the same: texel 9);
+ *   a mirrored axis (see mvAtlasDrawArea) swaps the two forms. OpenGL reaches
+ *   this by moving its texture coordinates 1/512 texel; the renderers may
+ *   still differ where a position lies within 1/512 texel of a boundary
+ *   without being on it (never for an upright sprite with whole or
+ *   half-pixel corners less than 256 pixels wide and high), and where a
+ *   turned sprite's centre lies on a boundary.
+ * - Wide lines (mvDrawLineWidth above 1): each segment is a rectangle, the
+ *   segment as its middle line and the width across, drawn as two triangles
+ *   by the triangle rule, its corners in the colours of the segment's ends.
+ *   Ends are square and not extended; the rectangles of a strip overlap
+ *   where it bends, so a translucent strip blends twice there.
+ *
+ * Transform: every coordinate given to the drawing calls (vertices, shapes,
+ * text, trails, sprites and atlas drawing, TrueType text) is a point of the
+ * world, taken to window pixels by the current transform, which starts as
+ * the identity. mvDrawTranslate2f, mvDrawRotate and mvDrawScale2f each
+ * apply their step before the transform in force (so the last call moves the
+ * world first, as in a scene graph): a camera is
+ *     mvDrawResetTransform();
+ *     mvDrawTranslate2f(screenW / 2, screenH / 2);   the focus at the centre
+ *     mvDrawScale2f(zoom, zoom);
+ *     mvDrawTranslate2f(-focusX, -focusY);
+ * The matrix is kept in double; each transformed point is rounded to float
+ * once, and then the pixel rules above apply to it. Sprites stay
+ * rectangles: a transform that shears gives each side the length of its
+ * transformed axis; one that mirrors, a mirrored sprite.
  *
  * Primitives: the vertices between mvDrawBegin and mvDrawEnd form one, and
  * it is drawn when it ends. A primitive still open ends (and is drawn) at
@@ -120,6 +158,72 @@ MV_API void mvDrawText(float x, float y, float size, const char *text);
  * 6/8 of size across, the number of lines times size down. Null text or a
  * size mvDrawText would not draw gives 0 x 0. */
 MV_API void mvDrawTextMeasure(float size, const char *text, float *width, float *height);
+
+/** Draws a filled rectangle with corners (x, y) and (x + w, y + h) in the
+ * current colour, as two triangles (w and h may be negative). Not finite:
+ * nothing. Ends a primitive still open. */
+MV_API void mvDrawRect(float x, float y, float w, float h);
+
+/** Draws the border of the rectangle mvDrawRect would fill: four filled
+ * rectangles the line width thick, inside it, meeting without overlap;
+ * a border as thick as half the rectangle fills it. A 1-wide border of a
+ * rectangle with whole-number corners lights exactly its outermost pixels. */
+MV_API void mvDrawRectLines(float x, float y, float w, float h);
+
+/** Draws a filled circle around (x, y) as a fan of triangles from the
+ * centre: a regular polygon with enough sides (8 to 4096) that no side lies
+ * more than 1/4 pixel inside the circle on screen. A radius that is not
+ * positive, or a coordinate that is not finite: nothing. */
+MV_API void mvDrawCircle(float x, float y, float radius);
+
+/** Draws a ring around (x, y): the line width across, centred on the
+ * radius, as a strip of triangles between two such polygons. When the width
+ * reaches the centre, the filled circle of radius + width / 2. */
+MV_API void mvDrawCircleLines(float x, float y, float radius);
+
+/** Sets the width of the lines, line strips and loops drawn from the next
+ * mvDrawBegin on, and of the borders of mvDrawRectLines and
+ * mvDrawCircleLines; in world units. 1 (the default, and what any value
+ * up to 1 or NaN gives) draws lines by the one-pixel line rule; wider ones
+ * are drawn as rectangles (see above). Reset to 1 by mvDeinit. */
+MV_API void mvDrawLineWidth(float width);
+
+/** The line width in force. */
+MV_API float mvDrawGetLineWidth(void);
+
+/** The depth of the transform stack. */
+#define MV_DRAW_TRANSFORM_DEPTH 32
+
+/** Saves the current transform on the stack; false (nothing saved) when
+ * it holds MV_DRAW_TRANSFORM_DEPTH already. */
+MV_API bool mvDrawPushTransform(void);
+
+/** Restores the transform last saved; false (unchanged) when none is. */
+MV_API bool mvDrawPopTransform(void);
+
+/** Makes the current transform the identity; the stack stays. mvDeinit
+ * also empties the stack. */
+MV_API void mvDrawResetTransform(void);
+
+/** Moves the world by (x, y) before the current transform. Ignored when
+ * not finite, as are the other steps. */
+MV_API void mvDrawTranslate2f(float x, float y);
+
+/** Turns the world by angle radians (+x towards +y) before the current transform. */
+MV_API void mvDrawRotate(float angle);
+
+/** Scales the world by sx across and sy down before the current transform
+ * (a negative factor mirrors). */
+MV_API void mvDrawScale2f(float sx, float sy);
+
+/** The window pixel the world point (x, y) lands on through the current
+ * transform; false (outputs untouched) when an output is null. */
+MV_API bool mvDrawToScreen2f(float x, float y, float *screenX, float *screenY);
+
+/** The world point that lands on window point (x, y), for instance the
+ * mouse: the inverse of mvDrawToScreen2f. False (outputs untouched) when an
+ * output is null or the transform cannot be inverted (a scale of 0). */
+MV_API bool mvDrawToWorld2f(float x, float y, float *worldX, float *worldY);
 
 MV_EXTERN_C_END
 

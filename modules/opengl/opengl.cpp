@@ -216,8 +216,13 @@ void runSprites(GLRenderer *r, const MVSpriteCommand &c, const MVSprite *sprites
         }
         float x[4], y[4];
         spriteCorners(sp, x, y);
-        float s0 = float(sp.sx) / float(size->w), s1 = float(sp.sx + sp.sw) / float(size->w);
-        float t0 = float(sp.sy) / float(size->h), t1 = float(sp.sy + sp.sh) / float(size->h);
+        // Texture coordinates moved 1/512 texel, so that a pixel centre
+        // mapping exactly onto a texel boundary takes the texel right of it
+        // and above it on screen (draw.h), whichever way interpolation rounds.
+        const double nudgeS = x[1] >= x[0] ? 1.0 / 512 : -1.0 / 512;
+        const double nudgeT = y[3] >= y[0] ? -1.0 / 512 : 1.0 / 512;
+        float s0 = float((sp.sx + nudgeS) / size->w), s1 = float((sp.sx + sp.sw + nudgeS) / size->w);
+        float t0 = float((sp.sy + nudgeT) / size->h), t1 = float((sp.sy + sp.sh + nudgeT) / size->h);
         SpriteVertex *v = b.vertices + 4 * b.count;
         v[0] = {x[0], y[0], s0, t0};
         v[1] = {x[1], y[1], s1, t0};
