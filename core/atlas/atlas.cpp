@@ -3,10 +3,12 @@
 // change.
 #include <morven/atlas.h>
 #include <morven/draw.h>
+#include <morven/error.h>
 #include <pthread.h>
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,6 +46,7 @@ struct MVAtlas {
     MVRenderer *texRenderer;  // where tex lives; null: no texture, not listed
     pthread_t texThread;      // the thread that made it
     bool orphaned;            // destroyed by another thread: only the texture is left
+    bool refused;             // the renderer would not make its texture: said once
     MVAtlas *prev, *next;
 };
 
@@ -99,6 +102,18 @@ uint32_t texture(MVAtlas *a) {
         // A texture in another renderer is forgotten, not destroyed: that
         // renderer may be gone (the engine drops textures before it destroys one).
         uint32_t tex = f.textureCreate(a->w, a->h);
+        int most = f.maxTextureSize();  // 0: no window, where nothing is drawn anyway
+        if (!tex && most > 0 && !a->refused) {
+            // Said once, not at every draw: the atlas stays undrawn in this renderer.
+            if (a->w > most || a->h > most)
+                mvCoreSetError("drawing an atlas: the %d x %d atlas is larger than the renderer's largest texture "
+                               "(%d on a side); it is not drawn", a->w, a->h, most);
+            else
+                mvCoreSetError("drawing an atlas: the renderer made no %d x %d texture for the atlas; it is not drawn",
+                               a->w, a->h);
+            fprintf(stderr, "MORVEN: %s\n", mvGetError());
+            a->refused = true;
+        }
         RegistryHold hold;
         if (a->texRenderer) unlink(a);
         a->tex = tex;
@@ -181,14 +196,27 @@ void atlasCollectDestroyed(MVRenderer *r) {
 extern "C" {
 
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
-    if (bpp != 32 || width <= 0 || height <= 0 || width > 65535 || height > 65535) return nullptr;
+    if (bpp != 32 || width <= 0 || height <= 0 || width > 65535 || height > 65535) {
+        mvCoreSetError("mvAtlasCreate: unsupported atlas %d x %d at %d bits per pixel", width, height, bpp);
+        return nullptr;
+    }
+    int most = rendererTextureLimit();
+    if (most > 0 && (width > most || height > most)) {
+        mvCoreSetError("mvAtlasCreate: %d x %d is larger than the renderer's largest texture (%d on a side)", width,
+                       height, most);
+        return nullptr;
+    }
     MVAtlas *a = static_cast<MVAtlas *>(calloc(1, sizeof(MVAtlas)));
-    if (!a) return nullptr;
+    if (!a) {
+        mvCoreSetError("mvAtlasCreate: out of memory");
+        return nullptr;
+    }
     // Zero pages are mapped on first touch: rows never written cost nothing.
     a->pixels = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4));
     if (!a->pixels || !packerInit(&a->packer, width, height)) {
         free(a->pixels);
         free(a);
+        mvCoreSetError("mvAtlasCreate: out of memory for %d x %d pixels", width, height);
         return nullptr;
     }
     a->w = width;
