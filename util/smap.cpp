@@ -25,7 +25,7 @@ char *copyKey(const char *key) {
 // and returns the entry, or null when out of memory.
 MVMapNode *store(MVSMap *map, const char *key, const void *value, void **previous) {
     MVMapSlot slot;
-    if (MVMapNode *node = mvMapLocate(map, key, &slot)) {
+    if (MVMapNode *node = mapLocate(map, key, &slot)) {
         *previous = node->value;
         node->value = const_cast<void *>(value);
         return node;
@@ -33,7 +33,7 @@ MVMapNode *store(MVSMap *map, const char *key, const void *value, void **previou
     *previous = nullptr;
     char *copy = copyKey(key);
     if (!copy) return nullptr;
-    MVMapNode *node = mvMapInsertAt(map, &slot, copy, const_cast<void *>(value));
+    MVMapNode *node = mapInsertAt(map, &slot, copy, const_cast<void *>(value));
     if (!node) std::free(copy);
     return node;
 }
@@ -44,7 +44,7 @@ extern "C" {
 
 MV_API MVSMap *mvSMapCreate(void) {
     MVSMap *map = mvMapCreate(_mvSMapMapCmp, nullptr);
-    if (map) mvMapUseStringKeys(map);
+    if (map) mapUseStringKeys(map);
     return map;
 }
 
@@ -88,7 +88,7 @@ MV_API void *mvSMapRemove(MVSMap *map, const char *key) {
     MVMapNode *node = mvMapFindNode(map, key);
     if (!node) return nullptr;
     void *copy = node->key;
-    void *result = mvMapRemoveNode(map, node);
+    void *result = mapRemoveNode(map, node);
     std::free(copy);
     return result;
 }

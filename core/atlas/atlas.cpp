@@ -106,10 +106,10 @@ uint32_t texture(MVAtlas *a) {
         if (!tex && most > 0 && !a->refused) {
             // Said once, not at every draw: the atlas stays undrawn in this renderer.
             if (a->w > most || a->h > most)
-                mvCoreSetError("drawing an atlas: the %d x %d atlas is larger than the renderer's largest texture "
+                setError("drawing an atlas: the %d x %d atlas is larger than the renderer's largest texture "
                                "(%d on a side); it is not drawn", a->w, a->h, most);
             else
-                mvCoreSetError("drawing an atlas: the renderer made no %d x %d texture for the atlas; it is not drawn",
+                setError("drawing an atlas: the renderer made no %d x %d texture for the atlas; it is not drawn",
                                a->w, a->h);
             fprintf(stderr, "MORVEN: %s\n", mvGetError());
             a->refused = true;
@@ -197,18 +197,18 @@ extern "C" {
 
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
     if (bpp != 32 || width <= 0 || height <= 0 || width > 65535 || height > 65535) {
-        mvCoreSetError("mvAtlasCreate: unsupported atlas %d x %d at %d bits per pixel", width, height, bpp);
+        setError("mvAtlasCreate: unsupported atlas %d x %d at %d bits per pixel", width, height, bpp);
         return nullptr;
     }
     int most = rendererTextureLimit();
     if (most > 0 && (width > most || height > most)) {
-        mvCoreSetError("mvAtlasCreate: %d x %d is larger than the renderer's largest texture (%d on a side)", width,
+        setError("mvAtlasCreate: %d x %d is larger than the renderer's largest texture (%d on a side)", width,
                        height, most);
         return nullptr;
     }
     MVAtlas *a = static_cast<MVAtlas *>(calloc(1, sizeof(MVAtlas)));
     if (!a) {
-        mvCoreSetError("mvAtlasCreate: out of memory");
+        setError("mvAtlasCreate: out of memory");
         return nullptr;
     }
     // Zero pages are mapped on first touch: rows never written cost nothing.
@@ -216,7 +216,7 @@ MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
     if (!a->pixels || !packerInit(&a->packer, width, height)) {
         free(a->pixels);
         free(a);
-        mvCoreSetError("mvAtlasCreate: out of memory for %d x %d pixels", width, height);
+        setError("mvAtlasCreate: out of memory for %d x %d pixels", width, height);
         return nullptr;
     }
     a->w = width;
@@ -322,12 +322,12 @@ MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, fl
 
 MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, int padding) {
     if (!atlas || !image || !image->pixels || image->w <= 0 || image->h <= 0) {
-        mvCoreSetError("mvAtlasAreaFromImage: %s", !atlas ? "no atlas" : "no image");
+        setError("mvAtlasAreaFromImage: %s", !atlas ? "no atlas" : "no image");
         return nullptr;
     }
     MVAtlasArea *area = mvAtlasAreaReserve(atlas, image->w, image->h, padding);
     if (!area) {
-        mvCoreSetError("mvAtlasAreaFromImage: no room for %d x %d pixels in the %d x %d atlas", image->w, image->h,
+        setError("mvAtlasAreaFromImage: no room for %d x %d pixels in the %d x %d atlas", image->w, image->h,
                        atlas->w, atlas->h);
         return nullptr;
     }

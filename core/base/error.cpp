@@ -10,7 +10,7 @@ namespace {
 thread_local char lastError[512];
 }
 
-void mvCoreSetError(const char *format, ...) {
+void setError(const char *format, ...) {
     va_list args;
     va_start(args, format);
     std::vsnprintf(lastError, sizeof lastError, format, args);

@@ -4,6 +4,6 @@
 
 // Records a one-line message (printf format) as this thread's last failure.
 // Longer messages are cut; a line end in the text is replaced by a space.
-void mvCoreSetError(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void setError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 #endif

@@ -85,7 +85,7 @@ MVTreeNode *findNode(const MVMap *map, const void *key) {
 // Every changing call first reclaims the node of the previous pop.
 void settle(MVMap *map) {
     if (map->popped) {
-        mvPoolFree(&map->pool, map->popped);
+        poolFree(&map->pool, map->popped);
         map->popped = nullptr;
     }
 }
@@ -101,16 +101,16 @@ MVMapNode *pop(MVMap *map, MVTreeNode *n) {
 
 }  // namespace
 
-void mvMapUseStringKeys(MVMap *map) {
+void mapUseStringKeys(MVMap *map) {
     if (map->count || map->pool.chunks) return;
     map->stringKeys = true;
     // One cache line per node: a comparison then reads a single line.
-    mvPoolInit(&map->pool, 64);
+    poolInit(&map->pool, 64);
 }
 
-MVTreeNode *mvMapTreeRoot(const MVMap *map) { return map->root; }
+MVTreeNode *mapTreeRoot(const MVMap *map) { return map->root; }
 
-MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
+MVMapNode *mapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
     MVTreeNode *found;
     if (map->stringKeys) {
         const char *s = static_cast<const char *>(key);
@@ -123,9 +123,9 @@ MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
     return entryOf(found);
 }
 
-MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
+MVMapNode *mapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
     settle(map);
-    MapNode *node = static_cast<MapNode *>(mvPoolAlloc(&map->pool));
+    MapNode *node = static_cast<MapNode *>(poolAlloc(&map->pool));
     if (!node) return nullptr;
     node->tree.item = key;
     node->value = value;
@@ -135,13 +135,13 @@ MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *val
     return entryOf(&node->tree);
 }
 
-void *mvMapRemoveNode(MVMap *map, MVMapNode *entry) {
+void *mapRemoveNode(MVMap *map, MVMapNode *entry) {
     settle(map);
     MVTreeNode *n = treeOf(entry);
     void *value = entry->value;
     mvtree::erase(&map->root, n);
     map->count--;
-    mvPoolFree(&map->pool, n);
+    poolFree(&map->pool, n);
     return value;
 }
 
@@ -156,13 +156,13 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     map->count = 0;
     map->popped = nullptr;
     map->stringKeys = false;
-    mvPoolInit(&map->pool, 64);
+    poolInit(&map->pool, 64);
     return map;
 }
 
 MV_API void mvMapDestroy(MVMap *map) {
     if (!map) return;
-    mvPoolRelease(&map->pool);
+    poolRelease(&map->pool);
     std::free(map);
 }
 
@@ -178,12 +178,12 @@ MV_API void *mvMapFind(const MVMap *map, const void *key) {
 
 MV_API MVMapNode *mvMapAssignNode(MVMap *map, void *key, void *value) {
     MVMapSlot slot;
-    if (MVMapNode *existing = mvMapLocate(map, key, &slot)) {
+    if (MVMapNode *existing = mapLocate(map, key, &slot)) {
         // Callers add only absent keys; an equal key keeps its entry and takes the value.
         existing->value = value;
         return existing;
     }
-    return mvMapInsertAt(map, &slot, key, value);
+    return mapInsertAt(map, &slot, key, value);
 }
 
 MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
@@ -193,7 +193,7 @@ MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
 MV_API void *mvMapRemove(MVMap *map, const void *key) {
     settle(map);
     MVTreeNode *n = findNode(map, key);
-    return n ? mvMapRemoveNode(map, entryOf(n)) : nullptr;
+    return n ? mapRemoveNode(map, entryOf(n)) : nullptr;
 }
 
 MV_API MVMapNode *mvMapGetRoot(const MVMap *map) { return entryOf(map->root); }

@@ -23,7 +23,7 @@ MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data) {
         std::free(set);
         return nullptr;
     }
-    mvPoolInit(set->pool, sizeof(MVTreeNode));
+    poolInit(set->pool, sizeof(MVTreeNode));
     set->root = nullptr;
     set->cmp = cmp;
     set->data = data;
@@ -33,7 +33,7 @@ MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data) {
 
 MV_API void mvSetDestroy(MVSet *set) {
     if (!set) return;
-    mvPoolRelease(set->pool);
+    poolRelease(set->pool);
     std::free(set->pool);
     std::free(set);
 }
@@ -47,7 +47,7 @@ MV_API MVTreeNode *mvSetInsert(MVSet *set, void *item) {
     bool left;
     if (MVTreeNode *existing = mvtree::locate(set->root, mvtree::ByItem{set->cmp, item}, &parent, &left))
         return existing;
-    MVTreeNode *node = static_cast<MVTreeNode *>(mvPoolAlloc(set->pool));
+    MVTreeNode *node = static_cast<MVTreeNode *>(poolAlloc(set->pool));
     if (!node) return nullptr;
     node->item = item;
     mvtree::insert(&set->root, parent, left, node);
@@ -60,7 +60,7 @@ MV_API bool mvSetRemoveItem(MVSet *set, const void *item) {
     if (!n) return false;
     mvtree::erase(&set->root, n);
     set->count--;
-    mvPoolFree(set->pool, n);
+    poolFree(set->pool, n);
     return true;
 }
 

@@ -143,9 +143,9 @@ bool findPlugin(const ModuleName &m, EngineModule *out) {
     }
     if (openPlugin(installed, strlen(installed), m.file, m.name, out, &search)) return true;
     if (search.refusal[0])
-        mvCoreSetError("module \"%s\" not loaded: %s", m.name, search.refusal);
+        setError("module \"%s\" not loaded: %s", m.name, search.refusal);
     else
-        mvCoreSetError("module \"%s\" not found: no %s in %s", m.name, m.file,
+        setError("module \"%s\" not found: no %s in %s", m.name, m.file,
                        search.searched[0] ? search.searched : "any directory");
     return false;
 }
@@ -215,7 +215,7 @@ void writeScreenshot() {
     if (ok) return;
     int error = errno;
     const char *why = error ? strerror(error) : byModule ? engineModuleError(MODULE_STB_IMAGE) : "write failed";
-    mvCoreSetError("screenshot %s not written: %s", state.screenshotPath, why);
+    setError("screenshot %s not written: %s", state.screenshotPath, why);
     fprintf(stderr, "MORVEN: screenshot %s not written: %s\n", state.screenshotPath, why);
 }
 
@@ -235,12 +235,6 @@ const char *engineModuleError(ModuleKind kind) {
     return why && *why ? why : "no reason given";
 }
 
-uint64_t engineNow() {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
-}
-
 const MVPluginImage *engineImagePlugin() {
     const EngineModule &m = state.modules[MODULE_STB_IMAGE];
     return m.plugin ? m.plugin->image : nullptr;
@@ -251,7 +245,7 @@ extern "C" {
 MV_API bool mvLoadModule(const char *name) {
     engineThreadCheck(__func__);
     if (!name) {
-        mvCoreSetError("mvLoadModule: no module name");
+        setError("mvLoadModule: no module name");
         return false;
     }
     for (int kind = 0; kind < MODULE_COUNT; kind++) {
@@ -262,7 +256,7 @@ MV_API bool mvLoadModule(const char *name) {
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"STB-Image\")", name);
+    setError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"STB-Image\")", name);
     return false;
 }
 
@@ -275,7 +269,7 @@ MV_API bool mvInit(int flags) {
     if (script && *script && !(state.replay = replayLoad(script))) return false;
     const char *shot = getenv("MORVEN_SCREENSHOT");
     if (shot && *shot && !(state.screenshotPath = copyString(shot))) {
-        mvCoreSetError("out of memory");
+        setError("out of memory");
         replayFree(state.replay);
         state.replay = nullptr;
         return false;

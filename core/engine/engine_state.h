@@ -64,9 +64,6 @@ const char *engineModuleError(ModuleKind kind);
 // Closes the window and everything drawn in it (renderer, atlas textures).
 void engineCloseWindow();
 
-// Monotonic clock in nanoseconds.
-uint64_t engineNow();
-
 // The loaded "STB-Image" module's functions, or null.
 const MVPluginImage *engineImagePlugin();
 

@@ -15,17 +15,17 @@ MV_API void *mvImageLoad(const char *path, void *data) {
     (void)data;
     const MVPluginImage *codec = engineImagePlugin();
     if (!path) {
-        mvCoreSetError("mvImageLoad: no path");
+        setError("mvImageLoad: no path");
         return nullptr;
     }
     if (!codec) {
-        mvCoreSetError("image %s not loaded: the \"STB-Image\" module is not loaded", path);
+        setError("image %s not loaded: the \"STB-Image\" module is not loaded", path);
         return nullptr;
     }
     int w = 0, h = 0;
     uint8_t *decoded = codec->decode(path, &w, &h);
     if (!decoded) {
-        mvCoreSetError("image %s not decoded: %s", path, engineModuleError(MODULE_STB_IMAGE));
+        setError("image %s not decoded: %s", path, engineModuleError(MODULE_STB_IMAGE));
         return nullptr;
     }
     // One block: the record, then its pixels, so that free releases both.
@@ -38,7 +38,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
         memcpy(image->pixels, decoded, bytes);
     }
     codec->release(decoded);
-    if (!image) mvCoreSetError("image %s not loaded: %s", path, w > 0 && h > 0 ? "out of memory" : "empty image");
+    if (!image) setError("image %s not loaded: %s", path, w > 0 && h > 0 ? "out of memory" : "empty image");
     return image;
 }
 

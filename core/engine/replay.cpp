@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/containers/growable.h"
 #include "core/engine/input_state.h"
 #include "core/base/error.h"
 
@@ -39,11 +40,9 @@ const KeyName namedKeys[] = {
 }  // namespace
 
 struct Replay {
-    ReplayEvent *events;
-    size_t count, capacity;
-    char *pool;  // the texts of text events, each zero-terminated
-    size_t poolLength, poolCapacity;
-    size_t next;  // first event not yet applied
+    Growable<ReplayEvent> events;
+    Growable<char> pool;  // the texts of text events, each zero-terminated
+    size_t next;          // first event not yet applied
 };
 
 namespace {
@@ -147,30 +146,14 @@ size_t nextToken(const char **p, const char *end, const char **token) {
     return static_cast<size_t>(t - s);
 }
 
-bool push(Replay *r, const ReplayEvent &e) {
-    if (r->count == r->capacity) {
-        size_t capacity = r->capacity ? r->capacity * 2 : 32;
-        void *grown = realloc(r->events, capacity * sizeof(ReplayEvent));
-        if (!grown) return false;
-        r->events = static_cast<ReplayEvent *>(grown);
-        r->capacity = capacity;
-    }
-    r->events[r->count++] = e;
-    return true;
-}
+bool push(Replay *r, const ReplayEvent &e) { return r->events.append(e); }
 
 bool pushText(Replay *r, const char *text, size_t n, size_t *offset) {
-    if (r->poolCapacity - r->poolLength < n + 1) {
-        size_t capacity = std::max(r->poolCapacity * 2, r->poolLength + n + 1);
-        void *grown = realloc(r->pool, capacity);
-        if (!grown) return false;
-        r->pool = static_cast<char *>(grown);
-        r->poolCapacity = capacity;
-    }
-    *offset = r->poolLength;
-    memcpy(r->pool + r->poolLength, text, n);
-    r->pool[r->poolLength + n] = '\0';
-    r->poolLength += n + 1;
+    *offset = r->pool.count;
+    char *copy = n < SIZE_MAX ? r->pool.extend(n + 1) : nullptr;
+    if (!copy) return false;
+    memcpy(copy, text, n);
+    copy[n] = '\0';
     return true;
 }
 
@@ -270,15 +253,15 @@ Replay *replayParse(const char *script, size_t length, const char *name, FILE *w
         line = newline ? newline + 1 : end;
     }
     // Lines may come in any order of frames; within a frame they keep theirs.
-    if (!std::is_sorted(r->events, r->events + r->count, byFrame))
-        std::stable_sort(r->events, r->events + r->count, byFrame);
+    if (!std::is_sorted(r->events.items, r->events.items + r->events.count, byFrame))
+        std::stable_sort(r->events.items, r->events.items + r->events.count, byFrame);
     return r;
 }
 
 Replay *replayLoad(const char *path) {
     FILE *file = fopen(path, "rb");
     if (!file) {
-        mvCoreSetError("cannot open input script %s: %s", path, strerror(errno));
+        setError("cannot open input script %s: %s", path, strerror(errno));
         return nullptr;
     }
     char *text = nullptr;
@@ -290,7 +273,7 @@ Replay *replayLoad(const char *path) {
             void *grown = realloc(text, capacity);
             if (!grown) {
                 failed = true;
-                mvCoreSetError("out of memory reading input script %s", path);
+                setError("out of memory reading input script %s", path);
                 break;
             }
             text = static_cast<char *>(grown);
@@ -300,39 +283,39 @@ Replay *replayLoad(const char *path) {
         if (got == 0) {
             if (ferror(file)) {
                 failed = true;
-                mvCoreSetError("cannot read input script %s", path);
+                setError("cannot read input script %s", path);
             }
             break;
         }
     }
     fclose(file);
     Replay *r = failed ? nullptr : replayParse(text, length, path, stderr);
-    if (!failed && !r) mvCoreSetError("out of memory reading input script %s", path);
+    if (!failed && !r) setError("out of memory reading input script %s", path);
     free(text);
     return r;
 }
 
 void replayFree(Replay *r) {
     if (!r) return;
-    free(r->events);
-    free(r->pool);
+    r->events.release();
+    r->pool.release();
     free(r);
 }
 
 bool replayApply(Replay *r, uint64_t frame) {
     bool quit = false;
-    while (r->next < r->count && r->events[r->next].frame <= frame) {
-        const ReplayEvent &e = r->events[r->next++];
+    while (r->next < r->events.count && r->events.items[r->next].frame <= frame) {
+        const ReplayEvent &e = r->events.items[r->next++];
         if (e.frame < frame) continue;  // a frame the loop never saw
         if (e.kind == kQuit) {
             quit = true;
             continue;
         }
-        const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
+        const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool.items + e.text : nullptr;
         MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};
         if (inputApply(event)) quit = true;
     }
     return quit;
 }
 
-size_t replayEventCount(const Replay *r) { return r ? r->count : 0; }
+size_t replayEventCount(const Replay *r) { return r ? r->events.count : 0; }

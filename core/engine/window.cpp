@@ -1,5 +1,6 @@
 // The window and the main loop: a platform window drawn with OpenGL or by
 // the software renderer, or a headless framebuffer.
+#include <morven/clock.h>
 #include <morven/error.h>
 #include <morven/window.h>
 
@@ -104,23 +105,23 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.running || s.windowOpen) {
-        mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
+        setError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
     if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > kSoftMaxSide || height > kSoftMaxSide) {
-        mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
+        setError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
                        flags);
         return false;
     }
     if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4)))) {
-        mvCoreSetError("mvWindowOpen: out of memory");
+        setError("mvWindowOpen: out of memory");
         return false;
     }
     s.window = nullptr;
     s.renderer = nullptr;
     if (s.platform && !openPlatformWindow(s, width, height)) {
         // The display refused a window: carry on without it.
-        mvCoreSetError("the display opened no %dx%d window (%s)", width, height, engineModuleError(MODULE_SDL));
+        setError("the display opened no %dx%d window (%s)", width, height, engineModuleError(MODULE_SDL));
         s.platform->quit();
         s.platform = nullptr;
         engineNoticeHeadless(mvGetError());
@@ -129,7 +130,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         s.gl = false;
         s.vsync = false;
         if (!(s.renderer = softRenderer(width, height))) {
-            mvCoreSetError("mvWindowOpen: out of memory");
+            setError("mvWindowOpen: out of memory");
             free(s.shot);
             s.shot = nullptr;
             return false;
@@ -187,7 +188,7 @@ MV_API bool mvLoop(int flags) {
         return false;
     }
     if (s.maxFrames >= 0 && s.frames >= static_cast<uint64_t>(s.maxFrames)) return false;
-    uint64_t now = engineNow();
+    uint64_t now = mvGetTime();
     uint64_t period = s.replay ? 0 : pacePeriod(s);
     if (s.lastLoopNs && period && now < s.lastLoopNs + period) {
         sleepNs(s.lastLoopNs + period - now);
