@@ -18,7 +18,7 @@ import sys
 import tempfile
 
 PROGRAMS = ["containers_bench", "atlas_bench", "timer_bench", "numeric_bench", "bank_bench", "render_bench",
-            "sprite_bench"]
+            "sprite_bench", "text_bench"]
 
 
 def run(path, min_time, repetitions):
@@ -270,6 +270,12 @@ def targets(res, out):
     frame = res.ns("AtlasDemoFrame")
     if frame is not None:
         row("software renderer: one atlas-demo frame <= 1 ms", "%s us" % fmt(frame / 1000.0), frame <= 1e6)
+    # 1 MiB of text wholly off the frame: below, above, right, and one line
+    # from far left that crosses it (the slowest of them counts).
+    text = [res.ns("TextMegabyte/%d" % case) for case in range(4)]
+    if all(t is not None for t in text):
+        worst = max(text)
+        row("mvDrawText, 1 MiB of text off the frame: <= 10 ms", "%s ms" % fmt(worst / 1e6), worst <= 10e6)
     # A sprite frame counts clearing, drawing and (OpenGL) glFinish, not
     # presenting. Both renderers draw on threads of their own (the software
     # renderer in bands of rows, an OpenGL driver as it likes): a frame's time

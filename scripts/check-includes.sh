@@ -7,14 +7,14 @@ set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
 declare -A allowed=(
-  [core/containers]=""
+  [core/containers]="core/base"
   [core/numeric]=""
   [core/base]=""
   [core/render]="core/base core/numeric core/containers"
   [core/atlas]="core/base core/render core/containers"
   [core/engine]="core/base core/render core/atlas core/containers core/numeric"
   [util]="core/containers core/base"
-  [graphics]=""
+  [graphics]="core/base"
   [modules]="core/engine core/render"
   [examples]=""
   [include]=""
