@@ -49,7 +49,7 @@ void checkMap(MVMap *map, const std::map<std::string, uintptr_t> &model) {
         FUZZ_CHECK(it->second == reinterpret_cast<uintptr_t>(e->value));
     }
     FUZZ_CHECK(it == model.end());
-    int h = checkedHeight(mvMapTreeRoot(map), nullptr, byBytes);
+    int h = checkedHeight(mapTreeRoot(map), nullptr, byBytes);
     FUZZ_CHECK(h >= 0 && heightWithinBound(h, model.size()));
 }
 

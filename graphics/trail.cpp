@@ -77,7 +77,7 @@ extern "C" {
 MV_API MVTrail *mvTrailCreate(uint32_t maxpoints) {
     MVTrail *trail = static_cast<MVTrail *>(std::malloc(sizeof(MVTrail)));
     if (!trail) {
-        mvCoreSetError("trail: out of memory");
+        setError("trail: out of memory");
         return nullptr;
     }
     trail->numpoints = 0;

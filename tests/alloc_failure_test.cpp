@@ -91,7 +91,7 @@ void expectMap(const MVMap *map, const std::map<std::string, void *> &model) {
         ASSERT_EQ(e->value, it->second);
     }
     ASSERT_EQ(it, model.end());
-    int h = checkedHeight(mvMapTreeRoot(map), nullptr, byString);
+    int h = checkedHeight(mapTreeRoot(map), nullptr, byString);
     ASSERT_TRUE(h >= 0 && heightWithinBound(h, model.size()));
 }
 

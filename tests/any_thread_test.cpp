@@ -265,7 +265,7 @@ TEST(AnyThread, UtilitiesAndContainersOnTheirOwnObjects) {
 
     runTogether([&](int t, Failures &f, StartLine &start) {
         std::string mine = "failure on thread " + std::to_string(t);
-        mvCoreSetError("%s", mine.c_str());
+        setError("%s", mine.c_str());
         start.arrive();
         uint64_t before = mvGetTime();
         for (int round = 0; round < 3; round++) {

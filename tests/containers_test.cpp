@@ -42,7 +42,7 @@ void expectMapMatches(const MVMap *map, const std::map<std::string, intptr_t> &m
         ASSERT_EQ(reinterpret_cast<intptr_t>(e->value), it->second);
     }
     ASSERT_EQ(it, model.end());
-    checkTree(mvMapTreeRoot(map), byString, model.size());
+    checkTree(mapTreeRoot(map), byString, model.size());
 }
 
 void expectSetMatches(const MVSet *set, const std::set<std::string> &model) {
@@ -276,7 +276,7 @@ TEST(Containers, StringKeyedMapOrdersLikeStrcmp) {
         if (seen.insert(k).second) keys.push_back(k);
     }
     MVMap *map = mvMapCreate(byString, nullptr);
-    mvMapUseStringKeys(map);
+    mapUseStringKeys(map);
     std::map<std::string, intptr_t> model;
     std::uniform_int_distribution<size_t> pick(0, keys.size() - 1);
     for (int step = 0; step < 40000; step++) {

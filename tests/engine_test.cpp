@@ -21,6 +21,8 @@
 #include "core/render/renderer.h"
 #include "front_of.h"
 #include "core/base/timer_internal.h"
+#include "core/render/soft_renderer.h"
+#include "texture_limit.h"
 
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION
@@ -389,4 +391,21 @@ TEST(EngineThread, IsFreeAgainAfterShutDown) {
     }).join();
     EXPECT_TRUE(started);
     EXPECT_EQ(timerLiveCount(), 0u);
+}
+
+// The software renderer states its own largest texture, 16384, and keeps to
+// it the way OpenGL does (the same checks run there in engine_window_test).
+TEST_F(Engine, TheSoftwareRendererSaysItsLargestTexture) {
+    MVAtlas *early = mvAtlasCreate(20000, 2, 32);  // no window yet: the limit is not known
+    ASSERT_NE(early, nullptr);
+    ASSERT_TRUE(mvInit(0));
+    ASSERT_TRUE(mvWindowOpen(32, 16, 32, 0));
+    EXPECT_EQ(frontEnd().maxTextureSize(), kSoftMaxSide);
+    expectTextureLimitSaid(early);
+    mvAtlasDestroy(early);
+    mvDeinit();
+    EXPECT_EQ(rendererTextureLimit(), 0);  // no window: any size up to 65535 again
+    MVAtlas *wide = mvAtlasCreate(20000, 1, 32);
+    EXPECT_NE(wide, nullptr);
+    mvAtlasDestroy(wide);
 }

@@ -26,6 +26,7 @@
 #include "core/render/renderer.h"
 #include "front_of.h"
 #include "core/render/soft_renderer.h"
+#include "texture_limit.h"
 
 namespace {
 
@@ -232,6 +233,19 @@ TEST_F(EngineWindow, OpenGLAgreesWithTheSoftwareRenderer) {
     EXPECT_GE(agree, 0.97);
     EXPECT_NEAR(hardware[4 * (10 * W + 20) + 2], software[4 * (10 * W + 20) + 2], 2);  // inside the triangle
     EXPECT_GT(hardware[4 * (10 * W + 20) + 2], 100);
+}
+
+// OpenGL says its largest texture and refuses what exceeds it as the
+// software renderer does (engine_test), instead of drawing nothing silently.
+TEST_F(EngineWindow, OpenGLSaysItsLargestTexture) {
+    MVAtlas *early = mvAtlasCreate(65535, 2, 32);  // wider than llvmpipe's 16384
+    ASSERT_TRUE(mvLoadModule("SDL"));
+    ASSERT_TRUE(mvLoadModule("OpenGL"));
+    ASSERT_TRUE(mvInit(0));
+    ASSERT_TRUE(mvWindowOpen(W, H, 32, 0));
+    ASSERT_TRUE(engineState().gl);
+    if (frontEnd().maxTextureSize() < 65535) expectTextureLimitSaid(early);
+    mvAtlasDestroy(early);
 }
 
 TEST_F(EngineWindow, OpenGLFollowsThePixelRulesExactly) {

@@ -78,7 +78,7 @@ void expectMapMatches(const MVMap *map, const Model &model) {
         ASSERT_EQ(it->first, static_cast<const char *>(e->key));
         ASSERT_EQ(it->second, e->value);
     }
-    int h = checkedHeight(mvMapTreeRoot(map), nullptr, byString);
+    int h = checkedHeight(mapTreeRoot(map), nullptr, byString);
     ASSERT_TRUE(h >= 0 && heightWithinBound(h, model.size()));
 }
 

@@ -89,7 +89,7 @@ MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnl
     if (bank) bank->map = mvSMapCreate();
     if (!bank || !bank->map) {
         std::free(bank);
-        mvCoreSetError("mvBankCreate: out of memory");
+        setError("mvBankCreate: out of memory");
         return nullptr;
     }
     const char *list = path ? path : "%s";
@@ -98,7 +98,7 @@ MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnl
     if (!bank->path) {
         mvSMapDestroy(bank->map);
         std::free(bank);
-        mvCoreSetError("mvBankCreate: out of memory");
+        setError("mvBankCreate: out of memory");
         return nullptr;
     }
     std::memcpy(bank->path, list, size);
@@ -130,14 +130,14 @@ MV_API void mvBankUnloadAll(MVBank *bank) {
 MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
     if (void *held = mvSMapFind(bank->map, name)) return held;
     if (!bank->load) {
-        mvCoreSetError("bank: no resource \"%s\": the bank has no load function", name);
+        setError("bank: no resource \"%s\": the bank has no load function", name);
         return nullptr;
     }
     size_t nameLen = std::strlen(name);
     size_t longest = longestExpansion(bank->path, name, nameLen);
     char *buffer = longest == SIZE_MAX ? nullptr : static_cast<char *>(std::malloc(longest + 1));
     if (!buffer) {
-        mvCoreSetError("bank: no resource \"%s\": out of memory", name);
+        setError("bank: no resource \"%s\": out of memory", name);
         return nullptr;
     }
     // A load that succeeds leaves the caller's last failure as it was.
@@ -159,9 +159,9 @@ MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
     std::free(buffer);
     if (resource) {
         mvSMapAssign(bank->map, name, resource);
-        mvCoreSetError("%s", previous);
+        setError("%s", previous);
     } else
-        mvCoreSetError("bank: no resource \"%s\": %s", name, attempts.used ? attempts.text : "no path to try");
+        setError("bank: no resource \"%s\": %s", name, attempts.used ? attempts.text : "no path to try");
     return resource;
 }
 

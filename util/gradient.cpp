@@ -85,7 +85,7 @@ MV_API MVGradient *mvGradientCreate(void) {
     if (g) g->vals = static_cast<MVVec2 *>(std::malloc(2 * sizeof(MVVec2)));
     if (!g || !g->vals) {
         std::free(g);
-        mvCoreSetError("gradient: out of memory");
+        setError("gradient: out of memory");
         return nullptr;
     }
     g->numvals = 2;

@@ -26,7 +26,7 @@ char *copyKey(const char *key) {
 // and returns the entry, or null when out of memory.
 MVMapNode *store(MVSMap *map, const char *key, const void *value, void **previous) {
     MVMapSlot slot;
-    if (MVMapNode *node = mvMapLocate(map, key, &slot)) {
+    if (MVMapNode *node = mapLocate(map, key, &slot)) {
         *previous = node->value;
         node->value = const_cast<void *>(value);
         return node;
@@ -34,10 +34,10 @@ MVMapNode *store(MVSMap *map, const char *key, const void *value, void **previou
     *previous = nullptr;
     char *copy = copyKey(key);
     if (!copy) {
-        mvCoreSetError("string map: out of memory for a key");
+        setError("string map: out of memory for a key");
         return nullptr;
     }
-    MVMapNode *node = mvMapInsertAt(map, &slot, copy, const_cast<void *>(value));
+    MVMapNode *node = mapInsertAt(map, &slot, copy, const_cast<void *>(value));
     if (!node) std::free(copy);
     return node;
 }
@@ -49,9 +49,9 @@ extern "C" {
 MV_API MVSMap *mvSMapCreate(void) {
     MVSMap *map = mvMapCreate(_mvSMapMapCmp, nullptr);
     if (map)
-        mvMapUseStringKeys(map);
+        mapUseStringKeys(map);
     else
-        mvCoreSetError("string map: out of memory");
+        setError("string map: out of memory");
     return map;
 }
 
@@ -95,7 +95,7 @@ MV_API void *mvSMapRemove(MVSMap *map, const char *key) {
     MVMapNode *node = mvMapFindNode(map, key);
     if (!node) return nullptr;
     void *copy = node->key;
-    void *result = mvMapRemoveNode(map, node);
+    void *result = mapRemoveNode(map, node);
     std::free(copy);
     return result;
 }

@@ -47,6 +47,7 @@ struct MVAtlas {
     MVRenderer *texRenderer;  // where tex lives; null: no texture, not listed
     pthread_t texThread;      // the thread that made it
     bool orphaned;            // destroyed by another thread: only the texture is left
+    bool refused;             // the renderer would not make its texture: said once
     MVAtlas *prev, *next;
 };
 
@@ -102,6 +103,18 @@ uint32_t texture(MVAtlas *a) {
         // A texture in another renderer is forgotten, not destroyed: that
         // renderer may be gone (the engine drops textures before it destroys one).
         uint32_t tex = f.textureCreate(a->w, a->h);
+        int most = f.maxTextureSize();  // 0: no window, where nothing is drawn anyway
+        if (!tex && most > 0 && !a->refused) {
+            // Said once, not at every draw: the atlas stays undrawn in this renderer.
+            if (a->w > most || a->h > most)
+                setError("drawing an atlas: the %d x %d atlas is larger than the renderer's largest texture "
+                               "(%d on a side); it is not drawn", a->w, a->h, most);
+            else
+                setError("drawing an atlas: the renderer made no %d x %d texture for the atlas; it is not drawn",
+                               a->w, a->h);
+            fprintf(stderr, "MORVEN: %s\n", mvGetError());
+            a->refused = true;
+        }
         RegistryHold hold;
         if (a->texRenderer) unlink(a);
         a->tex = tex;
@@ -197,7 +210,13 @@ MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
         return nullptr;
     }
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
-        mvCoreSetError("mvAtlasCreate: unsupported size %d x %d (1 to 65535 pixels a side)", width, height);
+        setError("mvAtlasCreate: unsupported size %d x %d (1 to 65535 pixels a side)", width, height);
+        return nullptr;
+    }
+    int most = rendererTextureLimit();
+    if (most > 0 && (width > most || height > most)) {
+        setError("mvAtlasCreate: %d x %d is larger than the renderer's largest texture (%d on a side)", width,
+                 height, most);
         return nullptr;
     }
     MVAtlas *a = static_cast<MVAtlas *>(calloc(1, sizeof(MVAtlas)));
@@ -206,7 +225,7 @@ MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
     if (!a || !a->pixels || !packerInit(&a->packer, width, height)) {
         if (a) free(a->pixels);
         free(a);
-        mvCoreSetError("mvAtlasCreate: out of memory for %d x %d pixels", width, height);
+        setError("mvAtlasCreate: out of memory for %d x %d pixels", width, height);
         return nullptr;
     }
     a->w = width;
@@ -234,11 +253,11 @@ MV_API void mvAtlasDestroy(MVAtlas *atlas) {
 
 MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int64_t padding) {
     if (!atlas) {
-        mvCoreSetError("mvAtlasAreaReserve: no atlas");
+        setError("mvAtlasAreaReserve: no atlas");
         return nullptr;
     }
     if (w <= 0 || h <= 0 || w > atlas->w || h > atlas->h || padding < 0 || padding > 65535) {
-        mvCoreSetError("mvAtlasAreaReserve: an area of %lld x %lld pixels with padding %lld does not apply to a %d x %d "
+        setError("mvAtlasAreaReserve: an area of %lld x %lld pixels with padding %lld does not apply to a %d x %d "
                        "atlas",
                        static_cast<long long>(w), static_cast<long long>(h), static_cast<long long>(padding), atlas->w,
                        atlas->h);
@@ -246,14 +265,14 @@ MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int
     }
     Area *area = areaSetReserve(&atlas->areas) ? static_cast<Area *>(malloc(sizeof(Area))) : nullptr;
     if (!area) {
-        mvCoreSetError("mvAtlasAreaReserve: out of memory");
+        setError("mvAtlasAreaReserve: out of memory");
         return nullptr;
     }
     PackRect placed;
     if (!packerInsert(&atlas->packer, static_cast<int>(w), static_cast<int>(h), static_cast<int>(padding), &placed,
                       &area->footprint, &area->where)) {
         free(area);
-        mvCoreSetError("mvAtlasAreaReserve: no room for %lld x %lld pixels (padding %lld) in the %d x %d atlas",
+        setError("mvAtlasAreaReserve: no room for %lld x %lld pixels (padding %lld) in the %d x %d atlas",
                        static_cast<long long>(w), static_cast<long long>(h), static_cast<long long>(padding), atlas->w,
                        atlas->h);
         return nullptr;
@@ -273,7 +292,7 @@ MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, 
         return false;
     }
     if (!own || !pixels || w <= 0 || h <= 0) {
-        mvCoreSetError("mvAtlasAreaSetData: %s", !atlas  ? "no atlas"
+        setError("mvAtlasAreaSetData: %s", !atlas  ? "no atlas"
                                                  : !own  ? "the area is not one of this atlas"
                                                  : !pixels ? "no pixels"
                                                            : "the pixels have no size");
@@ -340,7 +359,7 @@ MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, fl
 
 MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, int padding) {
     if (!atlas || !image || !image->pixels || image->w <= 0 || image->h <= 0) {
-        mvCoreSetError("mvAtlasAreaFromImage: %s", !atlas ? "no atlas" : "no image");
+        setError("mvAtlasAreaFromImage: %s", !atlas ? "no atlas" : "no image");
         return nullptr;
     }
     MVAtlasArea *area = mvAtlasAreaReserve(atlas, image->w, image->h, padding);
@@ -350,7 +369,7 @@ MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, i
         const char *reason = mvGetError();
         const char *prefix = "mvAtlasAreaReserve: ";
         snprintf(why, sizeof why, "%s", strncmp(reason, prefix, strlen(prefix)) ? reason : reason + strlen(prefix));
-        mvCoreSetError("mvAtlasAreaFromImage: %s", why);
+        setError("mvAtlasAreaFromImage: %s", why);
         return nullptr;
     }
     mvAtlasAreaSetData(atlas, area, image->w, image->h, 32, image->pixels);

@@ -32,17 +32,7 @@ struct Axis {
     size_t at(int v) const { return static_cast<size_t>(place[v - origin]); }
 };
 
-bool append(RectList *list, const PackRect &r) {
-    if (list->count == list->capacity) {
-        size_t grown = list->capacity ? 2 * list->capacity : 16;
-        void *block = realloc(list->items, grown * sizeof(PackRect));
-        if (!block) return false;
-        list->items = static_cast<PackRect *>(block);
-        list->capacity = grown;
-    }
-    list->items[list->count++] = r;
-    return true;
-}
+bool append(RectList *list, const PackRect &r) { return list->append(r); }
 
 }  // namespace
 

@@ -41,7 +41,7 @@ bool ensure(T **items, size_t *capacity, size_t need) {
 
 bool listInit(RectList *list, const PackRect &whole) {
     *list = {nullptr, 0, 0};
-    if (!ensure(&list->items, &list->capacity, 1)) return false;
+    if (!list->reserve(1)) return false;
     list->items[0] = whole;
     list->count = 1;
     return true;
@@ -233,7 +233,7 @@ bool rebuild(RectList *list, const PackRect &whole, const RectList &obstacles, c
     const PackRect *groups[2] = {obstacles.items, bounds};
     size_t counts[2] = {obstacles.count, inUse};
     RectList fresh = {nullptr, 0, 0};
-    bool ok = ensure(&fresh.items, &fresh.capacity, 1) && maximalFreeRects(&fresh, whole, groups, counts, 2);
+    bool ok = fresh.reserve(1) && maximalFreeRects(&fresh, whole, groups, counts, 2);
     free(bounds);
     if (!ok) {
         listRelease(&fresh);
@@ -277,7 +277,7 @@ bool addCell(Packer *p, const PackRect &bounds, size_t *index) {
 
 bool placeInCell(Packer *p, size_t index, const PackRect &foot) {
     PackCell &c = p->cells[index];
-    if (!ensure(&c.feet.items, &c.feet.capacity, c.feet.count + 1) || !packerCarve(p, &c.free, foot)) return false;
+    if (!c.feet.reserve(c.feet.count + 1) || !packerCarve(p, &c.free, foot)) return false;
     c.feet.items[c.feet.count++] = foot;
     paint(&c, foot, true);
     updateBounds(&c);
@@ -322,7 +322,7 @@ bool placeInNewCell(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *
 // Large requests, and small ones that fit only between the cells.
 bool placeInBin(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot, int *where) {
     if (!choose(p, nullptr, p->top, w, h, gap, area, foot)) return false;
-    if (!ensure(&p->topFeet.items, &p->topFeet.capacity, p->topFeet.count + 1) || !packerCarve(p, &p->top, *foot))
+    if (!p->topFeet.reserve(p->topFeet.count + 1) || !packerCarve(p, &p->top, *foot))
         return false;
     p->topFeet.items[p->topFeet.count++] = *foot;
     *where = kPackOutside;

@@ -23,6 +23,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/containers/growable.h"
+
 constexpr int kPackCellSide = 256;
 constexpr int kPackWidthStep = 1;  // width classes of a cell's fit test (1: exact)
 constexpr int kPackWords = kPackCellSide / 64;  // words in a row of a cell's taken pixels
@@ -32,10 +34,7 @@ struct PackRect {
 };
 
 // A list of rectangles with spare capacity.
-struct RectList {
-    PackRect *items;
-    size_t count, capacity;
-};
+using RectList = Growable<PackRect>;
 
 struct PackCell {
     PackRect bounds;

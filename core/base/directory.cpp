@@ -51,7 +51,7 @@ extern "C" {
 
 MV_API MVDirectory *mvDirectoryOpen(const char *path) {
     if (!path) {
-        mvCoreSetError("mvDirectoryOpen: no path");
+        setError("mvDirectoryOpen: no path");
         errno = EINVAL;
         return nullptr;
     }
@@ -65,7 +65,7 @@ MV_API MVDirectory *mvDirectoryOpen(const char *path) {
     MVDirectory *dir = static_cast<MVDirectory *>(std::malloc(sizeof(MVDirectory)));
     if (!dir) {
         closedir(d);
-        mvCoreSetError("mvDirectoryOpen: out of memory");
+        setError("mvDirectoryOpen: out of memory");
         errno = ENOMEM;
         return nullptr;
     }

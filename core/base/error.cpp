@@ -11,7 +11,7 @@ namespace {
 thread_local char lastError[512];
 }
 
-void mvCoreSetError(const char *format, ...) {
+void setError(const char *format, ...) {
     va_list args;
     va_start(args, format);
     std::vsnprintf(lastError, sizeof lastError, format, args);
@@ -21,7 +21,7 @@ void mvCoreSetError(const char *format, ...) {
 }
 
 void refuseArgument(const char *call, const char *what, const char *allowed, long value) {
-    mvCoreSetError("%s: %s must be %s, not %ld", call, what, allowed, value);
+    setError("%s: %s must be %s, not %ld", call, what, allowed, value);
 }
 
 void ignoreArgument(int *once, const char *call, const char *what, const char *allowed, long value) {
@@ -37,7 +37,7 @@ void setSystemError(int error, const char *format, ...) {
     va_start(args, format);
     std::vsnprintf(what, sizeof what, format, args);
     va_end(args);
-    mvCoreSetError("%s: %s", what, strerror(error));
+    setError("%s: %s", what, strerror(error));
 }
 
 extern "C" {

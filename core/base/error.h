@@ -4,7 +4,7 @@
 
 // Records a one-line message (printf format) as this thread's last failure.
 // Longer messages are cut; a line end in the text is replaced by a space.
-void mvCoreSetError(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void setError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Records "<call>: <what> must be <allowed>, not <value>" as the failure of
 // a call refusing an argument outside its fixed values (<morven/defs.h>).

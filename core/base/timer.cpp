@@ -206,7 +206,7 @@ MV_API MVTimer *mvTimerCreate(int flags) {
         return nullptr;
     }
     MVTimer *t = makeTimer(flags, false);
-    if (!t) mvCoreSetError("mvTimerCreate: out of memory");
+    if (!t) setError("mvTimerCreate: out of memory");
     return t;
 }
 
@@ -220,7 +220,7 @@ MV_API void mvTimerSetFunction(MVTimer *timer, MVTimerFunction function, void *d
 MV_API bool mvTimerMStart(MVTimer *timer, uint32_t ms) {
     engineThreadClaim(__func__);
     if (!timer) {
-        mvCoreSetError("mvTimerMStart: no timer");
+        setError("mvTimerMStart: no timer");
         return false;
     }
     start(timer, ms);
@@ -245,7 +245,7 @@ MV_API bool mvTimerMSingle(uint32_t ms, MVTimerFunction function, void *data, in
     }
     MVTimer *t = makeTimer(MV_TIMER_ONCE, true);
     if (!t) {
-        mvCoreSetError("mvTimerMSingle: out of memory");
+        setError("mvTimerMSingle: out of memory");
         return false;
     }
     t->function = function;

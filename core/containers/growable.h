@@ -1,5 +1,5 @@
 // A growable array of plain records on malloc: appends double the room when
-// it runs out, and a failed allocation leaves the array as it was and says
+// it runs out (from 16), and a failed allocation leaves the array as it was and says
 // so, instead of throwing. Shared by every room that collects records.
 #ifndef MORVEN_CORE_CONTAINERS_GROWABLE_H
 #define MORVEN_CORE_CONTAINERS_GROWABLE_H
@@ -19,7 +19,7 @@ struct Growable {
     // Room for at least n records; false (nothing changed) when memory runs out.
     bool reserve(size_t n) {
         if (n <= capacity) return true;
-        size_t grown = capacity ? capacity : 64;
+        size_t grown = capacity ? capacity : 16;
         while (grown < n) {
             if (grown > SIZE_MAX / 2 / sizeof(T)) return false;
             grown *= 2;

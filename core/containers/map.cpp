@@ -86,7 +86,7 @@ MVTreeNode *findNode(const MVMap *map, const void *key) {
 // Every changing call first reclaims the node of the previous pop.
 void settle(MVMap *map) {
     if (map->popped) {
-        mvPoolFree(&map->pool, map->popped);
+        poolFree(&map->pool, map->popped);
         map->popped = nullptr;
     }
 }
@@ -102,16 +102,16 @@ MVMapNode *pop(MVMap *map, MVTreeNode *n) {
 
 }  // namespace
 
-void mvMapUseStringKeys(MVMap *map) {
+void mapUseStringKeys(MVMap *map) {
     if (map->count || map->pool.chunks) return;
     map->stringKeys = true;
     // One cache line per node: a comparison then reads a single line.
-    mvPoolInit(&map->pool, 64);
+    poolInit(&map->pool, 64);
 }
 
-MVTreeNode *mvMapTreeRoot(const MVMap *map) { return map->root; }
+MVTreeNode *mapTreeRoot(const MVMap *map) { return map->root; }
 
-MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
+MVMapNode *mapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
     MVTreeNode *found;
     if (map->stringKeys) {
         const char *s = static_cast<const char *>(key);
@@ -124,11 +124,11 @@ MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
     return entryOf(found);
 }
 
-MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
+MVMapNode *mapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
     settle(map);
-    MapNode *node = static_cast<MapNode *>(mvPoolAlloc(&map->pool));
+    MapNode *node = static_cast<MapNode *>(poolAlloc(&map->pool));
     if (!node) {
-        mvCoreSetError("map: out of memory for an entry");
+        setError("map: out of memory for an entry");
         return nullptr;
     }
     node->tree.item = key;
@@ -139,13 +139,13 @@ MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *val
     return entryOf(&node->tree);
 }
 
-void *mvMapRemoveNode(MVMap *map, MVMapNode *entry) {
+void *mapRemoveNode(MVMap *map, MVMapNode *entry) {
     settle(map);
     MVTreeNode *n = treeOf(entry);
     void *value = entry->value;
     mvtree::erase(&map->root, n);
     map->count--;
-    mvPoolFree(&map->pool, n);
+    poolFree(&map->pool, n);
     return value;
 }
 
@@ -154,7 +154,7 @@ extern "C" {
 MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     MVMap *map = static_cast<MVMap *>(std::malloc(sizeof(MVMap)));
     if (!map) {
-        mvCoreSetError("map: out of memory");
+        setError("map: out of memory");
         return nullptr;
     }
     map->root = nullptr;
@@ -163,13 +163,13 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     map->count = 0;
     map->popped = nullptr;
     map->stringKeys = false;
-    mvPoolInit(&map->pool, 64);
+    poolInit(&map->pool, 64);
     return map;
 }
 
 MV_API void mvMapDestroy(MVMap *map) {
     if (!map) return;
-    mvPoolRelease(&map->pool);
+    poolRelease(&map->pool);
     std::free(map);
 }
 
@@ -185,12 +185,12 @@ MV_API void *mvMapFind(const MVMap *map, const void *key) {
 
 MV_API MVMapNode *mvMapAssignNode(MVMap *map, void *key, void *value) {
     MVMapSlot slot;
-    if (MVMapNode *existing = mvMapLocate(map, key, &slot)) {
+    if (MVMapNode *existing = mapLocate(map, key, &slot)) {
         // Callers add only absent keys; an equal key keeps its entry and takes the value.
         existing->value = value;
         return existing;
     }
-    return mvMapInsertAt(map, &slot, key, value);
+    return mapInsertAt(map, &slot, key, value);
 }
 
 MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
@@ -200,7 +200,7 @@ MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
 MV_API void *mvMapRemove(MVMap *map, const void *key) {
     settle(map);
     MVTreeNode *n = findNode(map, key);
-    return n ? mvMapRemoveNode(map, entryOf(n)) : nullptr;
+    return n ? mapRemoveNode(map, entryOf(n)) : nullptr;
 }
 
 MV_API MVMapNode *mvMapGetRoot(const MVMap *map) { return entryOf(map->root); }

@@ -7,9 +7,9 @@
 
 // Declares that an empty map's keys are C strings ordered exactly like
 // strcmp, so the map may order them itself without calling its comparison.
-void mvMapUseStringKeys(MVMap *map);
+void mapUseStringKeys(MVMap *map);
 
-// Where an absent key goes: filled in by mvMapLocate, used by mvMapInsertAt
+// Where an absent key goes: filled in by mapLocate, used by mapInsertAt
 // while the map is unchanged in between. Saves a second search.
 struct MVMapSlot {
     MVTreeNode *parent;
@@ -19,15 +19,15 @@ struct MVMapSlot {
 
 // The entry whose key compares equal to key; when there is none, null, with
 // *slot telling where key belongs.
-MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot);
+MVMapNode *mapLocate(const MVMap *map, const void *key, MVMapSlot *slot);
 
-// Adds an entry at a slot from mvMapLocate. Null when out of memory.
-MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value);
+// Adds an entry at a slot from mapLocate. Null when out of memory.
+MVMapNode *mapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value);
 
 // Removes an entry of this map and returns its value.
-void *mvMapRemoveNode(MVMap *map, MVMapNode *entry);
+void *mapRemoveNode(MVMap *map, MVMapNode *entry);
 
 // The root of the map's tree, for shape checks.
-MVTreeNode *mvMapTreeRoot(const MVMap *map);
+MVTreeNode *mapTreeRoot(const MVMap *map);
 
 #endif

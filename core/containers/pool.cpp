@@ -29,7 +29,7 @@ void adviseHugePages(char *chunk, size_t bytes) {
 }
 }  // namespace
 
-void mvPoolInit(MVNodePool *pool, size_t nodeSize) {
+void poolInit(MVNodePool *pool, size_t nodeSize) {
     pool->nodeSize = nodeSize;
     pool->freeList = nullptr;
     pool->chunks = nullptr;
@@ -39,7 +39,7 @@ void mvPoolInit(MVNodePool *pool, size_t nodeSize) {
     pool->bytes = 0;
 }
 
-void *mvPoolGrow(MVNodePool *pool) {
+void *poolGrow(MVNodePool *pool) {
     size_t count = pool->nextChunk;
     bool big = pool->bytes >= kBigPool;
     if (big) count = (kBigChunk - kLine) / pool->nodeSize;
@@ -58,12 +58,12 @@ void *mvPoolGrow(MVNodePool *pool) {
     return node;
 }
 
-void mvPoolRelease(MVNodePool *pool) {
+void poolRelease(MVNodePool *pool) {
     void *chunk = pool->chunks;
     while (chunk) {
         void *next = *static_cast<void **>(chunk);
         std::free(chunk);
         chunk = next;
     }
-    mvPoolInit(pool, pool->nodeSize);
+    poolInit(pool, pool->nodeSize);
 }

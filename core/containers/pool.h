@@ -16,14 +16,14 @@ struct MVNodePool {
     size_t bytes;        // taken from malloc so far
 };
 
-void mvPoolInit(MVNodePool *pool, size_t nodeSize);
+void poolInit(MVNodePool *pool, size_t nodeSize);
 // Releases every chunk; all nodes become invalid.
-void mvPoolRelease(MVNodePool *pool);
+void poolRelease(MVNodePool *pool);
 // Adds a chunk and returns its first node, or null when out of memory.
-void *mvPoolGrow(MVNodePool *pool);
+void *poolGrow(MVNodePool *pool);
 
 // A node of pool->nodeSize bytes, or null when out of memory.
-inline void *mvPoolAlloc(MVNodePool *pool) {
+inline void *poolAlloc(MVNodePool *pool) {
     if (void *node = pool->freeList) {
         pool->freeList = *static_cast<void **>(node);
         return node;
@@ -34,10 +34,10 @@ inline void *mvPoolAlloc(MVNodePool *pool) {
         pool->freshLeft--;
         return node;
     }
-    return mvPoolGrow(pool);
+    return poolGrow(pool);
 }
 
-inline void mvPoolFree(MVNodePool *pool, void *node) {
+inline void poolFree(MVNodePool *pool, void *node) {
     *static_cast<void **>(node) = pool->freeList;
     pool->freeList = node;
 }

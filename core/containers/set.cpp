@@ -21,10 +21,10 @@ MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data) {
     if (set) set->pool = static_cast<MVNodePool *>(std::malloc(sizeof(MVNodePool)));
     if (!set || !set->pool) {
         std::free(set);
-        mvCoreSetError("set: out of memory");
+        setError("set: out of memory");
         return nullptr;
     }
-    mvPoolInit(set->pool, sizeof(MVTreeNode));
+    poolInit(set->pool, sizeof(MVTreeNode));
     set->root = nullptr;
     set->cmp = cmp;
     set->data = data;
@@ -34,7 +34,7 @@ MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data) {
 
 MV_API void mvSetDestroy(MVSet *set) {
     if (!set) return;
-    mvPoolRelease(set->pool);
+    poolRelease(set->pool);
     std::free(set->pool);
     std::free(set);
 }
@@ -48,9 +48,9 @@ MV_API MVTreeNode *mvSetInsert(MVSet *set, void *item) {
     bool left;
     if (MVTreeNode *existing = mvtree::locate(set->root, mvtree::ByItem{set->cmp, item}, &parent, &left))
         return existing;
-    MVTreeNode *node = static_cast<MVTreeNode *>(mvPoolAlloc(set->pool));
+    MVTreeNode *node = static_cast<MVTreeNode *>(poolAlloc(set->pool));
     if (!node) {
-        mvCoreSetError("set: out of memory for an item");
+        setError("set: out of memory for an item");
         return nullptr;
     }
     node->item = item;
@@ -64,7 +64,7 @@ MV_API bool mvSetRemoveItem(MVSet *set, const void *item) {
     if (!n) return false;
     mvtree::erase(&set->root, n);
     set->count--;
-    mvPoolFree(set->pool, n);
+    poolFree(set->pool, n);
     return true;
 }
 

@@ -178,9 +178,9 @@ bool findPlugin(const ModuleName &m, EngineModule *out) {
     }
     if (openPlugin(installed, strlen(installed), m.file, m.name, out, &search)) return true;
     if (search.refusal[0])
-        mvCoreSetError("module \"%s\" not loaded: %s", m.name, search.refusal);
+        setError("module \"%s\" not loaded: %s", m.name, search.refusal);
     else
-        mvCoreSetError("module \"%s\" not found: no %s in %s", m.name, m.file,
+        setError("module \"%s\" not found: no %s in %s", m.name, m.file,
                        search.searched[0] ? search.searched : "any directory");
     return false;
 }
@@ -247,7 +247,7 @@ bool writeScreenshot() {
     for (size_t i = 0; i < pixels; i++) state.shot[4 * i + 3] = 255;
     char why[256];
     if (pngWrite(state.screenshotPath, state.shot, state.width, state.height, why, sizeof why)) return true;
-    mvCoreSetError("screenshot %s not written: %s", state.screenshotPath, why);
+    setError("screenshot %s not written: %s", state.screenshotPath, why);
     fprintf(stderr, "MORVEN: screenshot %s not written: %s\n", state.screenshotPath, why);
     return false;
 }
@@ -290,7 +290,7 @@ const MVPluginFont *engineFontPlugin() {
     EngineModule &m = state.modules[MODULE_FONT];
     if (!m.plugin && !findPlugin(moduleNames[MODULE_FONT], &m)) return nullptr;
     if (!m.plugin->font) {
-        mvCoreSetError("module \"Font\" offers no fonts");
+        setError("module \"Font\" offers no fonts");
         return nullptr;
     }
     return m.plugin->font;
@@ -311,7 +311,7 @@ extern "C" {
 MV_API bool mvLoadModule(const char *name) {
     engineThreadCheck(__func__);
     if (!name) {
-        mvCoreSetError("mvLoadModule: no module name");
+        setError("mvLoadModule: no module name");
         return false;
     }
     for (int kind = 0; kind < MODULE_COUNT; kind++) {
@@ -319,7 +319,7 @@ MV_API bool mvLoadModule(const char *name) {
             continue;
         if (state.modules[kind].handle) return true;
         if (state.running) {
-            mvCoreSetError("mvLoadModule(\"%s\"): modules are loaded before mvInit, and the engine is running",
+            setError("mvLoadModule(\"%s\"): modules are loaded before mvInit, and the engine is running",
                            name);
             return false;
         }
@@ -328,7 +328,7 @@ MV_API bool mvLoadModule(const char *name) {
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"Image\" (also called \"STB-Image\") and \"Font\")", name);
+    setError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"Image\" (also called \"STB-Image\") and \"Font\")", name);
     return false;
 }
 
@@ -344,7 +344,7 @@ MV_API bool mvInit(int flags) {
     if (script && *script && !(state.replay = replayLoad(script))) return false;
     const char *shot = getenv("MORVEN_SCREENSHOT");
     if (shot && *shot && !(state.screenshotPath = copyString(shot))) {
-        mvCoreSetError("out of memory");
+        setError("out of memory");
         replayFree(state.replay);
         state.replay = nullptr;
         return false;

@@ -20,26 +20,26 @@ MVPluginImageLimits limits = {MV_IMAGE_DEFAULT_MAX_SIDE, MV_IMAGE_DEFAULT_MAX_PI
 
 const MVPluginImage *imageModule(const char *what) {
     const MVPluginImage *codec = engineImagePlugin();
-    if (!codec) mvCoreSetError("image %s not loaded: the \"Image\" module is not loaded", what);
+    if (!codec) setError("image %s not loaded: the \"Image\" module is not loaded", what);
     return codec;
 }
 
 // Wraps the decoder's pixels, which the image then owns, without copying them.
 MVImage *adopt(uint8_t *decoded, int w, int h, const char *what) {
     if (!decoded) {
-        mvCoreSetError("image %s not decoded: %s", what, engineModuleError(MODULE_IMAGE));
+        setError("image %s not decoded: %s", what, engineModuleError(MODULE_IMAGE));
         return nullptr;
     }
     if (w <= 0 || h <= 0 || w > limits.maxSide || h > limits.maxSide ||
         static_cast<int64_t>(w) * h > limits.maxPixels) {
         free(decoded);
-        mvCoreSetError("image %s not decoded: the module returned a %dx%d image", what, w, h);
+        setError("image %s not decoded: the module returned a %dx%d image", what, w, h);
         return nullptr;
     }
     MVImage *image = static_cast<MVImage *>(malloc(sizeof(MVImage)));
     if (!image) {
         free(decoded);
-        mvCoreSetError("image %s not loaded: out of memory", what);
+        setError("image %s not loaded: out of memory", what);
         return nullptr;
     }
     image->w = w;
@@ -56,7 +56,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
     engineThreadCheck(__func__);
     (void)data;
     if (!path) {
-        mvCoreSetError("mvImageLoad: no path");
+        setError("mvImageLoad: no path");
         return nullptr;
     }
     const MVPluginImage *codec = imageModule(path);
@@ -64,7 +64,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
     // Non-blocking, so that a FIFO or a device is looked at, not waited on.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        mvCoreSetError("image %s not loaded: %s", path, strerror(errno));
+        setError("image %s not loaded: %s", path, strerror(errno));
         return nullptr;
     }
     struct stat st;
@@ -76,14 +76,14 @@ MV_API void *mvImageLoad(const char *path, void *data) {
     else if (!S_ISREG(st.st_mode))
         why = "not a regular file";
     if (why) {
-        mvCoreSetError("image %s not loaded: %s", path, why);
+        setError("image %s not loaded: %s", path, why);
         close(fd);
         return nullptr;
     }
     int flags = fcntl(fd, F_GETFL);
     FILE *file = flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1 ? nullptr : fdopen(fd, "rb");
     if (!file) {
-        mvCoreSetError("image %s not loaded: %s", path, strerror(errno));
+        setError("image %s not loaded: %s", path, strerror(errno));
         close(fd);
         return nullptr;
     }
@@ -96,7 +96,7 @@ MV_API void *mvImageLoad(const char *path, void *data) {
 MV_API void *mvImageLoadMemory(const void *data, size_t size) {
     engineThreadCheck(__func__);
     if (!data || size == 0) {
-        mvCoreSetError("mvImageLoadMemory: no data");
+        setError("mvImageLoadMemory: no data");
         return nullptr;
     }
     const MVPluginImage *codec = imageModule("in memory");
@@ -109,12 +109,12 @@ MV_API void *mvImageLoadMemory(const void *data, size_t size) {
 MV_API bool mvImageSetLimits(int maxSide, int64_t maxPixels) {
     engineThreadCheck(__func__);
     if (maxSide < 1 || maxPixels < 1) {
-        mvCoreSetError("mvImageSetLimits: limits %d on a side and %lld pixels: both must be at least 1", maxSide,
+        setError("mvImageSetLimits: limits %d on a side and %lld pixels: both must be at least 1", maxSide,
                        static_cast<long long>(maxPixels));
         return false;
     }
     if (static_cast<uint64_t>(maxPixels) > SIZE_MAX / 4 || static_cast<uint64_t>(maxPixels) > INT64_MAX / 4) {
-        mvCoreSetError("mvImageSetLimits: %lld pixels do not fit in memory", static_cast<long long>(maxPixels));
+        setError("mvImageSetLimits: %lld pixels do not fit in memory", static_cast<long long>(maxPixels));
         return false;
     }
     limits = {maxSide, maxPixels};

@@ -57,14 +57,14 @@ Recorder *recorderStart(const char *path) {
         if (r) free(r->path);
         if (r) free(r->partPath);
         free(r);
-        mvCoreSetError("cannot record input to %s: out of memory", path);
+        setError("cannot record input to %s: out of memory", path);
         return nullptr;
     }
     memcpy(r->path, path, n + 1);
     snprintf(r->partPath, n + 8, "%s.XXXXXX", path);
     int fd = mkstemp(r->partPath);
     if (fd < 0 || !(r->file = fdopen(fd, "w"))) {
-        mvCoreSetError("cannot record input to %s: %s", path, strerror(errno));
+        setError("cannot record input to %s: %s", path, strerror(errno));
         if (fd >= 0) {
             close(fd);
             unlink(r->partPath);
@@ -156,7 +156,7 @@ bool recorderFinish(Recorder *r) {
         if (!ok) fprintf(stderr, "MORVEN: recording %s not written: %s\n", r->path, strerror(r->savedErrno));
     }
     if (!ok) {
-        mvCoreSetError("recording %s not written: %s", r->path, strerror(r->savedErrno ? r->savedErrno : EIO));
+        setError("recording %s not written: %s", r->path, strerror(r->savedErrno ? r->savedErrno : EIO));
         unlink(r->partPath);
     }
     free(r->path);

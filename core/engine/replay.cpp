@@ -250,22 +250,22 @@ Replay *replayLoad(const char *path) {
     // it is refused just below with everything else that is not a plain file.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        mvCoreSetError("cannot open input script %s: %s", path, strerror(errno));
+        setError("cannot open input script %s: %s", path, strerror(errno));
         return nullptr;
     }
     struct stat info;
     if (fstat(fd, &info) != 0) {
-        mvCoreSetError("cannot open input script %s: %s", path, strerror(errno));
+        setError("cannot open input script %s: %s", path, strerror(errno));
         close(fd);
         return nullptr;
     }
     if (!S_ISREG(info.st_mode)) {
-        mvCoreSetError("input script %s is not a regular file", path);
+        setError("input script %s is not a regular file", path);
         close(fd);
         return nullptr;
     }
     if (info.st_size > static_cast<off_t>(MV_INPUT_SCRIPT_MAX_BYTES)) {
-        mvCoreSetError("input script %s is larger than %lu bytes", path,
+        setError("input script %s is larger than %lu bytes", path,
                        static_cast<unsigned long>(MV_INPUT_SCRIPT_MAX_BYTES));
         close(fd);
         return nullptr;
@@ -274,7 +274,7 @@ Replay *replayLoad(const char *path) {
     size_t capacity = static_cast<size_t>(info.st_size) + 1;
     char *text = static_cast<char *>(malloc(capacity));
     if (!text) {
-        mvCoreSetError("out of memory reading input script %s", path);
+        setError("out of memory reading input script %s", path);
         close(fd);
         return nullptr;
     }
@@ -283,7 +283,7 @@ Replay *replayLoad(const char *path) {
     for (;;) {
         if (length == capacity) {
             if (capacity > MV_INPUT_SCRIPT_MAX_BYTES) {
-                mvCoreSetError("input script %s is larger than %lu bytes", path,
+                setError("input script %s is larger than %lu bytes", path,
                                static_cast<unsigned long>(MV_INPUT_SCRIPT_MAX_BYTES));
                 failed = true;
                 break;
@@ -291,7 +291,7 @@ Replay *replayLoad(const char *path) {
             size_t larger = std::min<size_t>(capacity * 2, MV_INPUT_SCRIPT_MAX_BYTES + 1);
             void *grown = realloc(text, larger);
             if (!grown) {
-                mvCoreSetError("out of memory reading input script %s", path);
+                setError("out of memory reading input script %s", path);
                 failed = true;
                 break;
             }
@@ -301,7 +301,7 @@ Replay *replayLoad(const char *path) {
         ssize_t got = read(fd, text + length, capacity - length);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            mvCoreSetError("cannot read input script %s: %s", path, strerror(errno));
+            setError("cannot read input script %s: %s", path, strerror(errno));
             failed = true;
             break;
         }
@@ -310,7 +310,7 @@ Replay *replayLoad(const char *path) {
     }
     close(fd);
     Replay *r = failed ? nullptr : replayParse(text, length, path, stderr);
-    if (!failed && !r) mvCoreSetError("out of memory reading input script %s", path);
+    if (!failed && !r) setError("out of memory reading input script %s", path);
     free(text);
     return r;
 }

@@ -188,7 +188,7 @@ void layOut(MVFont *font, const char *text, Place place, EndLine endLine) {
 
 MVFont *openFont(uint8_t *data, size_t size, float pixelSize, const char *what) {
     if (!(pixelSize >= 0.5f && pixelSize < kLargestSize + 0.5f)) {
-        mvCoreSetError("font %s not loaded: a size of %g pixels is not from 1 to %d", what, double(pixelSize),
+        setError("font %s not loaded: a size of %g pixels is not from 1 to %d", what, double(pixelSize),
                        kLargestSize);
         free(data);
         return nullptr;
@@ -197,14 +197,14 @@ MVFont *openFont(uint8_t *data, size_t size, float pixelSize, const char *what) 
     if (!module) {
         char why[512];
         snprintf(why, sizeof why, "%s", mvGetError());
-        mvCoreSetError("font %s not loaded: %s", what, why);
+        setError("font %s not loaded: %s", what, why);
         free(data);
         return nullptr;
     }
     int pixels = static_cast<int>(std::lround(pixelSize));
     void *face = module->open(data, size, pixels);
     if (!face) {
-        mvCoreSetError("font %s not loaded: %s", what, engineModuleError(MODULE_FONT));
+        setError("font %s not loaded: %s", what, engineModuleError(MODULE_FONT));
         free(data);
         return nullptr;
     }
@@ -214,7 +214,7 @@ MVFont *openFont(uint8_t *data, size_t size, float pixelSize, const char *what) 
         delete font;
         module->close(face);
         free(data);
-        mvCoreSetError("font %s not loaded: out of memory", what);
+        setError("font %s not loaded: out of memory", what);
         return nullptr;
     }
     try {
@@ -225,7 +225,7 @@ MVFont *openFont(uint8_t *data, size_t size, float pixelSize, const char *what) 
         delete font;
         module->close(face);
         free(data);
-        mvCoreSetError("font %s not loaded: out of memory", what);
+        setError("font %s not loaded: out of memory", what);
         return nullptr;
     }
     font->module = module;
@@ -245,12 +245,12 @@ extern "C" {
 MV_API MVFont *mvFontLoadMemory(const void *data, size_t size, float pixelSize) {
     engineThreadCheck(__func__);
     if (!data || size == 0 || size > kFileLimit) {
-        mvCoreSetError("font from memory not loaded: %s", !data || !size ? "no data" : "larger than 64 MiB");
+        setError("font from memory not loaded: %s", !data || !size ? "no data" : "larger than 64 MiB");
         return nullptr;
     }
     uint8_t *copy = static_cast<uint8_t *>(malloc(size));
     if (!copy) {
-        mvCoreSetError("font from memory not loaded: out of memory");
+        setError("font from memory not loaded: out of memory");
         return nullptr;
     }
     memcpy(copy, data, size);
@@ -260,12 +260,12 @@ MV_API MVFont *mvFontLoadMemory(const void *data, size_t size, float pixelSize) 
 MV_API MVFont *mvFontLoad(const char *path, float pixelSize) {
     engineThreadCheck(__func__);
     if (!path) {
-        mvCoreSetError("mvFontLoad: no path");
+        setError("mvFontLoad: no path");
         return nullptr;
     }
     FILE *file = fopen(path, "rb");
     if (!file) {
-        mvCoreSetError("font %s not loaded: %s", path, strerror(errno));
+        setError("font %s not loaded: %s", path, strerror(errno));
         return nullptr;
     }
     // Read up to one byte past the limit, to tell a file that is too large.
@@ -287,7 +287,7 @@ MV_API MVFont *mvFontLoad(const char *path, float pixelSize) {
     fclose(file);
     if (failed || readError || size == 0 || size > kFileLimit) {
         free(data);
-        mvCoreSetError("font %s not loaded: %s", path,
+        setError("font %s not loaded: %s", path,
                        failed      ? "out of memory"
                        : readError ? "the file cannot be read"
                        : size == 0 ? "the file is empty"

@@ -1,5 +1,6 @@
 // The window and the main loop: a platform window drawn with OpenGL or by
 // the software renderer, or a headless framebuffer.
+#include <morven/clock.h>
 #include <morven/error.h>
 #include <morven/window.h>
 
@@ -114,21 +115,21 @@ bool setFrameSize(EngineState &s, int w, int h) {
     if (w == s.width && h == s.height) return true;
     uint8_t *shot = nullptr;
     if (s.screenshotPath && !(shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(w) * h, 4)))) {
-        mvCoreSetError("out of memory for a %dx%d frame", w, h);
+        setError("out of memory for a %dx%d frame", w, h);
         return false;
     }
     if (s.gl) {
         const MVPluginRenderer *gl = s.modules[MODULE_OPENGL].plugin->renderer;
         if (!gl->resize || !gl->present) {
             free(shot);
-            mvCoreSetError("the OpenGL module cannot change its frame's size (an older module)");
+            setError("the OpenGL module cannot change its frame's size (an older module)");
             return false;
         }
         frontEnd().submit();
         gl->resize(s.renderer, w, h);
     } else if (frontEnd().submit(), !softRendererResize(s.renderer, w, h)) {
         free(shot);
-        mvCoreSetError("out of memory for a %dx%d frame", w, h);
+        setError("out of memory for a %dx%d frame", w, h);
         return false;
     }
     free(s.shot);
@@ -146,7 +147,7 @@ bool prepareScaled(EngineState &s) {
     s.scaled = nullptr;
     if (!s.window || s.gl || (s.width == s.windowW && s.height == s.windowH)) return true;
     s.scaled = static_cast<uint8_t *>(malloc(static_cast<size_t>(s.windowW) * s.windowH * 4));
-    if (!s.scaled) mvCoreSetError("out of memory for a %dx%d window", s.windowW, s.windowH);
+    if (!s.scaled) setError("out of memory for a %dx%d window", s.windowW, s.windowH);
     return s.scaled != nullptr;
 }
 
@@ -251,7 +252,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.running || s.windowOpen) {
-        mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
+        setError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
     if ((flags & ~MV_WINDOW_RESIZABLE) != 0) {
@@ -263,18 +264,18 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         return false;
     }
     if (width <= 0 || height <= 0 || width > kSoftMaxSide || height > kSoftMaxSide) {
-        mvCoreSetError("mvWindowOpen: unsupported window %dx%d (1 to %d pixels a side)", width, height, kSoftMaxSide);
+        setError("mvWindowOpen: unsupported window %dx%d (1 to %d pixels a side)", width, height, kSoftMaxSide);
         return false;
     }
     if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4)))) {
-        mvCoreSetError("mvWindowOpen: out of memory");
+        setError("mvWindowOpen: out of memory");
         return false;
     }
     s.window = nullptr;
     s.renderer = nullptr;
     if (s.platform && !openPlatformWindow(s, width, height)) {
         // The display refused a window: carry on without it.
-        mvCoreSetError("the display opened no %dx%d window (%s)", width, height, engineModuleError(MODULE_SDL));
+        setError("the display opened no %dx%d window (%s)", width, height, engineModuleError(MODULE_SDL));
         s.platform->quit();
         s.platform = nullptr;
         engineNoticeHeadless(mvGetError());
@@ -284,7 +285,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         s.gl = false;
         s.vsync = false;
         if (!(s.renderer = softRenderer(width, height))) {
-            mvCoreSetError("mvWindowOpen: out of memory");
+            setError("mvWindowOpen: out of memory");
             free(s.shot);
             s.shot = nullptr;
             return false;
@@ -353,7 +354,7 @@ MV_API bool mvLoop(int flags) {
     if (flags != 0) ignoreArgument(&flagsWarned, __func__, "flags", "0", flags);
     EngineState &s = engineState();
     if (!s.windowOpen) {
-        mvCoreSetError("mvLoop: %s", s.running ? "no window is open" : "the engine is not started");
+        setError("mvLoop: %s", s.running ? "no window is open" : "the engine is not started");
         return false;
     }
     if (s.quitRequested) return false;
@@ -430,16 +431,16 @@ MV_API bool mvWindowSetLogicalSize(int width, int height) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.windowOpen) {
-        mvCoreSetError("mvWindowSetLogicalSize: no window");
+        setError("mvWindowSetLogicalSize: no window");
         return false;
     }
     bool off = width == 0 && height == 0;
     if (!off && (width < 1 || height < 1 || width > kSoftMaxSide || height > kSoftMaxSide)) {
-        mvCoreSetError("mvWindowSetLogicalSize: %dx%d is no size", width, height);
+        setError("mvWindowSetLogicalSize: %dx%d is no size", width, height);
         return false;
     }
     if (s.gl && !off && (width > s.windowW || height > s.windowH)) {
-        mvCoreSetError("mvWindowSetLogicalSize: with OpenGL the %dx%d frame must fit the %dx%d window", width, height,
+        setError("mvWindowSetLogicalSize: with OpenGL the %dx%d frame must fit the %dx%d window", width, height,
                        s.windowW, s.windowH);
         return false;
     }
@@ -467,11 +468,11 @@ MV_API bool mvWindowSetFullscreen(bool fullscreen) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.window || !s.platform->windowSetFullscreen) {
-        mvCoreSetError("mvWindowSetFullscreen: %s", !s.windowOpen ? "no window" : s.window ? "the SDL module cannot" : "headless");
+        setError("mvWindowSetFullscreen: %s", !s.windowOpen ? "no window" : s.window ? "the SDL module cannot" : "headless");
         return false;
     }
     if (s.platform->windowSetFullscreen(s.window, fullscreen)) return true;
-    mvCoreSetError("mvWindowSetFullscreen: %s", engineModuleError(MODULE_SDL));
+    setError("mvWindowSetFullscreen: %s", engineModuleError(MODULE_SDL));
     return false;
 }
 
@@ -479,11 +480,11 @@ MV_API bool mvWindowSetVSync(bool on) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.window || !s.platform->windowSetVSync) {
-        mvCoreSetError("mvWindowSetVSync: %s", !s.windowOpen ? "no window" : s.window ? "the SDL module cannot" : "headless");
+        setError("mvWindowSetVSync: %s", !s.windowOpen ? "no window" : s.window ? "the SDL module cannot" : "headless");
         return false;
     }
     s.vsync = s.platform->windowSetVSync(s.window, on);
-    if (s.vsync != on) mvCoreSetError("mvWindowSetVSync: %s", s.gl ? engineModuleError(MODULE_SDL) : "software frames do not wait for the display");
+    if (s.vsync != on) setError("mvWindowSetVSync: %s", s.gl ? engineModuleError(MODULE_SDL) : "software frames do not wait for the display");
     return s.vsync;
 }
 

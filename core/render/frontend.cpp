@@ -3,6 +3,7 @@
 // a texture goes, and whenever the list grows past a budget.
 #include "core/render/frontend.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -28,6 +29,8 @@ MVRenderer nullRenderer = {nullptr,     nopTextureCreate, nopTextureUpdate,  nop
 
 const MVColor kWhite = {1.0f, 1.0f, 1.0f, 1.0f};
 
+std::atomic<int> textureLimit{0};
+
 }  // namespace
 
 FrontEnd::FrontEnd(MVRenderer *r)
@@ -47,6 +50,7 @@ MVRenderer *FrontEnd::install(MVRenderer *r) {
     MVRenderer *previous = renderer_;
     renderer_ = r ? r : &nullRenderer;
     color_ = kWhite;
+    if (this == &frontEnd()) textureLimit.store(maxTextureSize(), std::memory_order_relaxed);
     return previous;
 }
 
@@ -231,3 +235,5 @@ FrontEnd &frontEnd() {
     static FrontEnd drawing;
     return drawing;
 }
+
+int rendererTextureLimit() { return textureLimit.load(std::memory_order_relaxed); }

@@ -83,6 +83,10 @@ private:
     Growable<uint8_t> bytes_;
 };
 
+// The largest texture side of the drawing calls' renderer, 0 without a
+// window; any thread may ask (it is set when a renderer is installed).
+int rendererTextureLimit();
+
 // The front end of the drawing calls; its renderer is the window's, or the
 // do-nothing one without a window. Engine thread only.
 FrontEnd &frontEnd();

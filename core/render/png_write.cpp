@@ -122,7 +122,7 @@ bool pngWrite(const char *path, const uint8_t *rgba, int w, int h, char *why, si
             ok = replaceFile(path, png.data, png.size, reason, sizeof reason);
     }
     if (ok) return true;
-    mvCoreSetError("PNG %s not written: %s", path ? path : "(null)", reason);
+    setError("PNG %s not written: %s", path ? path : "(null)", reason);
     if (why && whySize) snprintf(why, whySize, "%s", reason);
     return false;
 }

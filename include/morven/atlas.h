@@ -39,8 +39,12 @@ enum {
 };
 
 /** A new, fully transparent atlas of width x height pixels (1..65535) at bpp
- * bits per pixel; only 32 (RGBA8) is supported. Null for other arguments or
- * when out of memory. The caller owns it until mvAtlasDestroy. Any thread;
+ * bits per pixel; only 32 (RGBA8) is supported. While a window is open, no
+ * side may exceed its renderer's largest texture (16384 for the software
+ * renderer; what the driver says for OpenGL). Null, with the reason in
+ * mvGetError, for other arguments or when out of memory. An atlas made
+ * before the window that exceeds its limit is not drawn; the first draw says
+ * so on stderr and in mvGetError. The caller owns it until mvAtlasDestroy. Any thread;
  * memory for rows is committed as they are written. */
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp);
 
