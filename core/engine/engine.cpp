@@ -17,6 +17,7 @@
 #include "core/engine/replay.h"
 #include "core/engine/own_directory.h"
 #include "core/render/png_write.h"
+#include "core/sound/output.h"
 #include "core/base/error.h"
 #include "core/base/timer_internal.h"
 
@@ -34,7 +35,10 @@ struct ModuleName {
     const char *file;  // the plugin's file name
 };
 const ModuleName moduleNames[MODULE_COUNT] = {
-    {"SDL", "morven-sdl.so"}, {"OpenGL", "morven-opengl.so"}, {"STB-Image", "morven-stb-image.so"}};
+    {"SDL", "morven-sdl.so"},
+    {"OpenGL", "morven-opengl.so"},
+    {"STB-Image", "morven-stb-image.so"},
+    {"Sound", "morven-sound.so"}};
 
 char *copyString(const char *s) {
     size_t n = strlen(s) + 1;
@@ -245,6 +249,11 @@ const MVPluginImage *engineImagePlugin() {
     return m.plugin ? m.plugin->image : nullptr;
 }
 
+const MVPluginSoundFiles *engineSoundFilesPlugin() {
+    const EngineModule &m = state.modules[MODULE_SOUND];
+    return m.plugin ? m.plugin->soundFiles : nullptr;
+}
+
 extern "C" {
 
 MV_API bool mvLoadModule(const char *name) {
@@ -261,7 +270,7 @@ MV_API bool mvLoadModule(const char *name) {
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\" and \"STB-Image\")", name);
+    mvCoreSetError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"STB-Image\" and \"Sound\")", name);
     return false;
 }
 
@@ -324,6 +333,7 @@ MV_API void mvDeinit(void) {
     // Timers may live without a window, so always. Only the core's own go;
     // the caller's are stopped and stay valid until mvTimerDestroy.
     timerShutDown();
+    soundDecodersGone();
     unloadModules();
     engineThreadStopped(timerLiveCount() > 0);
 }

@@ -14,7 +14,7 @@ struct Replay;
 // of a replay whose rate is 0 (unpaced).
 constexpr int kDefaultFrameRate = 60;
 
-enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_STB_IMAGE, MODULE_COUNT };
+enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_STB_IMAGE, MODULE_SOUND, MODULE_COUNT };
 
 struct EngineModule {
     void *handle;  // from dlopen; null: not loaded
@@ -48,6 +48,8 @@ struct EngineState {
     char *screenshotPath;
     uint8_t *shot;
     bool shotValid;
+    // The audio device while the window is open; null: the null device.
+    void *audioDevice;
 };
 
 EngineState &engineState();
@@ -69,5 +71,14 @@ uint64_t engineNow();
 
 // The loaded "STB-Image" module's functions, or null.
 const MVPluginImage *engineImagePlugin();
+
+// The loaded "Sound" module's functions, or null.
+const MVPluginSoundFiles *engineSoundFilesPlugin();
+
+// The mixer's output while a window is open: a device with a window on a
+// display outside a replay, else the null device; MORVEN_AUDIO_CAPTURE.
+void engineAudioOpen();
+void engineAudioFrame();
+void engineAudioClose();
 
 #endif

@@ -82,6 +82,7 @@ bool openPlatformWindow(EngineState &s, int w, int h) {
 void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
+    engineAudioClose();
     mvCoreSetRenderer(nullptr);
     atlasDropTextures(s.renderer);
     s.renderer->destroy(s.renderer->self);
@@ -139,6 +140,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     s.windowOpen = true;
     mvCoreSetRenderer(s.renderer);
     s.renderer->clear(s.renderer->self);
+    engineAudioOpen();
     return true;
 }
 
@@ -178,6 +180,7 @@ MV_API bool mvLoop(int flags) {
     EngineState &s = engineState();
     if (!s.windowOpen || s.quitRequested) return false;
     uint64_t frame = s.loopCalls++;
+    if (frame > 0) engineAudioFrame();  // the sound of the frame just made
     inputBeginFrame();
     bool quit = s.replay && replayApply(s.replay, frame);
     if (s.window && (s.platform->poll(s.window, inputSink, &quit) & MV_PLATFORM_QUIT)) quit = true;

@@ -8,6 +8,7 @@
 #include <morven/input.h>
 
 #include "core/engine/plugin.h"
+#include "modules/sdl/audio.h"
 
 namespace {
 
@@ -254,8 +255,10 @@ bool vsync(void *window) { return static_cast<Window *>(window)->vsync; }
 const MVPluginPlatform platform = {init, quit, windowOpen, windowClose, windowSetTitle, poll, swap, blit, vsync};
 const char *error() { return lastFailure; }
 
-const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error, nullptr, nullptr, nullptr};
+const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error, &sdlAudio, nullptr, nullptr};
 
 }  // namespace
+
+void sdlNoteFailure(const char *what) { setFailure(what); }
 
 extern "C" __attribute__((visibility("default"))) const MVPlugin *mvPluginEntry() { return &plugin; }
