@@ -55,6 +55,26 @@ sf_count_t memoryTell(void *user) { return static_cast<Memory *>(user)->pos; }
 
 SF_VIRTUAL_IO memoryIo = {memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
 
+// libsndfile reads what there is of a cut file and notes the cut in its
+// log: a WAV data chunk longer than the file ("data : 176400 (should be
+// 88178)"; a length of 0 or 0xffffffff is a stream's, written before its
+// end was known), and an Ogg stream without its last page. That last note
+// counts only for streams whose length is not known up front (Opus): for
+// those that have it (Vorbis) a shortfall shows in the frames read, and
+// libsndfile's own Vorbis files lack the mark.
+bool cutShort(SNDFILE *sf, const SF_INFO &info) {
+    char log[4096];
+    sf_command(sf, SFC_GET_LOG_INFO, log, sizeof log);
+    if (info.frames == SF_COUNT_MAX && strstr(log, "without an End-Of-Stream")) return true;
+    for (const char *line = strstr(log, "\ndata : "); line; line = strstr(line + 1, "\ndata : ")) {
+        long long declared = 0, actual = 0;
+        if (sscanf(line, "\ndata : %lld (should be %lld)", &declared, &actual) == 2 && declared > actual &&
+            declared != 0xffffffffLL)
+            return true;
+    }
+    return false;
+}
+
 // Opens and checks what the mixer can play; null with the reason noted.
 SNDFILE *openChecked(const char *path, Memory *memory, SF_INFO *info) {
     memset(info, 0, sizeof *info);
@@ -69,11 +89,7 @@ SNDFILE *openChecked(const char *path, Memory *memory, SF_INFO *info) {
     } else if (info->samplerate < kLowestRate || info->samplerate > kHighestRate) {
         snprintf(detail, sizeof detail, "unsupported rate of %d frames a second", info->samplerate);
     } else {
-        // libsndfile notes a data chunk longer than the file ("***" in its
-        // log) and then plays what is there: a cut file, refused here.
-        char log[2048];
-        sf_command(sf, SFC_GET_LOG_INFO, log, sizeof log);
-        if (!strstr(log, "larger than") && !strstr(log, "shorter than")) return sf;
+        if (!cutShort(sf, *info)) return sf;
         snprintf(detail, sizeof detail, "truncated: the file ends before its data does");
     }
     fail("%s", detail);
@@ -162,6 +178,8 @@ float *decode(const char *path, const void *data, size_t size, int rate, int max
     } else if (info.frames != SF_COUNT_MAX && static_cast<sf_count_t>(count) < info.frames) {
         snprintf(detail, sizeof detail, "truncated: %zu of %lld frames", count, static_cast<long long>(info.frames));
         why = detail;
+    } else if (cutShort(sf, info)) {
+        why = "truncated: the file ends before its data does";
     } else if (count == 0) {
         why = "no samples";
     } else if (!allFinite(samples, count * ch)) {
