@@ -5,6 +5,7 @@
 set(MORVEN_BENCH_SMOKE_FILTER_containers_bench "-/(100000|1000000)$")
 set(MORVEN_BENCH_SMOKE_FILTER_atlas_bench "-AtlasReserve2048/maxrects_bssf")
 set(MORVEN_BENCH_SMOKE_FILTER_timer_bench "-Lateness")
+set(MORVEN_BENCH_SMOKE_FILTER_sound_bench "-MusicMemory10min")
 foreach(source ${MORVEN_BENCHES})
   get_filename_component(name ${source} NAME_WE)
   set(filter "${MORVEN_BENCH_SMOKE_FILTER_${name}}")
