@@ -18,6 +18,7 @@
 
 #include "core/sound/mixer.h"
 #include "core/sound/output.h"
+#include "core/sound/wav_write.h"
 #include "sound_capture.h"
 
 namespace {
@@ -188,6 +189,32 @@ TEST(SoundVoices, BadSamplesAndMissingModuleRefused) {
     EXPECT_NE(strstr(mvGetError(), "/no/such/file.wav"), nullptr) << mvGetError();
     EXPECT_EQ(mvMusicOpen("music.ogg"), nullptr);
     EXPECT_NE(strstr(mvGetError(), "music.ogg"), nullptr) << mvGetError();
+}
+
+// A capture that cannot be written says where and why, and leaves no file.
+TEST(SoundVoices, CaptureToMissingDirectoryRefused) {
+    EXPECT_EQ(wavOpen("/no/such/dir/capture.wav"), nullptr);
+    EXPECT_NE(strstr(mvGetError(), "/no/such/dir/capture.wav"), nullptr) << mvGetError();
+    std::string path = tempPath("kept.wav");
+    FILE *old = fopen(path.c_str(), "w");
+    ASSERT_NE(old, nullptr);
+    fputs("older", old);
+    fclose(old);
+    WavWriter *wav = wavOpen(path.c_str());
+    ASSERT_NE(wav, nullptr);
+    float frames[4] = {0.25f, -0.25f, 0.5f, -0.5f};
+    EXPECT_TRUE(wavWrite(wav, frames, 2));
+    char older[16] = {};
+    old = fopen(path.c_str(), "r");
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(fread(older, 1, sizeof older, old), 5u);  // not replaced until complete
+    fclose(old);
+    EXPECT_TRUE(wavClose(wav));
+    Stereo after = readCapture(path);
+    ASSERT_EQ(after.left.size(), 2u);
+    EXPECT_EQ(after.left[1], 0.5f);
+    EXPECT_EQ(after.right[0], -0.25f);
+    unlink(path.c_str());
 }
 
 }  // namespace

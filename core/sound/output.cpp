@@ -13,8 +13,9 @@ namespace {
 
 constexpr int kBlock = 1024;
 // What a device's thread may mix ahead of the engine's writing of the
-// capture: over a second.
-constexpr uint32_t kCaptureRingFrames = 65536;
+// capture: about 11 seconds (4 MiB), for a busy or starved engine thread;
+// beyond that frames are counted as lost.
+constexpr uint32_t kCaptureRingFrames = uint32_t(1) << 19;
 
 struct Output {
     bool running;

@@ -92,6 +92,7 @@ WavWriter *wavOpen(const char *path) {
     }
     uint8_t h[kHeaderBytes];
     header(h, 0);
+    errno = 0;
     if (fwrite(h, 1, sizeof h, wav->file) != sizeof h) wav->error = errno ? errno : EIO;
     return wav;
 }
@@ -111,6 +112,7 @@ bool wavWrite(WavWriter *wav, const float *frames, size_t count) {
             memcpy(&bits, &frames[done + i], 4);
             put32(block + 4 * i, bits);
         }
+        errno = 0;
         if (fwrite(block, 4, n, wav->file) != n) {
             wav->error = errno ? errno : EIO;
             return false;
@@ -125,6 +127,7 @@ bool wavClose(WavWriter *wav) {
     if (!wav) return false;
     uint8_t h[kHeaderBytes];
     header(h, wav->frames);
+    errno = 0;
     if (!wav->error && (fseek(wav->file, 0, SEEK_SET) != 0 || fwrite(h, 1, sizeof h, wav->file) != sizeof h ||
                         fflush(wav->file) != 0 || fsync(fileno(wav->file)) != 0))
         wav->error = errno ? errno : EIO;
