@@ -30,6 +30,7 @@
 
 #include "core/engine/engine_state.h"
 #include "core/render/renderer.h"
+#include "core/render/frontend.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -88,18 +89,17 @@ void SpriteFrame(benchmark::State &state, bool gl, unsigned threads = 0) {
     std::vector<Placement> sprites(kSprites);
     for (Placement &p : sprites) p = {across(random), down(random), turn(random)};
     mvDrawColor1f(1);
-    MVRenderer *renderer = engineState().renderer;
     auto frame = [&] {
         mvDrawClear();
         for (const Placement &p : sprites) mvAtlasDrawArea(atlas, area, p.x, p.y, kSize, kSize, p.angle);
-        renderer->flush(renderer->self);
+        frontEnd().submit();
 #ifdef MORVEN_BENCH_GL
         if (gl) glFinish();
 #endif
     };
     frame();
     std::vector<unsigned char> shown(4 * kWidth * kHeight);
-    if (!renderer->readPixels(renderer->self, shown.data(), kWidth, kHeight) || coveredShare(shown) < 0.9) {
+    if (!frontEnd().readPixels(shown.data(), kWidth, kHeight) || coveredShare(shown) < 0.9) {
         state.SkipWithError("the sprites did not reach the frame");
         mvAtlasDestroy(atlas);
         mvDeinit();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
@@ -30,11 +31,11 @@ struct Fuzz {
 
     Fuzz() {
         FUZZ_CHECK(renderer);
-        mvCoreSetRenderer(renderer);
-        texture = renderer->textureCreate(renderer->self, 3, 2);
+        frontEnd().install(renderer);
+        texture = frontOf(renderer).textureCreate(3, 2);
         const uint8_t texels[24] = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0,
                                     9, 9, 9, 255, 200, 100, 50, 255, 255, 255, 255, 64};
-        renderer->textureUpdate(renderer->self, texture, 0, 0, 3, 2, texels);
+        frontOf(renderer).textureUpdate(texture, 0, 0, 3, 2, texels);
     }
 };
 
@@ -90,11 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         case 5:
             mvDrawClear();
             open = -1;
+            frontEnd().submit();
             FUZZ_CHECK(allBlack(softRendererPixels(r)));
             break;
         case 6: {
             float x = in.value(), y = in.value(), w = in.value(), h = in.value();
-            r->textureDraw(r->self, fuzz.texture, x, y, w, h);
+            if (w > 0 && h > 0) drawWhole(frontEnd(), fuzz.texture, 3, 2, x, y, w, h);
             open = -1;
             budget += kAreaWork;
             break;
@@ -117,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         }
         case 8: {  // a frame ends: read back, check its cost
-            FUZZ_CHECK(r->readPixels(r->self, frame.data(), W, H));
+            FUZZ_CHECK(frontOf(r).readPixels(frame.data(), W, H));
             open = -1;
             uint64_t work = softRendererWork(r) - start;
             FUZZ_CHECK(work <= budget);

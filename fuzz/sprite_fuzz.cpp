@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
@@ -42,12 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<uint8_t> texels(size_t(tw) * th * 4);
     for (size_t i = 0; i < texels.size(); i++) texels[i] = uint8_t(i % 4 == 3 ? (i * 37) % 3 * 127 + in.byte() % 2 : i * 29);
     for (Target *t : both) {
-        if (t->texture) t->r->textureDestroy(t->r->self, t->texture);
-        t->texture = t->r->textureCreate(t->r->self, tw, th);
+        if (t->texture) frontOf(t->r).textureDestroy(t->texture);
+        t->texture = frontOf(t->r).textureCreate(tw, th);
         FUZZ_CHECK(t->texture);
-        t->r->textureUpdate(t->r->self, t->texture, 0, 0, tw, th, texels.data());
-        t->r->color(t->r->self, 1, 1, 1, 1);
-        t->r->clear(t->r->self);
+        frontOf(t->r).textureUpdate(t->texture, 0, 0, tw, th, texels.data());
+        frontOf(t->r).color(1, 1, 1, 1);
+        frontOf(t->r).clear();
     }
     std::vector<MVSprite> batch;
     for (int op = 0; in.size && op < 300; op++) {
@@ -69,40 +70,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 s.angle = in.byte() % 2 ? in.value() : 1.5707964f * float(in.byte() % 4);
             }
             for (Target *t : both) {
-                t->r->spriteDraw(t->r->self, t->texture, batch.data(), batch.size());
-                if (t->eachAlone) t->r->flush(t->r->self);
+                frontOf(t->r).sprites(t->texture, batch.data(), batch.size());
+                if (t->eachAlone) frontOf(t->r).submit();
             }
             break;
         }
         case 4: {
             float c[4];
             for (float &v : c) v = in.byte() % 3 ? 1.0f : in.value();
-            for (Target *t : both) t->r->color(t->r->self, c[0], c[1], c[2], c[3]);
+            for (Target *t : both) frontOf(t->r).color(c[0], c[1], c[2], c[3]);
             break;
         }
         case 5: {  // a triangle over the sprites held back
             float v[6];
             for (float &f : v) f = in.value();
             for (Target *t : both) {
-                t->r->begin(t->r->self, MV_DRAW_TRIANGLES);
-                for (int k = 0; k < 6; k += 2) t->r->vertex(t->r->self, v[k], v[k + 1]);
-                t->r->end(t->r->self);
+                frontOf(t->r).begin(MV_DRAW_TRIANGLES);
+                for (int k = 0; k < 6; k += 2) frontOf(t->r).vertex(v[k], v[k + 1]);
+                frontOf(t->r).end();
             }
             break;
         }
         case 6: {  // a texel changes under the sprites held back
             int x = in.byte() % tw, y = in.byte() % th;
             uint8_t texel[4] = {in.byte(), in.byte(), in.byte(), in.byte()};
-            for (Target *t : both) t->r->textureUpdate(t->r->self, t->texture, x, y, 1, 1, texel);
+            for (Target *t : both) frontOf(t->r).textureUpdate(t->texture, x, y, 1, 1, texel);
             break;
         }
         default:
-            for (Target *t : both) t->r->clear(t->r->self);
+            for (Target *t : both) frontOf(t->r).clear();
         }
     }
     std::vector<uint8_t> a(size_t(W) * H * 4), b(a.size());
-    FUZZ_CHECK(banded.r->readPixels(banded.r->self, a.data(), W, H));
-    FUZZ_CHECK(alone.r->readPixels(alone.r->self, b.data(), W, H));
+    FUZZ_CHECK(frontOf(banded.r).readPixels(a.data(), W, H));
+    FUZZ_CHECK(frontOf(alone.r).readPixels(b.data(), W, H));
     FUZZ_CHECK(memcmp(a.data(), b.data(), a.size()) == 0);
     return 0;
 }

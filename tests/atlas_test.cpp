@@ -11,6 +11,7 @@
 #include "alloc_fail.h"
 #include "atlas_model.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -320,7 +321,7 @@ TextureLog *logOf(void *self) { return static_cast<TextureLog *>(self); }
 
 TextureLog makeLog() {
     TextureLog log;
-    MVRenderer *base = mvCoreRenderer();  // the do-nothing one, for the drawing members
+    MVRenderer *base = frontEnd().renderer();  // the do-nothing one, for the drawing members
     log.record = *base;
     log.record.self = nullptr;
     log.record.textureCreate = [](void *self, int w, int h) -> uint32_t {
@@ -340,14 +341,22 @@ TextureLog makeLog() {
                       l->image.begin() + (size_t(y + row) * l->w + x) * 4);
     };
     log.record.textureDestroy = [](void *self, uint32_t) { logOf(self)->destroys++; };
-    log.record.textureDraw = [](void *self, uint32_t, float, float, float, float) { logOf(self)->draws++; };
+    log.record.run = [](void *self, const MVCommandList *list) {
+        for (size_t i = 0; i < list->count; i++) {
+            const MVCommand &c = list->commands[i];
+            if (c.kind == MV_COMMAND_SPRITES) logOf(self)->draws++;
+            if (c.kind == MV_COMMAND_TEXTURE_UPDATE)
+                logOf(self)->record.textureUpdate(self, c.update.texture, c.update.x, c.update.y, c.update.w,
+                                                  c.update.h, list->bytes + c.update.offset);
+        }
+    };
     return log;
 }
 
 TEST(Atlas, UploadsLazilyAndCopiesPixels) {
     TextureLog log = makeLog();
     log.record.self = &log;
-    MVRenderer *previous = mvCoreSetRenderer(&log.record);
+    MVRenderer *previous = frontEnd().install(&log.record);
     MVAtlas *atlas = mvAtlasCreate(8, 8, 32);
     MVAtlasArea *area = mvAtlasAreaReserve(atlas, 2, 2, 0);
     ASSERT_NE(area, nullptr);
@@ -358,6 +367,7 @@ TEST(Atlas, UploadsLazilyAndCopiesPixels) {
     EXPECT_EQ(log.creates, 0);        // nothing reaches the renderer before drawing
 
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
     EXPECT_EQ(log.creates, 1);
     EXPECT_EQ(log.draws, 1);
     ASSERT_GE(log.updates, 1);
@@ -366,6 +376,7 @@ TEST(Atlas, UploadsLazilyAndCopiesPixels) {
     EXPECT_EQ(log.image[at + 3], 115);
     int updates = log.updates;
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
     EXPECT_EQ(log.updates, updates);  // unchanged: no upload
 
     MVAtlasArea *second = mvAtlasAreaReserve(atlas, 3, 1, 0);
@@ -373,6 +384,7 @@ TEST(Atlas, UploadsLazilyAndCopiesPixels) {
     uint8_t row[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     mvAtlasAreaSetData(atlas, second, 3, 1, 32, row);
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
     EXPECT_EQ(log.updates, updates + 1);
     EXPECT_LE(log.lastY, second->y);
     EXPECT_GE(log.lastY + log.lastH, second->y + 1);
@@ -380,12 +392,13 @@ TEST(Atlas, UploadsLazilyAndCopiesPixels) {
 
     mvAtlasAreaRelease(atlas, area);  // released pixels turn transparent
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
     EXPECT_EQ(log.image[at + 3], 0);
 
     mvAtlasDestroy(atlas);
     EXPECT_EQ(log.destroys, 1);
     EXPECT_EQ(log.creates, 1);
-    mvCoreSetRenderer(previous);
+    frontEnd().install(previous);
 }
 
 // Resident memory in bytes, where the system tells it (0 otherwise).
@@ -403,21 +416,23 @@ size_t residentBytes() {
 TEST(Atlas, ReleaseClearsOnlyWhatWasWritten) {
     TextureLog log = makeLog();
     log.record.self = &log;
-    MVRenderer *previous = mvCoreSetRenderer(&log.record);
+    MVRenderer *previous = frontEnd().install(&log.record);
     MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
     MVAtlasArea *area = mvAtlasAreaReserve(atlas, 64, 64, 0);
     ASSERT_NE(area, nullptr);
     std::vector<uint8_t> tile(3 * 2 * 4, 0xff);
     ASSERT_TRUE(mvAtlasAreaSetData(atlas, area, 3, 2, 32, tile.data()));
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
     EXPECT_EQ(log.image[(size_t(1) * 64 + 2) * 4 + 3], 0xff);
     mvAtlasAreaRelease(atlas, area);
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
     EXPECT_EQ(log.lastY, 0);
     EXPECT_EQ(log.lastH, 2);
     EXPECT_EQ(log.image[(size_t(1) * 64 + 2) * 4 + 3], 0);
     mvAtlasDestroy(atlas);
-    mvCoreSetRenderer(previous);
+    frontEnd().install(previous);
 
     MVAtlas *big = mvAtlasCreate(4096, 4096, 32);  // 64 MB of pixels
     ASSERT_NE(big, nullptr);
@@ -434,7 +449,7 @@ TEST(Atlas, ReleaseClearsOnlyWhatWasWritten) {
 
 TEST(Atlas, OversizedDataIsCutToTheArea) {
     MVRenderer *soft = softRendererCreate(8, 8);
-    MVRenderer *previous = mvCoreSetRenderer(soft);
+    MVRenderer *previous = frontEnd().install(soft);
     MVAtlas *atlas = mvAtlasCreate(8, 8, 32);
     MVAtlasArea *a = mvAtlasAreaReserve(atlas, 2, 2, 0);
     MVAtlasArea *b = mvAtlasAreaReserve(atlas, 2, 2, 0);
@@ -443,23 +458,26 @@ TEST(Atlas, OversizedDataIsCutToTheArea) {
     for (size_t i = 3; i < big.size(); i += 4) big[i] = 255;
     EXPECT_TRUE(mvAtlasAreaSetData(atlas, a, 4, 4, 32, big.data()));
     mvAtlasDrawDBG(atlas, 0, 0, 0, 0);
+    frontEnd().submit();
+    frontEnd().submit();
     const uint8_t *fb = softRendererPixels(soft);
     EXPECT_EQ(fb[(size_t(a->y) * 8 + a->x) * 4], 200);
     EXPECT_EQ(fb[(size_t(b->y) * 8 + b->x) * 4], 0);  // the neighbour is untouched
     mvAtlasDestroy(atlas);
-    mvCoreSetRenderer(previous);
-    soft->destroy(soft->self);
+    frontEnd().install(previous);
+    destroyRenderer(soft);
 }
 
 TEST(Atlas, FramesLieInsideEachArea) {
     MVRenderer *soft = softRendererCreate(32, 32);
-    MVRenderer *previous = mvCoreSetRenderer(soft);
+    MVRenderer *previous = frontEnd().install(soft);
     MVAtlas *atlas = mvAtlasCreate(16, 16, 32);
     MVAtlasArea *a = mvAtlasAreaReserve(atlas, 5, 4, 0);
     MVAtlasArea *thin = mvAtlasAreaReserve(atlas, 1, 3, 0);
     ASSERT_TRUE(a && thin);
-    soft->color(soft->self, 0, 1, 0, 0.5f);
+    frontOf(soft).color(0, 1, 0, 0.5f);
     mvAtlasDrawDBG(atlas, 10, 10, 0, MV_ATLAS_DRAW_FRAMES);
+    frontEnd().submit();
     const uint8_t *fb = softRendererPixels(soft);
     auto green = [&](int x, int y) { return fb[(size_t(y) * 32 + x) * 4 + 1]; };
     for (int i = 0; i < 5; i++)
@@ -471,8 +489,8 @@ TEST(Atlas, FramesLieInsideEachArea) {
     for (int j = 0; j < 3; j++) EXPECT_EQ(green(10 + thin->x, 10 + thin->y + j), 128);
     EXPECT_EQ(green(9 + a->x, 10 + a->y), 0);  // nothing outside
     mvAtlasDestroy(atlas);
-    mvCoreSetRenderer(previous);
-    soft->destroy(soft->self);
+    frontEnd().install(previous);
+    destroyRenderer(soft);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "atlas_model.h"
 #include "core/atlas/atlas_internal.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -81,14 +82,14 @@ TEST(AtlasAnyThread, DrawnAtlasDestroyedElsewhereLeavesItsTextureToTheDrawingThr
         counting(self)->destroys++;
         counting(self)->inner->textureDestroy(counting(self)->inner->self, tex);
     };
-    r.record.textureDraw = [](void *self, uint32_t tex, float x, float y, float w, float h) {
-        counting(self)->inner->textureDraw(counting(self)->inner->self, tex, x, y, w, h);
+    r.record.run = [](void *self, const MVCommandList *list) {
+        counting(self)->inner->run(counting(self)->inner->self, list);
     };
-    r.record.clearColor = [](void *self, float red, float green, float blue) {
-        counting(self)->inner->clearColor(counting(self)->inner->self, red, green, blue);
+    r.record.readPixels = [](void *self, uint8_t *rgba, int w, int h) {
+        return counting(self)->inner->readPixels(counting(self)->inner->self, rgba, w, h);
     };
-    r.record.flush = [](void *self) { counting(self)->inner->flush(counting(self)->inner->self); };
-    MVRenderer *previous = mvCoreSetRenderer(&r.record);
+    r.record.maxTextureSize = [](void *self) { return counting(self)->inner->maxTextureSize(counting(self)->inner->self); };
+    MVRenderer *previous = frontEnd().install(&r.record);
 
     std::string busy;
     std::thread others([&busy] { busy = ownAtlases(7); });
@@ -102,6 +103,7 @@ TEST(AtlasAnyThread, DrawnAtlasDestroyedElsewhereLeavesItsTextureToTheDrawingThr
     });
     loader.join();
     for (MVAtlas *a : atlases) mvAtlasDrawDBG(a, 0, 0, 0, MV_ATLAS_DRAW_IMAGE);
+    frontEnd().submit();
     EXPECT_EQ(r.creates, 3);
     EXPECT_NE(softRendererPixels(r.inner)[0], 0);  // the loader's pixels reached the screen
 
@@ -122,8 +124,8 @@ TEST(AtlasAnyThread, DrawnAtlasDestroyedElsewhereLeavesItsTextureToTheDrawingThr
 
     others.join();
     EXPECT_EQ(busy, "");
-    mvCoreSetRenderer(previous);
-    r.inner->destroy(r.inner->self);
+    frontEnd().install(previous);
+    destroyRenderer(r.inner);
 }
 
 }  // namespace

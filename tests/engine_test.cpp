@@ -19,6 +19,7 @@
 
 #include "core/render/png_write.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/base/timer_internal.h"
 
 #if __has_include(<stb/stb_image.h>)
@@ -253,8 +254,8 @@ TEST_F(Engine, ShutDownTakesAtlasTexturesAlong) {
         mvDrawColor1f(1);
         mvAtlasDrawDBG(atlas, 2, 2, 0, 0);
         uint8_t frame[8 * 8 * 4];
-        MVRenderer *r = mvCoreRenderer();
-        ASSERT_TRUE(r->readPixels(r->self, frame, 8, 8));
+        MVRenderer *r = frontEnd().renderer();
+        ASSERT_TRUE(frontOf(r).readPixels(frame, 8, 8));
         EXPECT_EQ(frame[4 * ((2 + area->y) * 8 + 2 + area->x)], 255) << "run " << run;
         mvDeinit();  // the renderer goes, and the atlas' texture with it
     }

@@ -24,6 +24,7 @@
 
 #include "core/engine/engine_state.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -37,7 +38,7 @@ bool haveDisplay() {
 
 // A scene using every kind of primitive, colours and blending.
 void drawScene(MVRenderer *r) {
-    r->clear(r->self);
+    frontOf(r).clear();
     mvDrawBegin(MV_DRAW_TRIANGLES);
     mvDrawColor4f(0.2f, 0.4f, 1.0f, 1.0f);
     mvDrawVertex2f(4, 4);
@@ -58,7 +59,7 @@ void drawScene(MVRenderer *r) {
         mvDrawVertex2f(2.5f + 8 * i, 45.5f);
     }
     mvDrawEnd();
-    uint32_t tex = r->textureCreate(r->self, 4, 4);
+    uint32_t tex = frontOf(r).textureCreate(4, 4);
     std::vector<uint8_t> texels(64);
     for (int i = 0; i < 16; i++) {
         texels[4 * i] = uint8_t(i * 16);
@@ -66,10 +67,10 @@ void drawScene(MVRenderer *r) {
         texels[4 * i + 2] = 60;
         texels[4 * i + 3] = i % 2 ? 255 : 128;
     }
-    r->textureUpdate(r->self, tex, 0, 0, 4, 4, texels.data());
+    frontOf(r).textureUpdate(tex, 0, 0, 4, 4, texels.data());
     mvDrawColor1f(1);
-    r->textureDraw(r->self, tex, 44, 2, 16, 16);
-    r->textureDestroy(r->self, tex);
+    drawWhole(frontOf(r), tex, 4, 4, 44, 2, 16, 16);
+    frontOf(r).textureDestroy(tex);
 }
 
 // The cases the pixel rules make exact in every renderer: lines along the
@@ -77,7 +78,7 @@ void drawScene(MVRenderer *r) {
 // with pixel centres on their edges, flat colours out of range, NaN and
 // translucent, and a line strip still open when the frame is read.
 void drawExactScene(MVRenderer *r) {
-    r->clear(r->self);
+    frontOf(r).clear();
     mvDrawColor3f(1, NAN, 2);  // magenta
     mvDrawBegin(MV_DRAW_LINES);
     for (int i = 0; i < 6; i++) {
@@ -123,7 +124,7 @@ std::vector<uint8_t> colours(const std::vector<uint8_t> &rgba) {
 
 std::vector<uint8_t> readBack(MVRenderer *r) {
     std::vector<uint8_t> rgba(size_t(W) * H * 4);
-    EXPECT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
+    EXPECT_TRUE(frontOf(r).readPixels(rgba.data(), W, H));
     return rgba;
 }
 
@@ -143,7 +144,7 @@ double agreement(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
 enum SpriteScene { SPRITES_PLAIN, SPRITES_BLENDED, SPRITES_TURNED };
 
 void drawSprites(MVRenderer *r, SpriteScene scene) {
-    r->clear(r->self);
+    frontOf(r).clear();
     MVAtlas *atlas = mvAtlasCreate(32, 32, 32);
     mvAtlasAreaReserve(atlas, 5, 7, 0);
     std::vector<uint8_t> texels(8 * 6 * 4);
@@ -201,11 +202,11 @@ protected:
     // The scene as the embedded software renderer draws it.
     std::vector<uint8_t> softScene(void (*scene)(MVRenderer *) = drawScene) {
         MVRenderer *soft = softRendererCreate(W, H);
-        MVRenderer *previous = mvCoreSetRenderer(soft);
+        MVRenderer *previous = frontEnd().install(soft);
         scene(soft);
         std::vector<uint8_t> rgba = readBack(soft);
-        mvCoreSetRenderer(previous);
-        soft->destroy(soft->self);
+        frontEnd().install(previous);
+        destroyRenderer(soft);
         return rgba;
     }
 };
@@ -219,7 +220,7 @@ TEST_F(EngineWindow, OpenGLAgreesWithTheSoftwareRenderer) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     ASSERT_TRUE(engineState().gl);
     mvWindowSetTitle("engine test");
-    MVRenderer *gl = mvCoreRenderer();
+    MVRenderer *gl = frontEnd().renderer();
     drawScene(gl);
     std::vector<uint8_t> hardware = readBack(gl);
     mvWindowSwapBuffers();
@@ -235,8 +236,8 @@ TEST_F(EngineWindow, OpenGLAgreesWithTheSoftwareRenderer) {
 
 TEST_F(EngineWindow, OpenGLFollowsThePixelRulesExactly) {
     ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(W, H));
-    drawExactScene(mvCoreRenderer());
-    std::vector<uint8_t> hardware = colours(readBack(mvCoreRenderer()));
+    drawExactScene(frontEnd().renderer());
+    std::vector<uint8_t> hardware = colours(readBack(frontEnd().renderer()));
     std::vector<uint8_t> software = colours(softScene(drawExactScene));
     size_t lit = 0, differ = 0;
     for (size_t i = 0; i < software.size(); i += 3) {
@@ -253,7 +254,7 @@ TEST_F(EngineWindow, ScreenshotOfAFrameWithAnOpenPrimitive) {
     std::string shot = testing::TempDir() + "morven_open_primitive.png";
     setenv("MORVEN_SCREENSHOT", shot.c_str(), 1);
     ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(W, H));
-    drawExactScene(mvCoreRenderer());
+    drawExactScene(frontEnd().renderer());
     mvWindowSwapBuffers();
     ASSERT_TRUE(engineState().shotValid);
     std::vector<uint8_t> kept(engineState().shot, engineState().shot + size_t(W) * H * 4);
@@ -279,7 +280,7 @@ size_t differences(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b,
 // once.
 TEST_F(EngineWindow, SpritesAreTheSameInOpenGLAndSoftware) {
     ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(W, H));
-    MVRenderer *gl = mvCoreRenderer();
+    MVRenderer *gl = frontEnd().renderer();
     auto plain = [](MVRenderer *r) { drawSprites(r, SPRITES_PLAIN); };
     plain(gl);
     std::vector<uint8_t> hardware = readBack(gl), software = softScene(plain);
@@ -311,8 +312,8 @@ TEST_F(EngineWindow, WithoutOpenGLTheSoftwareFramesAreShown) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(engineState().gl);
     EXPECT_NE(engineState().window, nullptr);
-    drawScene(mvCoreRenderer());
-    std::vector<uint8_t> shown = readBack(mvCoreRenderer());
+    drawScene(frontEnd().renderer());
+    std::vector<uint8_t> shown = readBack(frontEnd().renderer());
     for (int i = 0; i < 3; i++) {
         ASSERT_TRUE(mvLoop(0));
         mvWindowSwapBuffers();
@@ -344,17 +345,17 @@ void drawTextAndTrail() {
 TEST_F(EngineWindow, TextAndColouredTrailArePixelIdenticalOnOpenGL) {
     constexpr int TW = 160, TH = 64;
     ASSERT_NO_FATAL_FAILURE(openOpenGLWindow(TW, TH));
-    MVRenderer *gl = mvCoreRenderer();
+    MVRenderer *gl = frontEnd().renderer();
     drawTextAndTrail();
     std::vector<uint8_t> hardware(size_t(TW) * TH * 4), software(hardware.size());
-    ASSERT_TRUE(gl->readPixels(gl->self, hardware.data(), TW, TH));
+    ASSERT_TRUE(frontOf(gl).readPixels(hardware.data(), TW, TH));
 
     MVRenderer *soft = softRendererCreate(TW, TH);
-    mvCoreSetRenderer(soft);
+    frontEnd().install(soft);
     drawTextAndTrail();
-    ASSERT_TRUE(soft->readPixels(soft->self, software.data(), TW, TH));
-    mvCoreSetRenderer(gl);
-    soft->destroy(soft->self);
+    ASSERT_TRUE(frontOf(soft).readPixels(software.data(), TW, TH));
+    frontEnd().install(gl);
+    destroyRenderer(soft);
 
     size_t differ = 0, textDiffer = 0;
     for (int y = 0; y < TH; y++) {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "core/engine/engine_state.h"
+#include "front_of.h"
 
 namespace {
 
@@ -225,13 +226,13 @@ TEST_F(Replayed, FrameTimeWindowSizeAndClearColour) {
 
     MVRenderer *r = engineState().renderer;
     std::vector<uint8_t> rgba(size_t(W) * H * 4);
-    ASSERT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
+    ASSERT_TRUE(frontOf(r).readPixels(rgba.data(), W, H));
     for (size_t i = 0; i < rgba.size(); i += 4)
         ASSERT_EQ((std::vector<int>{rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]}),
                   (std::vector<int>{255, 128, 0, 255}));
     mvDrawClearColor(0.0f, 0.0f, 1.0f);
     mvDrawClear();
-    ASSERT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
+    ASSERT_TRUE(frontOf(r).readPixels(rgba.data(), W, H));
     EXPECT_EQ((std::vector<int>{rgba[0], rgba[1], rgba[2]}), (std::vector<int>{0, 0, 255}));
 
     EXPECT_EQ(mvFrameTime(), 0.0);
@@ -251,7 +252,7 @@ TEST_F(Replayed, FrameTimeWindowSizeAndClearColour) {
     EXPECT_EQ(mvFrameTime(), 0.0);
     EXPECT_FALSE(engineState().rateSet);
     r = engineState().renderer;
-    ASSERT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
+    ASSERT_TRUE(frontOf(r).readPixels(rgba.data(), W, H));
     EXPECT_EQ((std::vector<int>{rgba[0], rgba[1], rgba[2], rgba[3]}), (std::vector<int>{0, 0, 0, 255}));
 }
 

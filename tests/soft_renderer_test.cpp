@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -23,13 +24,16 @@ protected:
     void SetUp() override {
         r = softRendererCreate(W, H);
         ASSERT_NE(r, nullptr);
-        previous = mvCoreSetRenderer(r);
+        previous = frontEnd().install(r);
     }
     void TearDown() override {
-        mvCoreSetRenderer(previous);
-        if (r) r->destroy(r->self);
+        frontEnd().install(previous);
+        if (r) destroyRenderer(r);
     }
-    const uint8_t *px(int x, int y) const { return softRendererPixels(r) + 4 * (size_t(y) * W + x); }
+    const uint8_t *px(int x, int y) const {
+        frontOf(r).submit();
+        return softRendererPixels(r) + 4 * (size_t(y) * W + x);
+    }
     std::vector<uint8_t> frame() const { return std::vector<uint8_t>(px(0, 0), px(0, 0) + size_t(W) * H * 4); }
     // The pixels lit in white, as (x, y) pairs in row order.
     std::vector<std::pair<int, int>> white() const {
@@ -188,12 +192,12 @@ TEST_F(SoftRenderer, TrailAlphaRamp) {
 }
 
 TEST_F(SoftRenderer, TexturesAreSampledAndTinted) {
-    uint32_t tex = r->textureCreate(r->self, 2, 2);
+    uint32_t tex = frontOf(r).textureCreate(2, 2);
     ASSERT_NE(tex, 0u);
     const uint8_t texels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 0};
-    r->textureUpdate(r->self, tex, 0, 0, 2, 2, texels);
+    frontOf(r).textureUpdate(tex, 0, 0, 2, 2, texels);
     mvDrawColor1f(1);
-    r->textureDraw(r->self, tex, 4, 4, 4, 4);  // each texel covers 2 x 2 pixels
+    drawWhole(frontOf(r), tex, 2, 2, 4, 4, 4, 4);  // each texel covers 2 x 2 pixels
     EXPECT_EQ(px(4, 4)[0], 255);
     EXPECT_EQ(px(5, 5)[0], 255);
     EXPECT_EQ(px(6, 4)[1], 255);
@@ -202,16 +206,16 @@ TEST_F(SoftRenderer, TexturesAreSampledAndTinted) {
     EXPECT_EQ(px(7, 7)[0], 0);  // transparent texel: background stays
     EXPECT_EQ(px(8, 4)[1], 0);
     mvDrawColor4f(1, 0.5f, 1, 0.5f);  // tint and translucency
-    r->textureDraw(r->self, tex, 10, 10, 2, 2);
+    drawWhole(frontOf(r), tex, 2, 2, 10, 10, 2, 2);
     EXPECT_EQ(px(11, 10)[1], 64);
     EXPECT_EQ(px(10, 10)[0], 128);
     // Out-of-range updates are ignored; destroyed ids draw nothing and are reused.
-    r->textureUpdate(r->self, tex, 1, 1, 2, 2, texels);
-    r->textureDestroy(r->self, tex);
-    r->textureDraw(r->self, tex, 20, 10, 2, 2);
+    frontOf(r).textureUpdate(tex, 1, 1, 2, 2, texels);
+    frontOf(r).textureDestroy(tex);
+    drawWhole(frontOf(r), tex, 2, 2, 20, 10, 2, 2);
     EXPECT_EQ(px(20, 10)[0], 0);
-    EXPECT_EQ(r->textureCreate(r->self, 1, 1), tex);
-    EXPECT_EQ(r->textureCreate(r->self, 0, 1), 0u);
+    EXPECT_EQ(frontOf(r).textureCreate(1, 1), tex);
+    EXPECT_EQ(frontOf(r).textureCreate(0, 1), 0u);
 }
 
 TEST_F(SoftRenderer, BlendsSourceOver) {
@@ -233,9 +237,9 @@ TEST_F(SoftRenderer, ReadsBackItsFrame) {
     mvDrawVertex2f(31, 23);
     mvDrawEnd();
     std::vector<uint8_t> copy(size_t(W) * H * 4);
-    ASSERT_TRUE(r->readPixels(r->self, copy.data(), W, H));
+    ASSERT_TRUE(frontOf(r).readPixels(copy.data(), W, H));
     EXPECT_EQ(copy[copy.size() - 4], 255);
-    EXPECT_FALSE(r->readPixels(r->self, copy.data(), W - 1, H));
+    EXPECT_FALSE(frontOf(r).readPixels(copy.data(), W - 1, H));
     EXPECT_EQ(softRendererCreate(0, 5), nullptr);
 }
 
@@ -312,7 +316,7 @@ TEST_F(SoftRenderer, UnclosedAndNestedPrimitivesAreEndedAndDrawn) {
     mvDrawBegin(MV_DRAW_POINTS);
     mvDrawVertex2f(9, 9);
     std::vector<uint8_t> copy(size_t(W) * H * 4);
-    ASSERT_TRUE(r->readPixels(r->self, copy.data(), W, H));
+    ASSERT_TRUE(frontOf(r).readPixels(copy.data(), W, H));
     EXPECT_EQ(copy, frame());
     using Pixels = std::vector<std::pair<int, int>>;
     EXPECT_EQ(white(), (Pixels{{0, 0}, {1, 0}, {2, 0}, {5, 5}, {9, 9}}));

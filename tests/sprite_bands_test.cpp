@@ -17,6 +17,7 @@
 
 #include "alloc_fail.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/workers.h"
 
@@ -32,13 +33,13 @@ struct Renderer {
     Renderer(unsigned threads, bool alone) : r(softRendererCreate(W, H)), textures{0, 0}, eachAlone(alone) {
         softRendererSetThreads(r, threads);
     }
-    ~Renderer() { r->destroy(r->self); }
+    ~Renderer() { destroyRenderer(r); }
     void done() {
-        if (eachAlone) r->flush(r->self);
+        if (eachAlone) frontOf(r).submit();
     }
     std::vector<uint8_t> frame() {
         std::vector<uint8_t> rgba(size_t(W) * H * 4);
-        EXPECT_TRUE(r->readPixels(r->self, rgba.data(), W, H));
+        EXPECT_TRUE(frontOf(r).readPixels(rgba.data(), W, H));
         return rgba;
     }
 };
@@ -63,15 +64,15 @@ void drawScene(std::vector<Renderer *> &all, unsigned seed, int calls) {
     std::uniform_real_distribution<float> unit(0, 1);
     auto pick = [&](int n) { return int(random() % unsigned(n)); };
     for (Renderer *x : all) {
-        x->textures[0] = x->r->textureCreate(x->r->self, 64, 48);
-        x->textures[1] = x->r->textureCreate(x->r->self, 40, 40);
+        x->textures[0] = frontOf(x->r).textureCreate(64, 48);
+        x->textures[1] = frontOf(x->r).textureCreate(40, 40);
     }
     std::vector<uint8_t> first = patchwork(64, 48, seed), second = patchwork(40, 40, seed + 1);
     for (Renderer *x : all) {
-        x->r->textureUpdate(x->r->self, x->textures[0], 0, 0, 64, 48, first.data());
-        x->r->textureUpdate(x->r->self, x->textures[1], 0, 0, 40, 40, second.data());
-        x->r->clearColor(x->r->self, 0.1f, 0.3f, 0.6f);
-        x->r->clear(x->r->self);
+        frontOf(x->r).textureUpdate(x->textures[0], 0, 0, 64, 48, first.data());
+        frontOf(x->r).textureUpdate(x->textures[1], 0, 0, 40, 40, second.data());
+        frontOf(x->r).clearColor(0.1f, 0.3f, 0.6f);
+        frontOf(x->r).clear();
     }
     int texture = 0, run = 0;  // sprites come in runs from one texture
     for (int call = 0; call < calls; call++) {
@@ -97,29 +98,29 @@ void drawScene(std::vector<Renderer *> &all, unsigned seed, int calls) {
             int turn = pick(4);
             s.angle = turn == 0 ? 0 : turn == 1 ? 1.5707964f * float(pick(4)) : -4 + 8 * unit(random);
             for (Renderer *x : all) {
-                x->r->spriteDraw(x->r->self, x->textures[texture], &s, 1);
+                frontOf(x->r).sprites(x->textures[texture], &s, 1);
                 x->done();
             }
         } else if (what < 88) {  // the colour: white, tinted or translucent
             float c[4] = {1, 1, 1, 1};
             if (pick(2))
                 for (float &v : c) v = unit(random);
-            for (Renderer *x : all) x->r->color(x->r->self, c[0], c[1], c[2], c[3]);
+            for (Renderer *x : all) frontOf(x->r).color(c[0], c[1], c[2], c[3]);
         } else if (what < 94) {  // a triangle over what is there
             float v[6];
             for (int k = 0; k < 6; k++) v[k] = unit(random) * (k % 2 ? H : W);
             for (Renderer *x : all) {
-                x->r->begin(x->r->self, MV_DRAW_TRIANGLES);
-                for (int k = 0; k < 6; k += 2) x->r->vertex(x->r->self, v[k], v[k + 1]);
-                x->r->end(x->r->self);
+                frontOf(x->r).begin(MV_DRAW_TRIANGLES);
+                for (int k = 0; k < 6; k += 2) frontOf(x->r).vertex(v[k], v[k + 1]);
+                frontOf(x->r).end();
             }
         } else if (what < 98) {  // part of a texture changes under the sprites held back
             std::vector<uint8_t> patch = patchwork(8, 8, unsigned(call));
             int px = pick(texture ? 32 : 56), py = pick(texture ? 32 : 40);
-            for (Renderer *x : all) x->r->textureUpdate(x->r->self, x->textures[texture], px, py, 8, 8, patch.data());
+            for (Renderer *x : all) frontOf(x->r).textureUpdate(x->textures[texture], px, py, 8, 8, patch.data());
         } else {  // the whole texture drawn unscaled
             float tx = unit(random) * W, ty = unit(random) * H;
-            for (Renderer *x : all) x->r->textureDraw(x->r->self, x->textures[texture], tx, ty, 64, 48);
+            for (Renderer *x : all) drawWhole(frontOf(x->r), x->textures[texture], texture ? 40 : 64, texture ? 40 : 48, tx, ty, 64, 48);
         }
     }
 }
@@ -153,15 +154,15 @@ TEST(SpriteBands, ALongRunOfSpritesIsDrawnInBatches) {
     std::vector<Renderer *> all = {&alone, &three};
     std::vector<uint8_t> texels = patchwork(32, 32, 7);
     for (Renderer *x : all) {
-        x->textures[0] = x->r->textureCreate(x->r->self, 32, 32);
-        x->r->textureUpdate(x->r->self, x->textures[0], 0, 0, 32, 32, texels.data());
+        x->textures[0] = frontOf(x->r).textureCreate(32, 32);
+        frontOf(x->r).textureUpdate(x->textures[0], 0, 0, 32, 32, texels.data());
     }
     std::mt19937 random(9);
     std::uniform_real_distribution<float> unit(0, 1);
     std::vector<MVSprite> sprites(20000);
     for (MVSprite &s : sprites) s = {0, 0, 32, 32, unit(random) * W, unit(random) * H, 12, 12, 6 * unit(random)};
     for (Renderer *x : all) {
-        x->r->spriteDraw(x->r->self, x->textures[0], sprites.data(), sprites.size());
+        frontOf(x->r).sprites(x->textures[0], sprites.data(), sprites.size());
         x->done();
     }
     expectSameFrames(all, "20,000 sprites in one call");
@@ -174,19 +175,19 @@ TEST(SpriteBands, SpritesAreDrawnWhenNoneCanBeHeldBack) {
     for (int k = 0; k < 300; k++)
         sprites.push_back({0, 0, 16, 16, float(k % 37) * 9.5f, float(k % 23) * 10.25f, 20, 14, 0.1f * float(k)});
     auto prepare = [&](Renderer &x) {
-        x.textures[0] = x.r->textureCreate(x.r->self, 16, 16);
-        x.r->textureUpdate(x.r->self, x.textures[0], 0, 0, 16, 16, texels.data());
+        x.textures[0] = frontOf(x.r).textureCreate(16, 16);
+        frontOf(x.r).textureUpdate(x.textures[0], 0, 0, 16, 16, texels.data());
     };
     Renderer reference(1, true);
     prepare(reference);
-    reference.r->spriteDraw(reference.r->self, reference.textures[0], sprites.data(), sprites.size());
+    frontOf(reference.r).sprites(reference.textures[0], sprites.data(), sprites.size());
     std::vector<uint8_t> expected = reference.frame();
     for (long k : {0L, 1L, 3L}) {
         Renderer two(2, false);
         prepare(two);
         allocfail::failAt(k, true);
-        for (const MVSprite &sprite : sprites) two.r->spriteDraw(two.r->self, two.textures[0], &sprite, 1);
-        two.r->flush(two.r->self);
+        for (const MVSprite &sprite : sprites) frontOf(two.r).sprites(two.textures[0], &sprite, 1);
+        frontOf(two.r).submit();
         long made = allocfail::disarm();
         EXPECT_GT(made, k) << "an allocation was refused";
         std::vector<uint8_t> got = two.frame();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -79,7 +80,7 @@ protected:
     void SetUp() override {
         r = softRendererCreate(W, H);
         ASSERT_NE(r, nullptr);
-        previous = mvCoreSetRenderer(r);
+        previous = frontEnd().install(r);
         atlas = mvAtlasCreate(32, 32, 32);
         ASSERT_NE(atlas, nullptr);
         ASSERT_NE(mvAtlasAreaReserve(atlas, 3, 5, 0), nullptr);  // the sprite's area is not at the origin
@@ -94,11 +95,11 @@ protected:
     void TearDown() override {
         mvDrawClearColor(0, 0, 0);
         mvAtlasDestroy(atlas);
-        mvCoreSetRenderer(previous);
-        if (r) r->destroy(r->self);
+        frontEnd().install(previous);
+        if (r) destroyRenderer(r);
     }
     std::vector<uint8_t> frame() const {
-        r->flush(r->self);  // sprites are held back until then
+        frontOf(r).submit();  // sprites are held back until then
         const uint8_t *p = softRendererPixels(r);
         return std::vector<uint8_t>(p, p + size_t(W) * H * 4);
     }

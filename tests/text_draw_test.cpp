@@ -14,6 +14,7 @@
 
 #include "core/render/font.h"
 #include "core/render/renderer.h"
+#include "front_of.h"
 #include "core/render/soft_renderer.h"
 #include "recording_renderer.h"
 
@@ -56,14 +57,14 @@ bool litInModel(const Sample &sample, double x, double y, double scale, double c
 class TextOnSoftware : public ::testing::Test {
 protected:
     MVRenderer *soft = softRendererCreate(W, H);
-    MVRenderer *previous = mvCoreSetRenderer(soft);
+    MVRenderer *previous = frontEnd().install(soft);
     void TearDown() override {
-        mvCoreSetRenderer(previous);
-        soft->destroy(soft->self);
+        frontEnd().install(previous);
+        destroyRenderer(soft);
     }
     std::vector<uint8_t> frame() {
         std::vector<uint8_t> rgba(size_t(W) * H * 4);
-        EXPECT_TRUE(soft->readPixels(soft->self, rgba.data(), W, H));
+        EXPECT_TRUE(frontOf(soft).readPixels(rgba.data(), W, H));
         return rgba;
     }
 };
@@ -112,13 +113,13 @@ TEST(Text, RunsOfPixelsBecomeOneRectangleEachAndMeasuresCountCells) {
                                       vertexCall(10, 26), vertexCall(20, 26), vertexCall(10, 28),
                                       vertexCall(20, 26), vertexCall(20, 28), vertexCall(10, 28),
                                       endCall()};
-    EXPECT_EQ(recorder.calls, expected);
-    recorder.calls.clear();
+    EXPECT_EQ(recorder.calls(), pieces(expected));
+    recorder.calls().clear();
     mvDrawText(0, 0, 8, nullptr);
     mvDrawText(0, 0, 0, "x");
     mvDrawText(0, 0, NAN, "x");
     mvDrawText(INFINITY, 0, 8, "x");
-    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_TRUE(recorder.calls().empty());
     float w = -1, h = -1;
     mvDrawTextMeasure(16, "ab\nc\xC3\xA9\x01\n", &w, &h);  // one box for the two-byte character
     EXPECT_EQ(w * 1000 + h, 36 * 1000 + 48);

@@ -78,7 +78,7 @@ Calls oneStrip(const std::vector<std::pair<float, Entry>> &points) {
 Calls drawn(MVTrail *trail) {
     RecordingRenderer recorder;
     mvTrailDraw(trail);
-    return recorder.calls;
+    return recorder.calls();
 }
 
 using TrailEditing = TrailFixture;
@@ -102,7 +102,7 @@ TEST_F(TrailEditing, NullTrailIsIgnoredEverywhere) {
     mvTrailPopPoint(nullptr);
     mvTrailDraw(nullptr);
     mvTrailDestroy(nullptr);
-    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_TRUE(recorder.calls().empty());
 }
 
 TEST_F(TrailEditing, UnboundedTrailKeepsEverything) {
@@ -189,25 +189,25 @@ TEST_F(TrailDrawing, WorkedExampleSplitsAtTheBreak) {
     point(expected, 0.75f, p3);
     point(expected, 1.0f, p4);
     stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(recorder.calls(), pieces(expected));
     EXPECT_EQ(trail->numpoints, 5u);  // an inner break stays
 }
 
 TEST_F(TrailDrawing, AlphaRisesLinearlyOverTheEntries) {
     make(0);
     add({{0, 0}, {1, 0}});
-    EXPECT_EQ(drawn(trail), oneStrip({{0.0f, {0, 0}}, {1.0f, {1, 0}}}));
+    EXPECT_EQ(drawn(trail), pieces(oneStrip({{0.0f, {0, 0}}, {1.0f, {1, 0}}})));
     make(0);
     add({{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
     std::vector<std::pair<float, Entry>> ramp;
     for (uint32_t i = 0; i < 7; i++) ramp.push_back({static_cast<float>(i) / 6.0f, {static_cast<float>(i), 0}});
-    EXPECT_EQ(drawn(trail), oneStrip(ramp));
+    EXPECT_EQ(drawn(trail), pieces(oneStrip(ramp)));
 }
 
 TEST_F(TrailDrawing, SinglePointIsDrawnOpaque) {
     make(0);
     add({{9, -9}});
-    EXPECT_EQ(drawn(trail), oneStrip({{1.0f, {9, -9}}}));
+    EXPECT_EQ(drawn(trail), pieces(oneStrip({{1.0f, {9, -9}}})));
 }
 
 TEST_F(TrailDrawing, EmptyTrailsAndALoneBreakDrawNothing) {
@@ -216,7 +216,7 @@ TEST_F(TrailDrawing, EmptyTrailsAndALoneBreakDrawNothing) {
     mvTrailDraw(trail);
     mvTrailAddBreak(trail);
     mvTrailDraw(trail);
-    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_TRUE(recorder.calls().empty());
     EXPECT_EQ(trail->numpoints, 0u);
     mvTrailAddPoint2f(trail, 1, 1);
     EXPECT_TRUE(sameEntries({{1, 1}}, entries()));
@@ -226,7 +226,7 @@ TEST_F(TrailDrawing, LeadingBreakIsRemovedForGood) {
     make(0);
     mvTrailAddBreak(trail);
     add({{1, 1}, {2, 2}});
-    EXPECT_EQ(drawn(trail), oneStrip({{0.0f, {1, 1}}, {1.0f, {2, 2}}}));
+    EXPECT_EQ(drawn(trail), pieces(oneStrip({{0.0f, {1, 1}}, {1.0f, {2, 2}}})));
     EXPECT_TRUE(sameEntries({{1, 1}, {2, 2}}, entries()));
 }
 
@@ -244,16 +244,16 @@ TEST_F(TrailDrawing, TwoLeadingBreaksTakeTwoDraws) {
     point(first, 0.5f, {1, 1});
     point(first, 1.0f, {2, 2});
     stripEnd(first);
-    EXPECT_EQ(recorder.calls, first);
+    EXPECT_EQ(recorder.calls(), pieces(first));
     EXPECT_EQ(trail->numpoints, 3u);
-    recorder.calls.clear();
+    recorder.calls().clear();
     mvTrailDraw(trail);
     Calls second;
     strip(second);
     point(second, 0.0f, {1, 1});
     point(second, 1.0f, {2, 2});
     stripEnd(second);
-    EXPECT_EQ(recorder.calls, second);
+    EXPECT_EQ(recorder.calls(), pieces(second));
 }
 
 TEST_F(TrailDrawing, BreaksInARowAndAtTheNewestEndGiveEmptyStrips) {
@@ -276,7 +276,7 @@ TEST_F(TrailDrawing, BreaksInARowAndAtTheNewestEndGiveEmptyStrips) {
     stripEnd(expected);
     strip(expected);
     stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(recorder.calls(), pieces(expected));
 }
 
 TEST_F(TrailDrawing, NaNInYAloneIsABreak) {
@@ -291,7 +291,7 @@ TEST_F(TrailDrawing, NaNInYAloneIsABreak) {
     strip(expected);
     point(expected, 1.0f, {3, 3});
     stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(recorder.calls(), pieces(expected));
     EXPECT_EQ(trail->numpoints, 3u);
 }
 
@@ -367,7 +367,7 @@ TEST_F(TrailAllocationFailure, RefusedShrinkStillRemoves) {
     strip(expected);
     point(expected, 1.0f, {3, 3});
     stripEnd(expected);
-    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(recorder.calls(), pieces(expected));
     EXPECT_EQ(trail->numpoints, 1u);
 }
 
@@ -398,7 +398,7 @@ TEST_F(TrailDrawing, ColouredDrawIsTheWhiteDrawRecoloured) {
             }
             RecordingRenderer recorder;
             mvTrailDrawColor3f(coloured.get(), r, g, b);
-            ASSERT_EQ(recorder.calls, expected) << "round " << round << ", draw " << draw;
+            ASSERT_EQ(recorder.calls(), pieces(expected)) << "round " << round << ", draw " << draw;
             std::vector<Entry> held;
             for (uint32_t i = 0; i < coloured->numpoints; i++)
                 held.push_back({coloured->xpoints[i], coloured->ypoints[i]});
@@ -407,5 +407,5 @@ TEST_F(TrailDrawing, ColouredDrawIsTheWhiteDrawRecoloured) {
     }
     RecordingRenderer recorder;
     mvTrailDrawColor3f(nullptr, r, g, b);
-    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_TRUE(recorder.calls().empty());
 }

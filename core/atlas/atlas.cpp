@@ -15,6 +15,7 @@
 #include "core/atlas/packer.h"
 #include "core/base/engine_thread.h"
 #include "core/base/error.h"
+#include "core/render/frontend.h"
 
 namespace {
 
@@ -92,11 +93,12 @@ uint8_t *pixel(const MVAtlas *a, int x, int y) { return a->pixels + 4 * (static_
 
 // Makes sure the current renderer holds an up-to-date texture of the atlas.
 uint32_t texture(MVAtlas *a) {
-    MVRenderer *r = mvCoreRenderer();
+    FrontEnd &f = frontEnd();
+    MVRenderer *r = f.renderer();
     if (a->texRenderer != r) {
         // A texture in another renderer is forgotten, not destroyed: that
         // renderer may be gone (the engine drops textures before it destroys one).
-        uint32_t tex = r->textureCreate(r->self, a->w, a->h);
+        uint32_t tex = f.textureCreate(a->w, a->h);
         RegistryHold hold;
         if (a->texRenderer) unlink(a);
         a->tex = tex;
@@ -108,8 +110,7 @@ uint32_t texture(MVAtlas *a) {
         a->dirtyBottom = a->h;
     }
     if (a->dirtyTop < a->dirtyBottom) {
-        r->textureUpdate(r->self, a->tex, 0, a->dirtyTop, a->w, a->dirtyBottom - a->dirtyTop,
-                         pixel(a, 0, a->dirtyTop));
+        f.textureUpdate(a->tex, 0, a->dirtyTop, a->w, a->dirtyBottom - a->dirtyTop, pixel(a, 0, a->dirtyTop));
         a->dirtyTop = a->dirtyBottom = 0;
     }
     return a->tex;
@@ -209,8 +210,7 @@ MV_API void mvAtlasDestroy(MVAtlas *atlas) {
         }
         if (atlas->texRenderer) unlink(atlas);
     }
-    if (atlas->texRenderer && atlas->texRenderer == mvCoreRenderer())
-        atlas->texRenderer->textureDestroy(atlas->texRenderer->self, atlas->tex);
+    if (atlas->texRenderer && atlas->texRenderer == frontEnd().renderer()) frontEnd().textureDestroy(atlas->tex);
     free(atlas);
 }
 
@@ -270,8 +270,11 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
     (void)flags;
     if (!atlas) return;
     if (what == MV_ATLAS_DRAW_IMAGE) {
+        // The whole atlas at its own size, as a sprite.
         uint32_t tex = texture(atlas);
-        if (tex) mvCoreRenderer()->textureDraw(mvCoreRenderer()->self, tex, x, y, float(atlas->w), float(atlas->h));
+        float w = float(atlas->w), h = float(atlas->h);
+        MVSprite sprite = {0, 0, atlas->w, atlas->h, x + w * 0.5f, y + h * 0.5f, w, h, 0.0f};
+        if (tex) frontEnd().sprites(tex, &sprite, 1);
     } else if (what == MV_ATLAS_DRAW_FRAMES) {
         drawFrames(atlas, x, y);
     }
@@ -286,8 +289,7 @@ MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, fl
     uint32_t tex = texture(atlas);
     if (!tex) return;
     MVSprite sprite = {area->x, area->y, area->w, area->h, x, y, w, h, angle};
-    MVRenderer *r = mvCoreRenderer();
-    r->spriteDraw(r->self, tex, &sprite, 1);
+    frontEnd().sprites(tex, &sprite, 1);
 }
 
 MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, int padding) {

@@ -16,6 +16,7 @@
 #include "core/engine/input_state.h"
 #include "core/engine/replay.h"
 #include "core/engine/own_directory.h"
+#include "core/render/frontend.h"
 #include "core/render/png_write.h"
 #include "core/sound/output.h"
 #include "core/base/error.h"
@@ -327,7 +328,7 @@ MV_API void mvDeinit(void) {
         inputReset();
         state.rateSet = false;
         state.frameTime = 0.0;
-        mvCoreResetClearColor();
+        frontEnd().resetState();
         state.running = false;
     }
     // Timers may live without a window, so always. Only the core's own go;

@@ -11,7 +11,8 @@
 #include "core/render/renderer.h"
 
 #define MV_PLUGIN_ENTRY "mvPluginEntry"
-constexpr uint32_t MV_PLUGIN_ABI = 3;
+// 4: renderers run the front end's command lists (core/render/renderer.h).
+constexpr uint32_t MV_PLUGIN_ABI = 4;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };

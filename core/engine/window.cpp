@@ -14,6 +14,7 @@
 #include "core/base/engine_thread.h"
 #include "core/engine/input_state.h"
 #include "core/engine/replay.h"
+#include "core/render/frontend.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/error.h"
 
@@ -38,7 +39,8 @@ uint64_t pacePeriod(const EngineState &s) {
 
 // Opens a platform window with a renderer for it; false leaves none open.
 // The software renderer, with as many sprite-drawing threads as
-// MORVEN_THREADS allows: a count from 1 (the engine's thread alone) to 8;
+// MORVEN_THREADS allows: a count from 1 (the engine's thread alone) to
+// kSoftMaxThreads;
 // anything else is warned about and the renderer keeps its own choice.
 MVRenderer *softRenderer(int w, int h) {
     MVRenderer *r = softRendererCreate(w, h);
@@ -47,8 +49,8 @@ MVRenderer *softRenderer(int w, int h) {
     char *end = nullptr;
     errno = 0;
     long n = strtol(text, &end, 10);
-    if (errno || *end || n < 1 || n > 8 || !(*text >= '0' && *text <= '9'))
-        fprintf(stderr, "MORVEN: MORVEN_THREADS=\"%s\" is not a count from 1 to 8; ignored\n", text);
+    if (errno || *end || n < 1 || n > long(kSoftMaxThreads) || !(*text >= '0' && *text <= '9'))
+        fprintf(stderr, "MORVEN: MORVEN_THREADS=\"%s\" is not a count from 1 to %u; ignored\n", text, kSoftMaxThreads);
     else
         softRendererSetThreads(r, static_cast<unsigned>(n));
     return r;
@@ -83,7 +85,7 @@ void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
     engineAudioClose();
-    mvCoreSetRenderer(nullptr);
+    frontEnd().install(nullptr);
     atlasDropTextures(s.renderer);
     s.renderer->destroy(s.renderer->self);
     s.renderer = nullptr;
@@ -106,7 +108,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
-    if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > kSoftMaxSide || height > kSoftMaxSide) {
         mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
                        flags);
         return false;
@@ -138,8 +140,8 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     s.height = height;
     s.shotValid = false;
     s.windowOpen = true;
-    mvCoreSetRenderer(s.renderer);
-    s.renderer->clear(s.renderer->self);
+    frontEnd().install(s.renderer);
+    frontEnd().clear();  // in the clear colour set before the window opened
     engineAudioOpen();
     return true;
 }
@@ -161,8 +163,7 @@ MV_API void mvWindowSwapBuffers(void) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.windowOpen) return;
-    s.renderer->end(s.renderer->self);  // a primitive still open is drawn into this frame
-    s.renderer->flush(s.renderer->self);
+    frontEnd().submit();  // a primitive still open is drawn into this frame
     atlasCollectDestroyed(s.renderer);
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);
     if (s.window) {

@@ -1,43 +1,42 @@
-// Primitive assembly shared by the renderers: the vertices given between
-// mvDrawBegin and the end of the primitive are cut into points, segments and
-// triangles the same way in every renderer, and a piece with a NaN or
-// infinite coordinate is dropped whole (see draw.h).
+// Primitive assembly: the vertices given between mvDrawBegin and the end of
+// the primitive are cut into points, segments and triangles, and a piece
+// with a NaN or infinite coordinate is dropped whole (see draw.h). Only the
+// front end assembles; renderers get the pieces.
 #ifndef MORVEN_CORE_RENDER_PRIMITIVE_H
 #define MORVEN_CORE_RENDER_PRIMITIVE_H
 
 #include <cmath>
 #include <cstddef>
-#include <cstdlib>
 
 #include <morven/draw.h>
 
-struct MVDrawVertex {
-    float x, y;
-    float r, g, b, a;
-};
+#include "core/render/renderer.h"
 
-// Points and lines are drawn with every vertex moved this much right and
-// down (see draw.h). No vertex on a quarter-pixel grid then lies within 1/16
-// pixel of a tie of OpenGL's point and line rules (a pixel border, or the
-// edge of a pixel's diamond), so every renderer decides them alike.
-constexpr float kMVPointLineShiftX = 0.375f, kMVPointLineShiftY = 0.3125f;
+inline bool drawVertexFinite(const MVDrawVertex &v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
-inline bool mvDrawVertexFinite(const MVDrawVertex &v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+inline bool drawModeKnown(int mode) { return mode >= MV_DRAW_POINTS && mode <= MV_DRAW_TRIANGLE_FAN; }
+
+// The pieces a known mode is cut into.
+inline MVPieces piecesOf(int mode) {
+    return mode == MV_DRAW_POINTS ? MV_PIECES_POINTS
+           : mode <= MV_DRAW_LINE_STRIP ? MV_PIECES_LINES
+                                        : MV_PIECES_TRIANGLES;
+}
 
 // Calls point(v), line(a, b) or triangle(a, b, c) for each piece of a
 // primitive of the given mode, in drawing order. Unknown modes give nothing.
 template <typename Point, typename Line, typename Triangle>
-void mvAssemblePrimitive(int mode, const MVDrawVertex *v, size_t n, Point point, Line line, Triangle triangle) {
+void assemblePrimitive(int mode, const MVDrawVertex *v, size_t n, Point point, Line line, Triangle triangle) {
     auto seg = [&](size_t i, size_t j) {
-        if (mvDrawVertexFinite(v[i]) && mvDrawVertexFinite(v[j])) line(v[i], v[j]);
+        if (drawVertexFinite(v[i]) && drawVertexFinite(v[j])) line(v[i], v[j]);
     };
     auto tri = [&](size_t i, size_t j, size_t k) {
-        if (mvDrawVertexFinite(v[i]) && mvDrawVertexFinite(v[j]) && mvDrawVertexFinite(v[k])) triangle(v[i], v[j], v[k]);
+        if (drawVertexFinite(v[i]) && drawVertexFinite(v[j]) && drawVertexFinite(v[k])) triangle(v[i], v[j], v[k]);
     };
     switch (mode) {
     case MV_DRAW_POINTS:
         for (size_t i = 0; i < n; i++)
-            if (mvDrawVertexFinite(v[i])) point(v[i]);
+            if (drawVertexFinite(v[i])) point(v[i]);
         break;
     case MV_DRAW_LINES:
         for (size_t i = 0; i + 1 < n; i += 2) seg(i, i + 1);
@@ -59,43 +58,6 @@ void mvAssemblePrimitive(int mode, const MVDrawVertex *v, size_t n, Point point,
     default:
         break;
     }
-}
-
-inline bool mvDrawModeKnown(int mode) { return mode >= MV_DRAW_POINTS && mode <= MV_DRAW_TRIANGLE_FAN; }
-
-// The vertices of the primitive being collected, drawn whole when it ends.
-struct MVPrimitive {
-    bool open;  // between mvDrawBegin and the end of the primitive
-    int mode;
-    MVDrawVertex *vertices;
-    size_t count, capacity;
-};
-
-// Starts collecting a primitive; with an unknown mode nothing is collected.
-inline void mvPrimitiveStart(MVPrimitive &p, int mode) {
-    p.open = mvDrawModeKnown(mode);
-    p.mode = mode;
-    p.count = 0;
-}
-
-// Adds a vertex to the open primitive; outside one, or when memory runs out, it is dropped.
-inline void mvPrimitiveAdd(MVPrimitive &p, const MVDrawVertex &v) {
-    if (!p.open) return;
-    if (p.count == p.capacity) {
-        size_t capacity = p.capacity ? p.capacity * 2 : 64;
-        void *grown = std::realloc(p.vertices, capacity * sizeof(MVDrawVertex));
-        if (!grown) return;
-        p.vertices = static_cast<MVDrawVertex *>(grown);
-        p.capacity = capacity;
-    }
-    p.vertices[p.count++] = v;
-}
-
-// Closes the primitive; true when one was open, its vertices then ready to draw.
-inline bool mvPrimitiveClose(MVPrimitive &p) {
-    bool wasOpen = p.open;
-    p.open = false;
-    return wasOpen;
 }
 
 #endif

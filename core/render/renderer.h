@@ -1,6 +1,9 @@
-// The renderer record: every drawing call of the engine goes through one.
-// Backends (the embedded software renderer, the OpenGL module, the test
-// recorder) fill in the function pointers; `self` is their state.
+// The renderer record and the command lists it runs. The drawing calls do
+// not reach a renderer one by one: the front end (core/render/frontend.h)
+// records them as an ordered list of commands and hands the list over
+// whole, so that a backend (the embedded software renderer, the OpenGL
+// module, a test recorder) only runs commands and keeps textures. Modules
+// are built from this header and core/engine/plugin.h only.
 #ifndef MORVEN_CORE_RENDER_RENDERER_H
 #define MORVEN_CORE_RENDER_RENDERER_H
 
@@ -35,44 +38,115 @@ inline void spriteCorners(const MVSprite &s, float cx[4], float cy[4]) {
     cx[3] = s.x - ux + vx, cy[3] = s.y - uy + vy;
 }
 
+// A colour, each component in 0..1 (the front end clamps once).
+struct MVColor {
+    float r, g, b, a;
+};
+static_assert(sizeof(MVColor) == 16, "modules built against this header share the layout");
+
+// A corner of a point, line or triangle, with its colour.
+struct MVDrawVertex {
+    float x, y;
+    float r, g, b, a;
+};
+static_assert(sizeof(MVDrawVertex) == 24, "modules built against this header share the layout");
+
+// Points and lines are drawn with every vertex moved this much right and
+// down (see draw.h). No vertex on a quarter-pixel grid then lies within 1/16
+// pixel of a tie of OpenGL's point and line rules (a pixel border, or the
+// edge of a pixel's diamond), so every renderer decides them alike.
+constexpr float kPointLineShiftX = 0.375f, kPointLineShiftY = 0.3125f;
+
+// What a primitive command's vertices make, taken in order: one vertex per
+// point, two per line, three per triangle. Strips, loops and fans are cut
+// into these by the front end, and pieces with a coordinate that is not
+// finite are left out.
+enum MVPieces : uint32_t { MV_PIECES_POINTS, MV_PIECES_LINES, MV_PIECES_TRIANGLES };
+
+// Kinds of command. A backend runs the commands of a list in order and
+// passes over a kind it does not know. New kinds (state such as a transform
+// or a blend mode) get a number here and a member of MVCommand's union.
+enum MVCommandKind : uint32_t {
+    // Every pixel of the frame becomes the opaque colour clear (r, g, b).
+    MV_COMMAND_CLEAR,
+    // Points, lines or triangles (MVPieces) over what is there, blended
+    // "source over", colours interpolated between the corners (draw.h).
+    MV_COMMAND_PRIMITIVE,
+    // count sprites of texture, each texel multiplied by its sprite's colour
+    // and blended "source over". A pixel is covered when its centre lies
+    // inside the sprite's quad (spriteCorners; centres exactly on an edge by
+    // the top-left rule of triangles); it takes the texel holding the centre
+    // mapped back into the source rectangle (rounded down, clamped to the
+    // rectangle). Sprites whose source lies outside the texture are skipped.
+    MV_COMMAND_SPRITES,
+    // The w x h pixels at (x, y) of texture become the RGBA bytes at
+    // bytes + offset (top row first, no gaps); a rectangle outside the
+    // texture changes nothing.
+    MV_COMMAND_TEXTURE_UPDATE,
+};
+
+struct MVClearCommand {
+    float r, g, b;
+};
+
+struct MVPrimitiveCommand {
+    uint32_t pieces;     // MVPieces
+    size_t first, count;  // vertices[first] onwards
+};
+
+struct MVSpriteCommand {
+    uint32_t texture;
+    uint32_t oneColor;    // non-zero: every colour of the command is colors[first]
+    size_t first, count;  // sprites[first] and colors[first] onwards
+};
+
+struct MVTextureUpdateCommand {
+    uint32_t texture;
+    int x, y, w, h;
+    size_t offset;  // into bytes
+};
+
+struct MVCommand {
+    uint32_t kind;  // MVCommandKind
+    union {
+        MVClearCommand clear;
+        MVPrimitiveCommand primitive;
+        MVSpriteCommand sprites;
+        MVTextureUpdateCommand update;
+    };
+};
+
+// A frame's commands (or the part of one recorded so far) with the records
+// they point into by index. Everything belongs to the front end and stays
+// valid until run returns.
+struct MVCommandList {
+    const MVCommand *commands;
+    size_t count;
+    const MVDrawVertex *vertices;
+    const MVSprite *sprites;
+    const MVColor *colors;  // one per sprite
+    const uint8_t *bytes;
+};
+
+// A backend. Every member is called on the engine's thread only.
 struct MVRenderer {
     void *self;
-    void (*begin)(void *self, int mode);
-    void (*vertex)(void *self, float x, float y);
-    void (*color)(void *self, float r, float g, float b, float a);
-    void (*end)(void *self);
-    void (*clear)(void *self);
-    // Textures are RGBA8 images known by a non-zero id.
+    // Textures are RGBA8 images known by a non-zero id, cleared at first;
+    // 0 when the size is not positive, exceeds maxTextureSize or memory runs out.
     uint32_t (*textureCreate)(void *self, int w, int h);
+    // As MV_COMMAND_TEXTURE_UPDATE, at once; rgba is w * h * 4 bytes.
     void (*textureUpdate)(void *self, uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba);
+    // Ids not in use are ignored.
     void (*textureDestroy)(void *self, uint32_t tex);
-    // Draws the whole texture as a quad at (x, y), w by h pixels, modulated by the current colour.
-    void (*textureDraw)(void *self, uint32_t tex, float x, float y, float w, float h);
+    // Draws the commands into the frame, in order; done when it returns.
+    void (*run)(void *self, const MVCommandList *list);
     // Copies the frame drawn so far into rgba (w * h * 4 bytes, top row first).
     // False when the renderer has no pixels to give or the size differs.
     bool (*readPixels)(void *self, uint8_t *rgba, int w, int h);
+    // The largest width and height of a texture this renderer makes.
+    int (*maxTextureSize)(void *self);
     // Releases the renderer with its textures; the record is invalid afterwards.
     void (*destroy)(void *self);
-    // Sets the colour clear fills the frame with (opaque; components 0..1).
-    void (*clearColor)(void *self, float r, float g, float b);
-    // Draws count sprites from texture tex, each texel multiplied by the
-    // current colour and blended "source over". A pixel is covered when its
-    // centre lies inside the sprite's quad (spriteCorners; centres exactly on
-    // an edge by the top-left rule of triangles); it takes the texel holding
-    // the centre mapped back into the source rectangle (rounded down, clamped
-    // to the rectangle). A renderer may hold sprites back until flush or its
-    // next other call.
-    void (*spriteDraw)(void *self, uint32_t tex, const MVSprite *sprites, size_t count);
-    // Finishes everything held back, before the frame is read or shown.
-    void (*flush)(void *self);
 };
-
-// The renderer the drawing calls use; never null (a do-nothing one by default).
-MVRenderer *mvCoreRenderer();
-// Installs r (null restores the do-nothing renderer) and hands it the clear
-// colour. Returns the previous one.
-MVRenderer *mvCoreSetRenderer(MVRenderer *r);
-// Back to the black clear colour, for a new engine run.
-void mvCoreResetClearColor();
 
 #endif

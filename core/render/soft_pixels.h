@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-// NaN goes to 0 with the values below 0.
-inline float clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+#include "core/numeric/clamp.h"
 
 // Nearest byte, ties to even: adding and taking away 1.5 * 2^23 leaves no
 // fraction bits, so the float addition itself does the rounding.

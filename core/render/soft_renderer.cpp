@@ -11,7 +11,6 @@
 
 #include <morven/draw.h>
 
-#include "core/render/primitive.h"
 #include "core/render/soft_pixels.h"
 #include "core/render/soft_sprites.h"
 #include "core/base/workers.h"
@@ -29,17 +28,12 @@ struct Soft {
     MVRenderer record;  // first member: the record's address is the renderer's
     int w, h;
     uint8_t *frame;
-    float color[4];
-    uint8_t clearRgba[4];
-    MVPrimitive primitive;
     Texture *textures;
     size_t textureCount;
     int *columns;  // working space of the engine's thread: w column indices
-    // Sprites held back, all from one texture, to be drawn together on
-    // several threads at the next call that is not a sprite.
+    // The sprites of one command, prepared, to be drawn together on several threads.
     SoftSprite *queue;
     size_t queued, queueCapacity;
-    uint32_t queueTexture;
     unsigned threads;    // threads that may draw sprites, the engine's included
     uint64_t sharedPixels;  // the least pixels of bounding boxes a shared batch has
     MVWorkers *workers;  // started by the first batch worth sharing
@@ -54,7 +48,7 @@ inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
 }
 
 void point(Soft *s, const Vertex &v) {
-    double x = std::floor(double(v.x) + kMVPointLineShiftX), y = std::floor(double(v.y) + kMVPointLineShiftY);
+    double x = std::floor(double(v.x) + kPointLineShiftX), y = std::floor(double(v.y) + kPointLineShiftY);
     s->work++;
     if (x >= 0 && x < s->w && y >= 0 && y < s->h) blend(s, int(x), int(y), v.r, v.g, v.b, v.a);
 }
@@ -66,8 +60,8 @@ void point(Soft *s, const Vertex &v) {
 // crosses at the centre line; it is lit when the point where the line
 // leaves that diamond lies on the segment, past its start.
 void line(Soft *s, const Vertex &a, const Vertex &b) {
-    double ax = double(a.x) + kMVPointLineShiftX, ay = double(a.y) + kMVPointLineShiftY;
-    double bx = double(b.x) + kMVPointLineShiftX, by = double(b.y) + kMVPointLineShiftY;
+    double ax = double(a.x) + kPointLineShiftX, ay = double(a.y) + kPointLineShiftY;
+    double bx = double(b.x) + kPointLineShiftX, by = double(b.y) + kPointLineShiftY;
     double dx = bx - ax, dy = by - ay;
     if (dx == 0 && dy == 0) return;
     bool xMajor = std::fabs(dx) >= std::fabs(dy);
@@ -169,9 +163,8 @@ Texture *findTexture(Soft *s, uint32_t id) {
     return t->pixels ? t : nullptr;
 }
 
-// Threads that draw sprites at most, however many the machine has.
-constexpr unsigned kMaxSpriteThreads = 8;
-// Sprites held back at most; a batch this size is long worth sharing out.
+// Sprites prepared and drawn together at most; a batch this size is long
+// worth sharing out.
 constexpr size_t kQueueLimit = 16384;
 // Below this many pixels of bounding boxes, waking the other threads costs
 // more than it saves, and the engine's thread draws the batch alone.
@@ -216,15 +209,13 @@ void drawBand(void *context, size_t index, unsigned slot) {
     }
 }
 
-// Draws the sprites held back, in bands of rows shared out among the
-// threads: each pixel gets its sprites in the order they came, as if one
-// thread had drawn them.
-void drawSprites(Soft *s) {
+// Draws the sprites prepared in the queue, in bands of rows shared out among
+// the threads: each pixel gets its sprites in the order they came, as if
+// one thread had drawn them.
+void drawQueue(Soft *s, const Texture *t) {
     if (s->queued == 0) return;
     size_t count = s->queued;
     s->queued = 0;
-    const Texture *t = findTexture(s, s->queueTexture);  // changing or destroying it draws the batch first
-    if (!t) return;
     SpriteBatch batch = {s, {t->pixels, t->w, t->h}, s->queue, count, s->h};
     uint64_t pixels = 0;
     for (size_t i = 0; i < count; i++) {
@@ -238,56 +229,100 @@ void drawSprites(Soft *s) {
     workersRun(workers, bands, drawBand, &batch);
 }
 
-// Draws one sprite now, on the engine's thread.
-void drawSpriteNow(Soft *s, const Texture *t, const SoftSprite &sp) {
-    SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns};
-    softSpriteDraw(band, {t->pixels, t->w, t->h}, sp);
+// Room in the queue for up to want sprites; false when there is none at all.
+bool reserveQueue(Soft *s, size_t want) {
+    if (want > kQueueLimit) want = kQueueLimit;
+    if (s->queueCapacity >= want) return true;
+    void *queue = realloc(s->queue, want * sizeof(SoftSprite));
+    if (queue) {
+        s->queue = static_cast<SoftSprite *>(queue);
+        s->queueCapacity = want;
+    }
+    return s->queueCapacity > 0;
 }
 
-// Draws the open primitive, if any, and closes it.
-void end(void *self) {
-    Soft *s = soft(self);
-    if (!mvPrimitiveClose(s->primitive)) return;
-    mvAssemblePrimitive(
-        s->primitive.mode, s->primitive.vertices, s->primitive.count, [s](const Vertex &v) { point(s, v); },
-        [s](const Vertex &a, const Vertex &b) { line(s, a, b); },
-        [s](const Vertex &a, const Vertex &b, const Vertex &c) { triangle(s, a, b, c); });
+// A sprite command: prepared into the queue and drawn in batches of what the
+// queue holds, or one by one on the engine's thread when memory is short.
+void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, const MVColor *colors) {
+    const Texture *t = findTexture(s, c.texture);
+    if (!t) return;
+    bool queue = reserveQueue(s, c.count);
+    for (size_t i = 0; i < c.count; i++) {
+        const MVColor &k = colors[c.oneColor ? 0 : i];
+        const float color[4] = {k.r, k.g, k.b, k.a};
+        SoftSprite sp;
+        if (!softSpritePrepare(sprites[i], t->w, t->h, color, s->w, s->h, &sp)) continue;
+        if (!queue) {
+            SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns};
+            softSpriteDraw(band, {t->pixels, t->w, t->h}, sp);
+            continue;
+        }
+        if (s->queued == s->queueCapacity) drawQueue(s, t);
+        s->queue[s->queued++] = sp;
+    }
+    drawQueue(s, t);
 }
 
-void begin(void *self, int mode) {
-    Soft *s = soft(self);
-    end(s);
-    drawSprites(s);
-    mvPrimitiveStart(s->primitive, mode);
-}
-
-void vertex(void *self, float x, float y) {
-    Soft *s = soft(self);
-    mvPrimitiveAdd(s->primitive, {x, y, s->color[0], s->color[1], s->color[2], s->color[3]});
-}
-
-void color(void *self, float r, float g, float b, float a) {
-    Soft *s = soft(self);
-    s->color[0] = clamp01(r);
-    s->color[1] = clamp01(g);
-    s->color[2] = clamp01(b);
-    s->color[3] = clamp01(a);
-}
-
-void clear(void *self) {
-    Soft *s = soft(self);
-    end(s);
-    s->queued = 0;  // every pixel they would reach is cleared
+void fill(Soft *s, const MVClearCommand &c) {
+    uint8_t rgba[4] = {uint8_t(toByte(c.r)), uint8_t(toByte(c.g)), uint8_t(toByte(c.b)), 255};
     uint32_t pixel;
-    memcpy(&pixel, s->clearRgba, 4);
+    memcpy(&pixel, rgba, 4);
     size_t n = static_cast<size_t>(s->w) * s->h;
     uint32_t *p = reinterpret_cast<uint32_t *>(s->frame);  // malloc'd: aligned for any type
     for (size_t i = 0; i < n; i++) p[i] = pixel;
 }
 
+void runPrimitive(Soft *s, const MVPrimitiveCommand &c, const Vertex *v) {
+    switch (c.pieces) {
+    case MV_PIECES_POINTS:
+        for (size_t i = 0; i < c.count; i++) point(s, v[i]);
+        break;
+    case MV_PIECES_LINES:
+        for (size_t i = 0; i + 1 < c.count; i += 2) line(s, v[i], v[i + 1]);
+        break;
+    case MV_PIECES_TRIANGLES:
+        for (size_t i = 0; i + 2 < c.count; i += 3) triangle(s, v[i], v[i + 1], v[i + 2]);
+        break;
+    default:
+        break;
+    }
+}
+
+void textureUpdate(void *self, uint32_t id, int x, int y, int w, int h, const uint8_t *rgba) {
+    Texture *t = findTexture(soft(self), id);
+    if (!t || !rgba || x < 0 || y < 0 || w <= 0 || h <= 0 || x > t->w - w || y > t->h - h) return;
+    for (int row = 0; row < h; row++)
+        memcpy(t->pixels + 4 * (static_cast<size_t>(y + row) * t->w + x), rgba + 4 * static_cast<size_t>(row) * w,
+               4 * static_cast<size_t>(w));
+}
+
+void run(void *self, const MVCommandList *list) {
+    Soft *s = soft(self);
+    for (size_t i = 0; i < list->count; i++) {
+        const MVCommand &c = list->commands[i];
+        switch (c.kind) {
+        case MV_COMMAND_CLEAR:
+            fill(s, c.clear);
+            break;
+        case MV_COMMAND_PRIMITIVE:
+            runPrimitive(s, c.primitive, list->vertices + c.primitive.first);
+            break;
+        case MV_COMMAND_SPRITES:
+            runSprites(s, c.sprites, list->sprites + c.sprites.first, list->colors + c.sprites.first);
+            break;
+        case MV_COMMAND_TEXTURE_UPDATE:
+            textureUpdate(s, c.update.texture, c.update.x, c.update.y, c.update.w, c.update.h,
+                          list->bytes + c.update.offset);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 uint32_t textureCreate(void *self, int w, int h) {
     Soft *s = soft(self);
-    if (w <= 0 || h <= 0 || w > 65535 || h > 65535) return 0;
+    if (w <= 0 || h <= 0 || w > kSoftMaxSide || h > kSoftMaxSide) return 0;
     uint8_t *pixels = static_cast<uint8_t *>(calloc(static_cast<size_t>(w) * h, 4));
     if (!pixels) return 0;
     size_t slot = 0;
@@ -305,70 +340,21 @@ uint32_t textureCreate(void *self, int w, int h) {
     return static_cast<uint32_t>(slot + 1);
 }
 
-void textureUpdate(void *self, uint32_t id, int x, int y, int w, int h, const uint8_t *rgba) {
-    if (soft(self)->queueTexture == id) drawSprites(soft(self));
-    Texture *t = findTexture(soft(self), id);
-    if (!t || !rgba || x < 0 || y < 0 || w <= 0 || h <= 0 || x > t->w - w || y > t->h - h) return;
-    for (int row = 0; row < h; row++)
-        memcpy(t->pixels + 4 * (static_cast<size_t>(y + row) * t->w + x), rgba + 4 * static_cast<size_t>(row) * w,
-               4 * static_cast<size_t>(w));
-}
-
 void textureDestroy(void *self, uint32_t id) {
-    if (soft(self)->queueTexture == id) drawSprites(soft(self));
     Texture *t = findTexture(soft(self), id);
     if (!t) return;
     free(t->pixels);
     *t = {0, 0, nullptr};
 }
 
-// A pixel is covered when its centre lies in [x, x + w) across and in
-// (y, y + h] down: the triangle rule for the quad's two triangles.
-void textureDraw(void *self, uint32_t id, float x, float y, float w, float h) {
-    Soft *s = soft(self);
-    end(s);
-    drawSprites(s);
-    Texture *t = findTexture(s, id);
-    if (!t || !(w > 0) || !(h > 0) || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(w) ||
-        !std::isfinite(h))
-        return;
-    double x0 = std::fmax(0.0, std::ceil(x - 0.5)), x1 = std::fmin(s->w, std::ceil(double(x) + w - 0.5));
-    double y0 = std::fmax(0.0, std::floor(y - 0.5) + 1), y1 = std::fmin(s->h, std::floor(double(y) + h - 0.5) + 1);
-    if (!(x0 < x1 && y0 < y1)) return;
-    const float *c = s->color;
-    int first = static_cast<int>(x0), columns = static_cast<int>(x1) - first;
-    // The texel column of each pixel column, worked out once for all rows.
-    for (int i = 0; i < columns; i++) {
-        double tx = std::floor((first + i + 0.5 - x) / w * t->w);
-        s->columns[i] = tx < 0 ? 0 : tx >= t->w ? t->w - 1 : int(tx);
-    }
-    s->work += uint64_t(columns) * uint64_t(y1 - y0);
-    for (int py = static_cast<int>(y0); py < y1; py++) {
-        double ty = std::floor((py + 0.5 - y) / h * t->h);
-        const uint8_t *row = t->pixels + 4 * static_cast<size_t>(ty < 0 ? 0 : ty >= t->h ? t->h - 1 : int(ty)) * t->w;
-        for (int i = 0; i < columns; i++) {
-            const uint8_t *texel = row + 4 * s->columns[i];
-            blend(s, first + i, py, unit(texel[0]) * c[0], unit(texel[1]) * c[1], unit(texel[2]) * c[2],
-                  unit(texel[3]) * c[3]);
-        }
-    }
-}
-
-void clearColor(void *self, float r, float g, float b) {
-    Soft *s = soft(self);
-    s->clearRgba[0] = toByte(r);
-    s->clearRgba[1] = toByte(g);
-    s->clearRgba[2] = toByte(b);
-}
-
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     Soft *s = soft(self);
-    end(s);
-    drawSprites(s);
     if (!rgba || w != s->w || h != s->h) return false;
     memcpy(rgba, s->frame, static_cast<size_t>(w) * h * 4);
     return true;
 }
+
+int maxTextureSize(void *) { return kSoftMaxSide; }
 
 void destroy(void *self) {
     Soft *s = soft(self);
@@ -378,47 +364,14 @@ void destroy(void *self) {
     workersDestroy(s->workers);
     free(s->bandColumns);
     free(s->queue);
-    free(s->primitive.vertices);
     free(s->frame);
     free(s);
 }
 
-
-// Sprites are held back, to be drawn in one batch on several threads.
-void spriteDraw(void *self, uint32_t id, const MVSprite *sprites, size_t count) {
-    Soft *s = soft(self);
-    end(s);  // a primitive still open lies under the sprites
-    const Texture *t = findTexture(s, id);
-    if (!t || !sprites) return;
-    if (s->queueTexture != id) drawSprites(s);
-    s->queueTexture = id;
-    for (size_t i = 0; i < count; i++) {
-        SoftSprite sp;
-        if (!softSpritePrepare(sprites[i], t->w, t->h, s->color, s->w, s->h, &sp)) continue;
-        if (s->queued == s->queueCapacity) {
-            size_t grown = s->queueCapacity ? 2 * s->queueCapacity : 64;
-            void *queue = s->queued < kQueueLimit ? realloc(s->queue, grown * sizeof(SoftSprite)) : nullptr;
-            if (queue) {
-                s->queue = static_cast<SoftSprite *>(queue);
-                s->queueCapacity = grown;
-            } else {
-                drawSprites(s);  // full, or no memory for more: draw what there is
-                if (s->queueCapacity == 0) {
-                    drawSpriteNow(s, t, sp);
-                    continue;
-                }
-            }
-        }
-        s->queue[s->queued++] = sp;
-    }
-}
-
-void flush(void *self) { drawSprites(soft(self)); }
-
 }  // namespace
 
 MVRenderer *softRendererCreate(int w, int h) {
-    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;
+    if (w <= 0 || h <= 0 || w > kSoftMaxSide || h > kSoftMaxSide) return nullptr;
     Soft *s = static_cast<Soft *>(calloc(1, sizeof(Soft)));
     if (!s) return nullptr;
     s->frame = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
@@ -429,15 +382,12 @@ MVRenderer *softRendererCreate(int w, int h) {
         free(s);
         return nullptr;
     }
-    s->record = {s,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
+    s->record = {s, textureCreate, textureUpdate, textureDestroy, run, readPixels, maxTextureSize, destroy};
     s->w = w;
     s->h = h;
-    s->color[0] = s->color[1] = s->color[2] = s->color[3] = 1.0f;
-    s->clearRgba[3] = 255;  // black until told otherwise
     s->sharedPixels = kSharedPixels;
-    s->threads = workersMachineThreads() < kMaxSpriteThreads ? workersMachineThreads() : kMaxSpriteThreads;
-    clear(s);
+    s->threads = workersMachineThreads() < kSoftMaxThreads ? workersMachineThreads() : kSoftMaxThreads;
+    fill(s, {0.0f, 0.0f, 0.0f});
     return &s->record;
 }
 
@@ -447,18 +397,13 @@ const uint8_t *softRendererPixels(const MVRenderer *renderer) {
 
 void softRendererSetThreads(MVRenderer *renderer, unsigned threads) {
     Soft *s = soft(renderer->self);
-    drawSprites(s);
     workersDestroy(s->workers);
     free(s->bandColumns);
     s->workers = nullptr;
     s->bandColumns = nullptr;
-    s->threads = threads < 1 ? 1 : threads > kMaxSpriteThreads ? kMaxSpriteThreads : threads;
+    s->threads = threads < 1 ? 1 : threads > kSoftMaxThreads ? kSoftMaxThreads : threads;
 }
 
-void softRendererSetSharedPixels(MVRenderer *renderer, uint64_t pixels) {
-    Soft *s = soft(renderer->self);
-    drawSprites(s);
-    s->sharedPixels = pixels;
-}
+void softRendererSetSharedPixels(MVRenderer *renderer, uint64_t pixels) { soft(renderer->self)->sharedPixels = pixels; }
 
 uint64_t softRendererWork(const MVRenderer *renderer) { return static_cast<const Soft *>(renderer->self)->work; }

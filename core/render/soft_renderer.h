@@ -6,16 +6,22 @@
 
 #include "core/render/renderer.h"
 
+// The largest side of a frame or texture; a window is no larger either.
+constexpr int kSoftMaxSide = 16384;
+// Threads that draw sprites at most, however many the machine has.
+constexpr unsigned kSoftMaxThreads = 8;
+
 // A renderer with a cleared (opaque black) w x h framebuffer, or null when
 // out of memory or the size is not positive. Release with its destroy member.
 MVRenderer *softRendererCreate(int w, int h);
 
 // The framebuffer of a renderer made by softRendererCreate: w * h RGBA
-// pixels, top row first; sprites held back reach it at flush.
+// pixels, top row first, holding every command run so far.
 const uint8_t *softRendererPixels(const MVRenderer *renderer);
 
 // How many threads may draw the renderer's sprites, the caller's included
-// (1 to 8; at first as many as the machine runs at once, up to 8). The
+// (1 to kSoftMaxThreads; at first as many as the machine runs at once, up
+// to that). The
 // pixels are the same whatever the number.
 void softRendererSetThreads(MVRenderer *renderer, unsigned threads);
 

@@ -401,7 +401,7 @@ bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float c
     s.sy = sp.sy;
     s.sw = sp.sw;
     s.sh = sp.sh;
-    for (int k = 0; k < 4; k++) s.color[k] = clamp01(color[k]);
+    for (int k = 0; k < 4; k++) s.color[k] = color[k];
     return true;
 }
 

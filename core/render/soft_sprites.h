@@ -35,7 +35,7 @@ struct SoftBand {
 };
 
 // Works out what drawing sp from an image of imageW x imageH with the colour
-// (clamped to 0..1) does on a frameW x frameH frame; false when it leaves
+// (each component in 0..1) does on a frameW x frameH frame; false when it leaves
 // every pixel alone (a source rectangle outside the image, corners that
 // are not finite or far off the frame, a sprite off the frame).
 bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,

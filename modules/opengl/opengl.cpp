@@ -1,21 +1,14 @@
 // The "OpenGL" module: a renderer for OpenGL 2.1 contexts (fixed-function
-// pipeline, immediate mode), drawing in window pixels with the origin at the
-// top left.
-// Primitives are collected and handed to OpenGL whole when they end, so the
-// context is never left inside glBegin: clearing, presenting, reading back
-// and texture calls are always valid, and an unclosed primitive is drawn by
-// the same rule as in the software renderer (draw.h).
-// Sprites are collected in vertex arrays and drawn in one indexed call per
-// run of sprites from the same texture (up to 4,096 a call).
+// pipeline), drawing in window pixels with the origin at the top left. It
+// runs the front end's command lists: points, lines and triangles arrive cut
+// into pieces, sprites in runs from one texture, which are drawn in one
+// indexed call per 4,096 sprites.
 #include <GL/gl.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include <morven/draw.h>
-
 #include "core/engine/plugin.h"
-#include "core/render/primitive.h"
 
 namespace {
 
@@ -29,18 +22,14 @@ struct SpriteVertex {
     float x, y, s, t;
 };
 
-// Sprites held back from one texture: four corners a sprite, drawn as two
-// triangles through a shared index list. The colour of each corner is kept
-// too, but handed over only when the sprites differ in colour; otherwise the
-// current colour serves for all of them, and white leaves the texels as they are.
+// The vertex arrays of one draw call: four corners a sprite, drawn as two
+// triangles through a shared index list, with the colour of each corner
+// when the sprites differ in colour.
 struct SpriteBatch {
-    GLuint texture;
     size_t count, capacity;  // sprites
     SpriteVertex *vertices;  // 4 a sprite
     float *color;            // r, g, b, a for each corner
     GLushort *indices;       // 6 a sprite, for kBatchSprites sprites
-    float first[4];          // the colour of the first sprite
-    bool mixed;              // a later sprite had another colour
 };
 
 // Sprites per draw call at most; the arrays never grow beyond this, and the
@@ -51,8 +40,7 @@ static_assert(4 * kBatchSprites <= 65536, "corner indices are 16 bits");
 struct GLRenderer {
     MVRenderer record;
     int w, h;
-    float color[4];
-    MVPrimitive primitive;
+    int maxTexture;
     TextureSize *sizes;  // of the live textures
     size_t sizeCount;
     SpriteBatch batch;
@@ -60,33 +48,30 @@ struct GLRenderer {
 
 GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
 
-// Draws the sprites held back, so that what follows lands on top of them.
-void flushSprites(GLRenderer *r) {
-    SpriteBatch &b = r->batch;
+// Draws the sprites gathered in the batch, in the one colour c or (null) with a colour per corner.
+void drawBatch(SpriteBatch &b, GLuint texture, const float *c) {
     if (b.count == 0) return;
-    bool white = !b.mixed && b.first[0] == 1.0f && b.first[1] == 1.0f && b.first[2] == 1.0f && b.first[3] == 1.0f;
+    bool white = c && c[0] == 1.0f && c[1] == 1.0f && c[2] == 1.0f && c[3] == 1.0f;
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, b.texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
     if (white) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);  // texel times 1 is the texel
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, sizeof(SpriteVertex), &b.vertices[0].x);
     glTexCoordPointer(2, GL_FLOAT, sizeof(SpriteVertex), &b.vertices[0].s);
-    if (b.mixed) {
+    if (!c) {
         glEnableClientState(GL_COLOR_ARRAY);
         glColorPointer(4, GL_FLOAT, 0, b.color);
     } else {
-        glColor4fv(b.first);
+        glColor4fv(c);
     }
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(6 * b.count), GL_UNSIGNED_SHORT, b.indices);
-    if (b.mixed) glDisableClientState(GL_COLOR_ARRAY);
+    if (!c) glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     if (white) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_2D);
-    glColor4fv(r->color);  // a colour array leaves the current colour undefined
     b.count = 0;
-    b.mixed = false;
 }
 
 void emit(const MVDrawVertex &v) {
@@ -94,69 +79,30 @@ void emit(const MVDrawVertex &v) {
     glVertex2f(v.x, v.y);
 }
 
-// Draws the open primitive, if any, and closes it. Every piece goes to
-// OpenGL on its own, so the pieces the assembly drops leave no gap in a
-// strip; points and lines take the shift of the pixel rules.
-void end(void *self) {
-    GLRenderer *r = gl(self);
-    if (!mvPrimitiveClose(r->primitive)) return;
-    int mode = r->primitive.mode;
-    bool shifted = mode == MV_DRAW_POINTS || mode == MV_DRAW_LINES || mode == MV_DRAW_LINE_LOOP ||
-                   mode == MV_DRAW_LINE_STRIP;
+// Every piece goes to OpenGL on its own, so the pieces the front end dropped
+// leave no gap in a strip; points and lines take the shift of the pixel rules.
+void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v) {
+    static const GLenum modes[] = {GL_POINTS, GL_LINES, GL_TRIANGLES};
+    if (c.pieces > MV_PIECES_TRIANGLES) return;
+    bool shifted = c.pieces != MV_PIECES_TRIANGLES;
     if (shifted) {
         glPushMatrix();
-        glTranslatef(kMVPointLineShiftX, kMVPointLineShiftY, 0);
+        glTranslatef(kPointLineShiftX, kPointLineShiftY, 0);
     }
-    glBegin(mode == MV_DRAW_POINTS ? GL_POINTS : shifted ? GL_LINES : GL_TRIANGLES);
-    mvAssemblePrimitive(
-        mode, r->primitive.vertices, r->primitive.count, [](const MVDrawVertex &v) { emit(v); },
-        [](const MVDrawVertex &a, const MVDrawVertex &b) {
-            emit(a);
-            emit(b);
-        },
-        [](const MVDrawVertex &a, const MVDrawVertex &b, const MVDrawVertex &c) {
-            emit(a);
-            emit(b);
-            emit(c);
-        });
+    glBegin(modes[c.pieces]);
+    for (size_t i = 0; i < c.count; i++) emit(v[i]);
     glEnd();
     if (shifted) glPopMatrix();
-    glColor4fv(r->color);
 }
 
-void begin(void *self, int mode) {
-    GLRenderer *r = gl(self);
-    end(r);
-    flushSprites(r);  // sprites drawn before the primitive lie under it
-    mvPrimitiveStart(r->primitive, mode);
-}
-
-void vertex(void *self, float x, float y) {
-    GLRenderer *r = gl(self);
-    mvPrimitiveAdd(r->primitive, {x, y, r->color[0], r->color[1], r->color[2], r->color[3]});
-}
-
-// The drawing calls hand over colours already clamped to 0..1.
-void color(void *self, float r, float g, float b, float a) {
-    float *c = gl(self)->color;
-    c[0] = r;
-    c[1] = g;
-    c[2] = b;
-    c[3] = a;
-    glColor4fv(c);
-}
-
-void clear(void *self) {
-    end(self);
-    flushSprites(gl(self));
+void clear(const MVClearCommand &c) {
+    glClearColor(c.r, c.g, c.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void clearColor(void *, float r, float g, float b) { glClearColor(r, g, b, 1.0f); }
-
 uint32_t textureCreate(void *self, int w, int h) {
-    if (w <= 0 || h <= 0) return 0;
     GLRenderer *r = gl(self);
+    if (w <= 0 || h <= 0 || w > r->maxTexture || h > r->maxTexture) return 0;
     void *grown = realloc(r->sizes, (r->sizeCount + 1) * sizeof(TextureSize));
     if (!grown) return 0;
     r->sizes = static_cast<TextureSize *>(grown);
@@ -190,8 +136,8 @@ const TextureSize *findSize(const GLRenderer *r, uint32_t tex) {
 }
 
 void textureUpdate(void *self, uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
-    if (!tex || !rgba || w <= 0 || h <= 0) return;
-    flushSprites(gl(self));
+    const TextureSize *size = findSize(gl(self), tex);
+    if (!size || !rgba || x < 0 || y < 0 || w <= 0 || h <= 0 || x > size->w - w || y > size->h - h) return;
     glBindTexture(GL_TEXTURE_2D, tex);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
@@ -201,40 +147,18 @@ void textureDestroy(void *self, uint32_t tex) {
     GLRenderer *r = gl(self);
     GLuint id = tex;
     if (!id) return;
-    flushSprites(r);
     glDeleteTextures(1, &id);
     const TextureSize *size = findSize(r, tex);
     if (size) r->sizes[size - r->sizes] = r->sizes[--r->sizeCount];
 }
 
-void textureDraw(void *self, uint32_t tex, float x, float y, float w, float h) {
-    end(self);
-    if (!tex) return;
-    flushSprites(gl(self));
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(x, y);
-    glTexCoord2f(1, 0);
-    glVertex2f(x + w, y);
-    glTexCoord2f(1, 1);
-    glVertex2f(x + w, y + h);
-    glTexCoord2f(0, 1);
-    glVertex2f(x, y + h);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
-}
-
 // Every byte of rgba is written, with zeros when the read fails.
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     if (!rgba || w != gl(self)->w || h != gl(self)->h) return false;
-    end(self);
     size_t row = static_cast<size_t>(w) * 4;
     memset(rgba, 0, row * h);
     // Errors that earlier calls left behind are not this read's.
     for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; i++) continue;
-    flushSprites(gl(self));
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
@@ -275,26 +199,20 @@ bool growBatch(SpriteBatch &b) {
     return true;
 }
 
-void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count) {
-    GLRenderer *r = gl(self);
+// A sprite command, in draw calls of up to kBatchSprites sprites.
+void runSprites(GLRenderer *r, const MVSpriteCommand &c, const MVSprite *sprites, const MVColor *colors) {
     SpriteBatch &b = r->batch;
-    const TextureSize *size = findSize(r, tex);
-    if (!size || !sprites) return;
-    end(r);  // a primitive still open lies under the sprites
-    if (b.texture != tex) flushSprites(r);
-    b.texture = tex;
-    for (size_t i = 0; i < count; i++) {
+    const TextureSize *size = findSize(r, c.texture);
+    if (!size) return;
+    const float *one = c.oneColor ? &colors[0].r : nullptr;
+    for (size_t i = 0; i < c.count; i++) {
         const MVSprite &sp = sprites[i];
         if (sp.sx < 0 || sp.sy < 0 || sp.sw <= 0 || sp.sh <= 0 || sp.sx > size->w - sp.sw || sp.sy > size->h - sp.sh)
             continue;
         if (b.count == b.capacity && !growBatch(b)) {
-            flushSprites(r);
+            drawBatch(b, size->id, one);
             if (b.capacity == 0) return;
         }
-        if (b.count == 0)
-            memcpy(b.first, r->color, sizeof b.first);
-        else if (memcmp(b.first, r->color, sizeof b.first) != 0)
-            b.mixed = true;
         float x[4], y[4];
         spriteCorners(sp, x, y);
         float s0 = float(sp.sx) / float(size->w), s1 = float(sp.sx + sp.sw) / float(size->w);
@@ -304,22 +222,47 @@ void spriteDraw(void *self, uint32_t tex, const MVSprite *sprites, size_t count)
         v[1] = {x[1], y[1], s1, t0};
         v[2] = {x[2], y[2], s1, t1};
         v[3] = {x[3], y[3], s0, t1};
-        float *c = b.color + 16 * b.count;
-        for (int k = 0; k < 4; k++) memcpy(c + 4 * k, r->color, 4 * sizeof(float));
+        if (!one) {
+            float *k = b.color + 16 * b.count;
+            for (int corner = 0; corner < 4; corner++) memcpy(k + 4 * corner, &colors[i], 4 * sizeof(float));
+        }
         b.count++;
+    }
+    drawBatch(b, size->id, one);
+}
+
+void run(void *self, const MVCommandList *list) {
+    GLRenderer *r = gl(self);
+    for (size_t i = 0; i < list->count; i++) {
+        const MVCommand &c = list->commands[i];
+        switch (c.kind) {
+        case MV_COMMAND_CLEAR:
+            clear(c.clear);
+            break;
+        case MV_COMMAND_PRIMITIVE:
+            runPrimitive(c.primitive, list->vertices + c.primitive.first);
+            break;
+        case MV_COMMAND_SPRITES:
+            runSprites(r, c.sprites, list->sprites + c.sprites.first, list->colors + c.sprites.first);
+            break;
+        case MV_COMMAND_TEXTURE_UPDATE:
+            textureUpdate(r, c.update.texture, c.update.x, c.update.y, c.update.w, c.update.h,
+                          list->bytes + c.update.offset);
+            break;
+        default:
+            break;
+        }
     }
 }
 
-void flush(void *self) { flushSprites(gl(self)); }
+int maxTextureSize(void *self) { return gl(self)->maxTexture; }
 
-// Sprites still held back go with the renderer: their frame is never shown.
 void destroy(void *self) {
     GLRenderer *r = gl(self);
     free(r->batch.vertices);
     free(r->batch.color);
     free(r->batch.indices);
     free(r->sizes);
-    free(r->primitive.vertices);
     free(r);
 }
 
@@ -328,11 +271,12 @@ MVRenderer *create(int w, int h) {
     if (!version || version[0] < '2' || (version[0] == '2' && version[1] == '.' && version[2] == '0')) return nullptr;
     GLRenderer *r = static_cast<GLRenderer *>(calloc(1, sizeof(GLRenderer)));
     if (!r) return nullptr;
-    r->record = {r,           begin,         vertex,         color,       end,        clear,  textureCreate,
-                 textureUpdate, textureDestroy, textureDraw, readPixels, destroy, clearColor, spriteDraw, flush};
+    r->record = {r, textureCreate, textureUpdate, textureDestroy, run, readPixels, maxTextureSize, destroy};
     r->w = w;
     r->h = h;
-    r->color[0] = r->color[1] = r->color[2] = r->color[3] = 1.0f;
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+    r->maxTexture = most > 0 ? most : 64;  // the least every OpenGL implementation offers
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
