@@ -175,7 +175,8 @@ int main(void) {
     mvGradientDestroy(palette.green);
     mvGradientDestroy(palette.blue);
     mvTrailDestroy(trail);
-    mvBankDestroy(sounds); /* frees the sound; a ping still playing fades out */
+    mvBankUnloadAll(sounds); /* frees the sound; a ping still playing fades out */
+    mvBankDestroy(sounds);
     mvAtlasDestroy(atlas);
     mvDeinit();
     return 0;

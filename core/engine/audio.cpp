@@ -1,6 +1,8 @@
 // The mixer's output for the engine's run: the SDL module's audio device
 // while a window shows on a display (outside a replay), else the null
-// device, advanced on each mvLoop by the frames of one frame period.
+// device, advanced on each mvLoop by the frames of one frame period. The
+// device opens at the first mvLoop after a voice started, so a program
+// without sound never touches the system's audio.
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,19 +18,21 @@ void engineAudioOpen() {
     s.audioDevice = nullptr;
     const char *capture = getenv("MORVEN_AUDIO_CAPTURE");
     if (capture && !*capture) capture = nullptr;
-    bool device = s.window && !s.replay && sdl && sdl->audio;
-    if (!soundOutputStart(capture, device)) fprintf(stderr, "MORVEN: %s\n", mvGetError());
-    // The device starts calling at once, so it opens after the output is ready.
-    if (device && !(s.audioDevice = sdl->audio->open(MV_SOUND_RATE, soundDeviceRender, nullptr))) {
-        fprintf(stderr, "MORVEN: no audio device (%s); sound goes to the null device\n",
-                engineModuleError(MODULE_SDL));
-        soundOutputStop();
-        soundOutputStart(capture, false);
-    }
+    s.audioWanted = s.window && !s.replay && sdl && sdl->audio;
+    if (!soundOutputStart(capture, s.audioWanted)) fprintf(stderr, "MORVEN: %s\n", mvGetError());
 }
 
 void engineAudioFrame() {
-    const EngineState &s = engineState();
+    EngineState &s = engineState();
+    if (s.audioWanted && soundOutputHeardFrom()) {
+        s.audioWanted = false;
+        s.audioDevice = s.modules[MODULE_SDL].plugin->audio->open(MV_SOUND_RATE, soundDeviceRender, nullptr);
+        if (!s.audioDevice) {
+            fprintf(stderr, "MORVEN: no audio device (%s); sound goes to the null device\n",
+                    engineModuleError(MODULE_SDL));
+            soundOutputUseNullDevice();
+        }
+    }
     soundOutputFrame(s.rateSet && s.rate > 0 ? s.rate : kDefaultFrameRate);
 }
 
@@ -36,5 +40,6 @@ void engineAudioClose() {
     EngineState &s = engineState();
     if (s.audioDevice) s.modules[MODULE_SDL].plugin->audio->close(s.audioDevice);
     s.audioDevice = nullptr;
+    s.audioWanted = false;
     if (!soundOutputStop()) fprintf(stderr, "MORVEN: %s\n", mvGetError());
 }

@@ -50,6 +50,7 @@ struct EngineState {
     bool shotValid;
     // The audio device while the window is open; null: the null device.
     void *audioDevice;
+    bool audioWanted;  // a device opens at the first sound
 };
 
 EngineState &engineState();

@@ -80,6 +80,19 @@ bool soundOutputStart(const char *capturePath, bool byDevice) {
     return true;
 }
 
+bool soundOutputHeardFrom() {
+    for (int i = 0; i < kVoiceCount; i++)
+        if (mixerSlotBusy(i)) return true;
+    return false;
+}
+
+void soundOutputUseNullDevice() {
+    free(output.ring);
+    output.ring = nullptr;
+    output.byDevice = false;
+    output.carry = 0;
+}
+
 void soundDeviceRender(void *, float *out, int frames) {
     mixerRender(out, frames);
     keepForCapture(out, frames);

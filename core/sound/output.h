@@ -10,6 +10,14 @@
 // file cannot be made; the output runs all the same.
 bool soundOutputStart(const char *capturePath, bool byDevice);
 
+// True once a voice was started since the output started: the time to open
+// a device that waits for its first sound.
+bool soundOutputHeardFrom();
+
+// The device did not open after all: the null device takes over, voices
+// and capture as they are.
+void soundOutputUseNullDevice();
+
 // The device's callback: mixes frames stereo frames into out.
 void soundDeviceRender(void *context, float *out, int frames);
 
