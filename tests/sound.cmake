@@ -10,6 +10,10 @@ if(TARGET morven-sound)
   if(TARGET PkgConfig::MORVEN_TEST_SNDFILE_PC)
     target_link_libraries(morven_tests PRIVATE PkgConfig::MORVEN_TEST_SNDFILE_PC)
     target_compile_definitions(morven_tests PRIVATE MORVEN_TEST_SNDFILE=1)
+    # The sanitizer's runtime finds the test's leak suppressions by name.
+    if(MORVEN_ANY_SANITIZER)
+      target_link_options(morven_tests PRIVATE -Wl,--export-dynamic-symbol=__lsan_default_suppressions)
+    endif()
   endif()
 endif()
 

@@ -18,7 +18,9 @@
 
 // libsndfile 1.2 leaves the libvorbis header state of an Ogg file it
 // refuses as corrupt: Debian's leak, not ours (valgrind: libraries.supp).
-extern "C" const char *__lsan_default_suppressions() { return "leak:vorbis_info_init\n"; }
+extern "C" __attribute__((visibility("default"), used)) const char *__lsan_default_suppressions() {
+    return "leak:vorbis_info_init\n";
+}
 
 namespace {
 
