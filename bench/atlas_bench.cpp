@@ -1,5 +1,6 @@
 // Atlas reservation: the engine's packer (through mvAtlasAreaReserve) beside
-// stb_rect_pack's skyline bottom-left packer fed one rectangle per call, and a
+// stb_rect_pack's skyline bottom-left packer fed one rectangle per call (the
+// time per placed area side by side, on several streams and sizes), and a
 // textbook maximal-rectangles best-short-side-fit packer as the yardstick for
 // occupancy. Padding p is emulated for the other two the usual way: requests
 // grow by p and the bin by p, so neighbours keep p pixels apart and the
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "maxrects_reference.h"
+#include "side_by_side.h"
 
 #ifdef MORVEN_BENCH_STB  // the stb peer, when the build found stb
 #pragma GCC diagnostic push
@@ -93,7 +95,7 @@ private:
 
 struct FillResult {
     double covered = 0;  // pixels of the placed areas, padding not counted
-    size_t attempts = 0;
+    size_t attempts = 0, placed = 0;
 };
 
 // Offers the requests in order until kGiveUpAfter fail in a row.
@@ -105,6 +107,7 @@ FillResult fill(Packer &packer, const std::vector<Request> &list) {
         result.attempts++;
         if (packer.reserve(r.w, r.h)) {
             result.covered += double(r.w) * r.h;
+            result.placed++;
             failures = 0;
         } else if (++failures == kGiveUpAfter) {
             break;
@@ -134,32 +137,65 @@ void occupancy(benchmark::State &state, int lo, int hi, int padding) {
     state.counters["occupancy_min"] = lowest;
 }
 
-// Time per reservation while filling a 2048 x 2048 atlas with sizes 4..64
-// (failed requests near the end included, as a program would make them).
-template <class Packer>
-void reserveTime(benchmark::State &state) {
-    constexpr int kSide = 2048;
-    std::vector<std::vector<Request>> lists;
-    for (unsigned seed = 1; seed <= 3; seed++) lists.push_back(requests(seed, 4, 64, 20000));
-    size_t attempts = 0, round = 0;
-    double covered = 0;
-    for (auto _ : state) {
-        // Making and freeing the atlas (a 16 MB image) is not packing.
-        state.PauseTiming();
-        auto packer = std::make_unique<Packer>(kSide, kSide, 0);
-        state.ResumeTiming();
-        FillResult r = fill(*packer, lists[round++ % lists.size()]);
-        state.PauseTiming();
-        packer.reset();
-        state.ResumeTiming();
-        attempts += r.attempts;
-        covered += r.covered;
+// The streams of requests the reservation time is measured on: sizes drawn
+// uniformly from lo..hi, or (lo 0) a sprite-sheet mix: frames of 8 to 128
+// pixels a side in steps of 8, most of them small (half at most 32, a
+// quarter 40 to 64, a quarter 72 to 128).
+struct Stream {
+    const char *name;
+    int lo, hi;
+};
+const Stream kStreams[] = {{"4-64", 4, 64}, {"12-16", 12, 16}, {"2-12", 2, 12}, {"sheet-8-128", 0, 0}};
+
+std::vector<Request> stream(const Stream &s, unsigned seed, int side) {
+    // Enough requests to fill the atlas twice over.
+    double mean = s.lo ? (s.lo + s.hi) / 2.0 : 48.0;
+    size_t count = static_cast<size_t>(2.0 * side * side / (mean * mean)) + 1000;
+    if (s.lo) return requests(seed, s.lo, s.hi, count);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> pick(0, 3), small(1, 4), middle(5, 8), large(9, 16);
+    auto side8 = [&] {
+        int k = pick(rng);
+        return 8 * (k < 2 ? small(rng) : k == 2 ? middle(rng) : large(rng));
+    };
+    std::vector<Request> out(count);
+    for (Request &r : out) {
+        r.w = side8();
+        r.h = side8();
     }
-    state.SetItemsProcessed(static_cast<int64_t>(attempts));
-    state.counters["ns_per_reservation"] =
-        benchmark::Counter(double(attempts) * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["occupancy"] = covered / (double(kSide) * kSide) / double(round ? round : 1);
+    return out;
 }
+
+#ifdef MORVEN_BENCH_STB
+// Filling a side x side atlas from empty, by the engine's packer and by
+// stb_rect_pack's bottom-left skyline, side by side (order alternating from
+// sample to sample, a new stream seed each sample). The figures are time per
+// placed area (the failed requests near the end count in the time, not in the
+// divisor) and the share of the atlas the placed areas cover.
+void reserveBesideStb(benchmark::State &state, Stream s, int side) {
+    sideBySide::Samples samples;
+    double oursCovered = 0, peerCovered = 0, lowestShare = 1e9;
+    unsigned seed = 1;
+    for (auto _ : state) {
+        std::vector<Request> list = stream(s, seed++, side);
+        auto ours = std::make_unique<MorvenPacker>(side, side, 0);
+        auto peer = std::make_unique<StbPacker>(side, side, 0);
+        FillResult a, b;
+        samples.take([&] { a = fill(*ours, list); }, [&] { b = fill(*peer, list); }, 1, 1);
+        // Per placed area.
+        samples.ours.back() /= double(a.placed ? a.placed : 1);
+        samples.peer.back() /= double(b.placed ? b.placed : 1);
+        oursCovered += a.covered;
+        peerCovered += b.covered;
+        if (b.covered > 0 && a.covered / b.covered < lowestShare) lowestShare = a.covered / b.covered;
+    }
+    samples.report(state, 1e9);
+    double pixels = double(side) * side * double(samples.ours.size());
+    state.counters["occupancy"] = oursCovered / pixels;
+    state.counters["occupancy_peer"] = peerCovered / pixels;
+    state.counters["occupancy_ratio_min"] = lowestShare;
+}
+#endif
 
 // A 4096 x 4096 atlas holding `live` areas of sizes 4..48, in the order
 // they were placed.
@@ -229,8 +265,6 @@ void add(const std::string &who) {
                 ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);
         }
-    benchmark::RegisterBenchmark(("AtlasReserve2048/" + who).c_str(), reserveTime<Packer>)
-        ->Unit(benchmark::kMillisecond);
 }
 
 const bool registered = [] {
@@ -239,6 +273,15 @@ const bool registered = [] {
     add<StbPacker>("stb_skyline");
 #endif
     add<ReferencePacker>("maxrects_bssf");
+#ifdef MORVEN_BENCH_STB
+    for (int side : {1024, 2048, 4096})
+        for (const Stream &s : kStreams) {
+            std::string name = "AtlasReserveBesideStb/" + std::string(s.name) + "/" + std::to_string(side);
+            benchmark::RegisterBenchmark(name.c_str(), reserveBesideStb, s, side)
+                ->Iterations(side <= 1024 ? 9 : 7)
+                ->Unit(benchmark::kMillisecond);
+        }
+#endif
     benchmark::RegisterBenchmark("AtlasRelease4096/16000_live", releaseOne)
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);

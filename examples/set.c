@@ -1,5 +1,6 @@
 /* Set exerciser: adds, removes and looks up strings in a MORVEN set, prints
  * them in order and draws the set's search tree in three forms. */
+#define _POSIX_C_SOURCE 200809L /* getline */
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,6 +18,22 @@ static int outputLost(int *error) {
     if (fflush(stdout) != EOF && !ferror(stdout)) return 0;
     *error = errno ? errno : EIO;
     return 1;
+}
+
+enum { LINE_READ, LINE_END_OF_INPUT, LINE_TOO_LONG };
+
+/* Reads one whole line of standard input, of any length, into *text (grown
+ * as needed). A line that does not fit in memory is read to its end and
+ * dropped (LINE_TOO_LONG), so that no part of it is ever taken for a command
+ * of its own. */
+static int readLine(char **text, size_t *size) {
+    int c;
+    errno = 0;
+    if (getline(text, size, stdin) >= 0) return LINE_READ;
+    if (errno != ENOMEM || feof(stdin)) return LINE_END_OF_INPUT;
+    while ((c = getchar()) != EOF && c != '\n') {
+    }
+    return LINE_TOO_LONG;
 }
 
 /* Orders elements byte-wise; the same pointer is equal without a look. */
@@ -89,7 +106,8 @@ static void pprintNode(const MVTreeNode *node, int depth, unsigned char *flags) 
     "q        -- Quit the program\n" SEPARATOR "\n"
 
 int main(void) {
-    char buffer[1024];
+    char *line = NULL;
+    size_t lineSize = 0;
     unsigned char levels[LEVELS] = {0};
     int writeError = 0;
     MVSet *set = mvSetCreate(_setCmp, NULL);
@@ -99,17 +117,20 @@ int main(void) {
     }
     fputs("Example of MORVEN sets" SEPARATOR "\n", stdout);
     for (;;) {
-        char *command = buffer;
-        int gotLine;
+        char *command;
+        int got;
         fputs(MENU "Selection: ", stdout);
         /* With its output gone the dialogue is over: read no further. */
         if (outputLost(&writeError)) break;
-        gotLine = fgets(buffer, sizeof buffer, stdin) != NULL;
+        got = readLine(&line, &lineSize);
         fputc('\n', stdout);
-        if (!gotLine) break; /* end of input or read error: quit as "q" does */
-        buffer[strcspn(buffer, "\r\n")] = 0;
+        if (got == LINE_END_OF_INPUT) break; /* end of input or read error: quit as "q" does */
+        command = got == LINE_READ ? line : NULL;
+        if (command) command[strcspn(command, "\r\n")] = 0;
 
-        if (*command == '+' || *command == '-' || *command == '?') {
+        if (!command) {
+            puts("Error -- the line does not fit in memory!");
+        } else if (*command == '+' || *command == '-' || *command == '?') {
             /* The element: the rest of the line after its leading blanks. */
             const char *e = command + 1 + strspn(command + 1, "\r\n\t\v ");
             MVTreeNode *node = *e ? mvSetSearch(set, e) : NULL;
@@ -181,6 +202,7 @@ int main(void) {
         free(item);
     }
     mvSetDestroy(set);
+    free(line);
     if (writeError) {
         fprintf(stderr, PROGRAM ": write error: %s\n", strerror(writeError));
         return 1;

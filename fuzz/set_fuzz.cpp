@@ -1,6 +1,6 @@
 // Fuzzes the set exerciser's command handling. examples/set.c is compiled in
 // with its main renamed to morvenSetMain; the fuzzed bytes are its standard
-// input and its standard output goes to a memory stream. The link wraps fgets
+// input and its standard output goes to a memory stream. The link wraps getline
 // and mvSetCreate: each time the program reads a line, the output written so
 // far is compared with the dialogue a std::set model predicts, and the
 // program's set is checked against the model (contents, order, tree shape).
@@ -17,7 +17,7 @@
 #include "tree_invariants.h"
 
 extern "C" int morvenSetMain(void);
-extern "C" char *__real_fgets(char *s, int size, FILE *stream);
+extern "C" ssize_t __real_getline(char **line, size_t *size, FILE *stream);
 extern "C" MVSet *__real_mvSetCreate(MVCompareFunction cmp, void *data);
 
 namespace {
@@ -162,9 +162,9 @@ void atPrompt(Run &run) {
         run.pending = "\n\n";
         return;
     }
-    // fgets takes at most 1023 bytes and stops after the first line feed.
+    // A whole line is read, whatever its length, through its line feed.
     size_t end = run.pos;
-    while (end < run.size && end - run.pos < 1023 && run.data[end++] != '\n') {
+    while (end < run.size && run.data[end++] != '\n') {
     }
     std::string read(reinterpret_cast<const char *>(run.data + run.pos), end - run.pos);
     run.pos = end;
@@ -183,15 +183,16 @@ extern "C" MVSet *__wrap_mvSetCreate(MVCompareFunction cmp, void *data) {
     return set;
 }
 
-extern "C" char *__wrap_fgets(char *s, int size, FILE *stream) {
-    if (!current || stream != current->in) return __real_fgets(s, size, stream);
-    FUZZ_CHECK(size == 1024);
+extern "C" ssize_t __wrap_getline(char **line, size_t *size, FILE *stream) {
+    if (!current || stream != current->in) return __real_getline(line, size, stream);
     size_t before = current->pos;
     atPrompt(*current);
-    char *got = __real_fgets(s, size, stream);
+    ssize_t got = __real_getline(line, size, stream);
     size_t length = current->pos - before;
-    FUZZ_CHECK((got != nullptr) == (length > 0));
-    if (got) FUZZ_CHECK(std::memcmp(s, current->data + before, length) == 0 && s[length] == 0);
+    FUZZ_CHECK((got >= 0) == (length > 0));
+    if (got >= 0)
+        FUZZ_CHECK(size_t(got) == length && std::memcmp(*line, current->data + before, length) == 0 &&
+                   (*line)[length] == 0);
     return got;
 }
 

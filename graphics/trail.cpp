@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/error.h"
+
 static_assert(offsetof(MVTrail, numpoints) == 0 && offsetof(MVTrail, xpoints) == 8 &&
                   offsetof(MVTrail, ypoints) == 16 && offsetof(MVTrail, maxpoints) == 24 &&
                   sizeof(MVTrail) == 32,
@@ -74,7 +76,10 @@ extern "C" {
 
 MV_API MVTrail *mvTrailCreate(uint32_t maxpoints) {
     MVTrail *trail = static_cast<MVTrail *>(std::malloc(sizeof(MVTrail)));
-    if (!trail) return nullptr;
+    if (!trail) {
+        mvCoreSetError("trail: out of memory");
+        return nullptr;
+    }
     trail->numpoints = 0;
     trail->xpoints = nullptr;
     trail->ypoints = nullptr;

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
 declare -A allowed=(
-  [core/containers]=""
+  [core/containers]="core/base"
   [core/numeric]=""
   [core/base]=""
   [core/render]="core/base core/numeric core/containers"
@@ -15,7 +15,7 @@ declare -A allowed=(
   [core/sound]="core/base"
   [core/engine]="core/base core/render core/atlas core/containers core/numeric core/sound"
   [util]="core/containers core/base"
-  [graphics]=""
+  [graphics]="core/base"
   [modules]="core/engine core/render"
   [examples]=""
   [include]=""

@@ -27,7 +27,7 @@ function(morven_add_transcript test program case)
   endif()
 endfunction()
 
-set(MORVEN_SET_CASES set_basic set_input set_long set_shapes set_empty_input)
+set(MORVEN_SET_CASES set_basic set_input set_long set_shapes set_empty_input set_line_any_length)
 foreach(case ${MORVEN_SET_CASES})
   morven_add_transcript(transcript.${case} set ${case} LABELS transcript)
 endforeach()

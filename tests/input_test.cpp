@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/engine/engine_state.h"
@@ -207,6 +208,37 @@ TEST_F(Replayed, AMissingScriptStopsTheStart) {
     setenv("MORVEN_INPUT_SCRIPT", "/nonexistent/morven-script", 1);
     EXPECT_FALSE(mvInit(0));
     EXPECT_NE(std::string(mvGetError()).find("/nonexistent/morven-script"), std::string::npos) << mvGetError();
+}
+
+// A script that is not a regular file, or is too large, is refused before
+// a byte is read: a FIFO used to block mvInit for ever and /dev/zero to
+// grow until memory ran out.
+TEST_F(Replayed, ScriptsThatAreNotPlainFilesOrTooLargeAreRefused) {
+    std::string fifo = script + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Exactly the limit is read; one byte more is not. Sparse: no disk used.
+    ASSERT_EQ(truncate(script.c_str(), off_t(MV_INPUT_SCRIPT_MAX_BYTES) + 1), 0);
+    const struct {
+        std::string path, reason;
+    } cases[] = {{fifo, "not a regular file"}, {"/dev/zero", "not a regular file"}, {"/tmp", "not a regular file"},
+                 {script, "larger than 16777216 bytes"}};
+    alarm(10);  // a blocking open ends the test binary instead of hanging it
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        setenv("MORVEN_INPUT_SCRIPT", c.path.c_str(), 1);
+        mvClearError();
+        EXPECT_FALSE(mvInit(0));
+        std::string why = mvGetError();
+        EXPECT_NE(why.find(c.path), std::string::npos) << why;
+        EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+    }
+    ASSERT_EQ(truncate(script.c_str(), off_t(MV_INPUT_SCRIPT_MAX_BYTES)), 0);
+    setenv("MORVEN_INPUT_SCRIPT", script.c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(mvInit(0)) << mvGetError();
+    testing::internal::GetCapturedStderr();
+    alarm(0);
+    unlink(fifo.c_str());
 }
 
 // Without a replay: a measured frame time, the window's size and the clear colour.

@@ -215,4 +215,47 @@ TEST(Packer, MixedPaddingsKeepTheLargerGap) {
     }
 }
 
+// Within a cell each request goes where its edges touch the most of the
+// border and of the areas already there, counted pixel by pixel here: no
+// maximal free rectangle that holds it offers a top-left corner touching more.
+TEST(Packer, EachPlaceTouchesAtLeastAsMuchAsAnyOther) {
+    const int W = 200, H = 150;  // one cell, rows of more than one word
+    for (unsigned seed = 1; seed <= 6; seed++) {
+        std::mt19937 rng(seed);
+        Packer packer;
+        ASSERT_TRUE(packerInit(&packer, W, H));
+        std::vector<PackRect> feet;
+        std::vector<char> taken(size_t(W) * H, 0);
+        auto at = [&](int x, int y) { return x < 0 || y < 0 || x >= W || y >= H || taken[size_t(y) * W + x]; };
+        auto touch = [&](const PackRect &r) {
+            long sum = 0;
+            for (int y = r.y; y < r.y + r.h; y++) sum += at(r.x - 1, y) + at(r.x + r.w, y);
+            for (int x = r.x; x < r.x + r.w; x++) sum += at(x, r.y - 1) + at(x, r.y + r.h);
+            return sum;
+        };
+        for (int step = 0; step < 60; step++) {
+            int w = 3 + int(rng() % 70), h = 3 + int(rng() % 40);
+            RectList space = {nullptr, 0, 0};
+            const PackRect *groups[1] = {feet.data()};
+            size_t counts[1] = {feet.size()};
+            ASSERT_TRUE(maximalFreeRects(&space, {0, 0, W, H}, groups, counts, 1));
+            long best = -1;
+            for (size_t i = 0; i < space.count; i++)
+                if (space.items[i].w >= w && space.items[i].h >= h)
+                    best = std::max(best, touch({space.items[i].x, space.items[i].y, w, h}));
+            free(space.items);
+            PackRect area, foot;
+            int where;
+            bool placed = packerInsert(&packer, w, h, 0, &area, &foot, &where);
+            ASSERT_EQ(placed, best >= 0) << "seed " << seed << " step " << step;
+            if (!placed) continue;
+            EXPECT_EQ(touch(foot), best) << "seed " << seed << " step " << step << ": " << w << " x " << h;
+            feet.push_back(foot);
+            for (int y = foot.y; y < foot.y + foot.h; y++)
+                for (int x = foot.x; x < foot.x + foot.w; x++) taken[size_t(y) * W + x] = 1;
+        }
+        packerRelease(&packer);
+    }
+}
+
 }  // namespace

@@ -121,6 +121,8 @@ TEST_F(Sprites, EveryPixelFollowsTheCoverageAndTexelRule) {
         {3, 70, 40, 30, 0.9f},        // cut by the left and bottom borders
         {90, 2, 30, 30, -2.2f},       // cut by the right and top borders
         {48, 40, 300, 250, 0.4f},     // covers the whole frame
+        {2.25f, 1.5f, 12, 9, 0},      // one pixel a texel, cut by the left and top borders
+        {W - 3.5f, H - 2, 12, 9, 0},  // and by the right and bottom ones, a row ending at the frame's edge
     };
     mvDrawClearColor(0.2f, 0.45f, 0.7f);  // something for translucent texels to blend with
     for (const Case &c : cases) {

@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 #include <morven/draw.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/render/font.h"
+#include "core/render/frame_size.h"
 #include "core/render/renderer.h"
 #include "front_of.h"
 #include "core/render/soft_renderer.h"
@@ -142,3 +144,82 @@ TEST(Text, GlyphsAreDistinctAndStayInTheirCell) {
 }
 
 }  // namespace
+
+namespace {
+
+// A megabyte of text with lines of 79 characters (or one line).
+std::string megabyte(bool oneLine) {
+    std::string text;
+    for (size_t i = 0; text.size() < (1u << 20); i++)
+        text += (!oneLine && i % 80 == 79) ? '\n' : char('!' + i % 94);
+    return text;
+}
+
+size_t vertices(const std::vector<DrawCall> &calls) {
+    size_t n = 0;
+    for (const DrawCall &c : calls) n += c.kind == DrawCall::Vertex;
+    return n;
+}
+
+// The frame size the text is culled against, for one test.
+struct FrameSize {
+    FrameSize(int w, int h) { drawSetFrameSize(w, h); }
+    ~FrameSize() { drawSetFrameSize(0, 0); }
+};
+
+}  // namespace
+
+// Drawing every glyph of off-frame text held about 1.65 KB of vertices a
+// character: a megabyte of it took gigabytes.
+TEST(Text, OffFrameTextMakesNoVerticesAndVisibleTextOnlyItsOwn) {
+    RecordingRenderer recorder;
+    FrameSize frame(W, H);
+    const std::string lines = megabyte(false), line = megabyte(true);
+    const struct {
+        float x, y;
+    } off[] = {{0, H}, {0, -1.0e7f}, {-1.0e7f, -1.0e7f}, {W, 0}, {-1.0e7f, 0}, {-1.0e7f, H - 0.01f}};
+    for (const auto &c : off) {
+        for (const std::string *text : {&lines, &line}) {
+            recorder.calls().clear();
+            mvDrawText(c.x, c.y, 8, text->c_str());
+            EXPECT_EQ(vertices(recorder.calls()), 0u) << "at (" << c.x << ", " << c.y << ")";
+        }
+    }
+    // One long line crossing the frame: only the glyphs on it make vertices.
+    // A glyph makes at most 8 rows x 3 runs of rectangles, 6 vertices each.
+    const size_t perGlyph = 8 * 3 * 6, across = W / 6 + 2;
+    recorder.calls().clear();
+    mvDrawText(-6.0f * 500000, 0, 8, line.c_str());
+    EXPECT_GT(vertices(recorder.calls()), 0u);
+    EXPECT_LE(vertices(recorder.calls()), across * perGlyph);
+    // Many lines, the frame showing a few of them.
+    recorder.calls().clear();
+    mvDrawText(0, -8.0f * 1000, 8, lines.c_str());
+    EXPECT_GT(vertices(recorder.calls()), 0u);
+    EXPECT_LE(vertices(recorder.calls()), (H / 8 + 2) * across * perGlyph);
+}
+
+// Leaving glyphs out must not change a pixel: text across every edge of the
+// frame, at whole and fractional places, drawn with and without the frame
+// size known.
+TEST_F(TextOnSoftware, CullingKeepsEveryPixel) {
+    const Sample sample;
+    const struct {
+        float x, y, size;
+    } cases[] = {{-7, -3, 16}, {-95.5f, -60.25f, 12}, {W - 40.5f, H - 20.75f, 8}, {-0.49f, H - 8.5f, 4},
+                 {W - 0.51f, 3, 8}, {-5.0f * 16 * 6 / 8 + 0.5f, -16 * 5 + 0.5f, 16}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE("at (" + std::to_string(c.x) + ", " + std::to_string(c.y) + ") size " + std::to_string(c.size));
+        std::vector<uint8_t> culled, whole;
+        for (bool cull : {true, false}) {
+            drawSetFrameSize(cull ? W : 0, cull ? H : 0);
+            mvDrawClear();
+            mvDrawColor4f(1.0f, 0.5f, 0.25f, 0.5f);
+            mvDrawText(c.x, c.y, c.size, sample.text.c_str());
+            (cull ? culled : whole) = frame();
+        }
+        drawSetFrameSize(0, 0);
+        EXPECT_TRUE(culled == whole);
+        EXPECT_NE(std::count(whole.begin(), whole.end(), 128), 0) << "some text must be on the frame";
+    }
+}

@@ -1,11 +1,15 @@
 // Resource bank: named resources found through path patterns, loaded by the
 // caller's callback and held in a string map under the requested name.
 #include <morven/bank.h>
+#include <morven/error.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "core/base/error.h"
 
 static_assert(offsetof(MVBank, map) == 0 && offsetof(MVBank, path) == sizeof(void *) &&
                   offsetof(MVBank, load) == 2 * sizeof(void *) && offsetof(MVBank, unload) == 3 * sizeof(void *) &&
@@ -44,6 +48,18 @@ size_t expand(const char *p, const char *end, const char *name, size_t nameLen, 
     return n;
 }
 
+// The reasons of a failed load, one per path tried, for mvGetError.
+struct Attempts {
+    char text[480];
+    size_t used;
+    void note(const char *path, const char *why) {
+        if (used >= sizeof text) return;
+        int n = snprintf(text + used, sizeof text - used, "%s%s (%s)", used ? "; " : "", path,
+                         *why ? why : "not loaded, no reason given");
+        used = n < 0 ? sizeof text : used + static_cast<size_t>(n);
+    }
+};
+
 const char *alternativeEnd(const char *p) {
     const char *bar = std::strchr(p, '|');
     return bar ? bar : p + std::strlen(p);
@@ -70,10 +86,10 @@ extern "C" {
 
 MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnloadFunction unload) {
     MVBank *bank = static_cast<MVBank *>(std::malloc(sizeof(MVBank)));
-    if (!bank) return nullptr;
-    bank->map = mvSMapCreate();
-    if (!bank->map) {
+    if (bank) bank->map = mvSMapCreate();
+    if (!bank || !bank->map) {
         std::free(bank);
+        mvCoreSetError("mvBankCreate: out of memory");
         return nullptr;
     }
     const char *list = path ? path : "%s";
@@ -82,6 +98,7 @@ MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnl
     if (!bank->path) {
         mvSMapDestroy(bank->map);
         std::free(bank);
+        mvCoreSetError("mvBankCreate: out of memory");
         return nullptr;
     }
     std::memcpy(bank->path, list, size);
@@ -112,21 +129,39 @@ MV_API void mvBankUnloadAll(MVBank *bank) {
 
 MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data) {
     if (void *held = mvSMapFind(bank->map, name)) return held;
-    if (!bank->load) return nullptr;
+    if (!bank->load) {
+        mvCoreSetError("bank: no resource \"%s\": the bank has no load function", name);
+        return nullptr;
+    }
     size_t nameLen = std::strlen(name);
     size_t longest = longestExpansion(bank->path, name, nameLen);
-    if (longest == SIZE_MAX) return nullptr;
-    char *buffer = static_cast<char *>(std::malloc(longest + 1));
-    if (!buffer) return nullptr;
+    char *buffer = longest == SIZE_MAX ? nullptr : static_cast<char *>(std::malloc(longest + 1));
+    if (!buffer) {
+        mvCoreSetError("bank: no resource \"%s\": out of memory", name);
+        return nullptr;
+    }
+    // A load that succeeds leaves the caller's last failure as it was.
+    char previous[512];
+    snprintf(previous, sizeof previous, "%s", mvGetError());
     void *resource = nullptr;
+    Attempts attempts;
+    attempts.text[0] = '\0';
+    attempts.used = 0;
     for (const char *p = bank->path; p && !resource;) {
         const char *end = alternativeEnd(p);
         buffer[expand(p, end, name, nameLen, buffer)] = '\0';
+        // The callback's own reason, when it gives one through mvGetError.
+        mvClearError();
         resource = bank->load(buffer, data);
+        if (!resource) attempts.note(buffer, mvGetError());
         p = nextAlternative(end);
     }
     std::free(buffer);
-    if (resource) mvSMapAssign(bank->map, name, resource);
+    if (resource) {
+        mvSMapAssign(bank->map, name, resource);
+        mvCoreSetError("%s", previous);
+    } else
+        mvCoreSetError("bank: no resource \"%s\": %s", name, attempts.used ? attempts.text : "no path to try");
     return resource;
 }
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/error.h"
+
 static_assert(offsetof(MVGradient, numvals) == 0 && sizeof(MVGradient::numvals) == 8,
               "MVGradient layout is part of the ABI");
 static_assert(offsetof(MVGradient, vals) == 8 && offsetof(MVGradient, interp) == 16 &&
@@ -80,10 +82,10 @@ extern "C" {
 
 MV_API MVGradient *mvGradientCreate(void) {
     MVGradient *g = static_cast<MVGradient *>(std::malloc(sizeof(MVGradient)));
-    if (!g) return nullptr;
-    g->vals = static_cast<MVVec2 *>(std::malloc(2 * sizeof(MVVec2)));
-    if (!g->vals) {
+    if (g) g->vals = static_cast<MVVec2 *>(std::malloc(2 * sizeof(MVVec2)));
+    if (!g || !g->vals) {
         std::free(g);
+        mvCoreSetError("gradient: out of memory");
         return nullptr;
     }
     g->numvals = 2;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/error.h"
 #include "core/containers/map_internal.h"
 
 namespace {
@@ -32,7 +33,10 @@ MVMapNode *store(MVSMap *map, const char *key, const void *value, void **previou
     }
     *previous = nullptr;
     char *copy = copyKey(key);
-    if (!copy) return nullptr;
+    if (!copy) {
+        mvCoreSetError("string map: out of memory for a key");
+        return nullptr;
+    }
     MVMapNode *node = mvMapInsertAt(map, &slot, copy, const_cast<void *>(value));
     if (!node) std::free(copy);
     return node;
@@ -44,7 +48,10 @@ extern "C" {
 
 MV_API MVSMap *mvSMapCreate(void) {
     MVSMap *map = mvMapCreate(_mvSMapMapCmp, nullptr);
-    if (map) mvMapUseStringKeys(map);
+    if (map)
+        mvMapUseStringKeys(map);
+    else
+        mvCoreSetError("string map: out of memory");
     return map;
 }
 

@@ -3,10 +3,12 @@
 // change.
 #include <morven/atlas.h>
 #include <morven/draw.h>
+#include <morven/error.h>
 #include <pthread.h>
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -181,14 +183,21 @@ void atlasCollectDestroyed(MVRenderer *r) {
 extern "C" {
 
 MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
-    if (bpp != 32 || width <= 0 || height <= 0 || width > 65535 || height > 65535) return nullptr;
+    if (bpp != 32) {
+        refuseArgument(__func__, "bits per pixel", "32", bpp);
+        return nullptr;
+    }
+    if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
+        mvCoreSetError("mvAtlasCreate: unsupported size %d x %d (1 to 65535 pixels a side)", width, height);
+        return nullptr;
+    }
     MVAtlas *a = static_cast<MVAtlas *>(calloc(1, sizeof(MVAtlas)));
-    if (!a) return nullptr;
     // Zero pages are mapped on first touch: rows never written cost nothing.
-    a->pixels = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4));
-    if (!a->pixels || !packerInit(&a->packer, width, height)) {
-        free(a->pixels);
+    if (a) a->pixels = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4));
+    if (!a || !a->pixels || !packerInit(&a->packer, width, height)) {
+        if (a) free(a->pixels);
         free(a);
+        mvCoreSetError("mvAtlasCreate: out of memory for %d x %d pixels", width, height);
         return nullptr;
     }
     a->w = width;
@@ -215,14 +224,29 @@ MV_API void mvAtlasDestroy(MVAtlas *atlas) {
 }
 
 MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int64_t padding) {
-    if (!atlas || w <= 0 || h <= 0 || w > atlas->w || h > atlas->h || padding < 0 || padding > 65535) return nullptr;
-    if (!areaSetReserve(&atlas->areas)) return nullptr;
-    Area *area = static_cast<Area *>(malloc(sizeof(Area)));
-    if (!area) return nullptr;
+    if (!atlas) {
+        mvCoreSetError("mvAtlasAreaReserve: no atlas");
+        return nullptr;
+    }
+    if (w <= 0 || h <= 0 || w > atlas->w || h > atlas->h || padding < 0 || padding > 65535) {
+        mvCoreSetError("mvAtlasAreaReserve: an area of %lld x %lld pixels with padding %lld does not apply to a %d x %d "
+                       "atlas",
+                       static_cast<long long>(w), static_cast<long long>(h), static_cast<long long>(padding), atlas->w,
+                       atlas->h);
+        return nullptr;
+    }
+    Area *area = areaSetReserve(&atlas->areas) ? static_cast<Area *>(malloc(sizeof(Area))) : nullptr;
+    if (!area) {
+        mvCoreSetError("mvAtlasAreaReserve: out of memory");
+        return nullptr;
+    }
     PackRect placed;
     if (!packerInsert(&atlas->packer, static_cast<int>(w), static_cast<int>(h), static_cast<int>(padding), &placed,
                       &area->footprint, &area->where)) {
         free(area);
+        mvCoreSetError("mvAtlasAreaReserve: no room for %lld x %lld pixels (padding %lld) in the %d x %d atlas",
+                       static_cast<long long>(w), static_cast<long long>(h), static_cast<long long>(padding), atlas->w,
+                       atlas->h);
         return nullptr;
     }
     area->pub = {static_cast<uint16_t>(placed.x), static_cast<uint16_t>(placed.y), static_cast<uint16_t>(w),
@@ -235,7 +259,17 @@ MV_API MVAtlasArea *mvAtlasAreaReserve(MVAtlas *atlas, int64_t w, int64_t h, int
 
 MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, int bpp, const void *pixels) {
     Area *own = atlas ? areaOf(atlas, area) : nullptr;
-    if (!own || !pixels || bpp != 32 || w <= 0 || h <= 0) return false;
+    if (bpp != 32) {
+        refuseArgument(__func__, "bits per pixel", "32", bpp);
+        return false;
+    }
+    if (!own || !pixels || w <= 0 || h <= 0) {
+        mvCoreSetError("mvAtlasAreaSetData: %s", !atlas  ? "no atlas"
+                                                 : !own  ? "the area is not one of this atlas"
+                                                 : !pixels ? "no pixels"
+                                                           : "the pixels have no size");
+        return false;
+    }
     int cw = w < area->w ? w : area->w, ch = h < area->h ? h : area->h;
     const uint8_t *src = static_cast<const uint8_t *>(pixels);
     for (int row = 0; row < ch; row++)
@@ -267,7 +301,8 @@ MV_API double mvAtlasOccupancy(const MVAtlas *atlas) {
 
 MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what) {
     engineThreadCheck(__func__);
-    (void)flags;
+    static int flagsWarned;
+    if (flags != 0) ignoreArgument(&flagsWarned, __func__, "flags", "0", flags);
     if (!atlas) return;
     if (what == MV_ATLAS_DRAW_IMAGE) {
         // The whole atlas at its own size, as a sprite.
@@ -299,8 +334,12 @@ MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, i
     }
     MVAtlasArea *area = mvAtlasAreaReserve(atlas, image->w, image->h, padding);
     if (!area) {
-        mvCoreSetError("mvAtlasAreaFromImage: no room for %d x %d pixels in the %d x %d atlas", image->w, image->h,
-                       atlas->w, atlas->h);
+        // The reserve's reason, under this call's name.
+        char why[256];
+        const char *reason = mvGetError();
+        const char *prefix = "mvAtlasAreaReserve: ";
+        snprintf(why, sizeof why, "%s", strncmp(reason, prefix, strlen(prefix)) ? reason : reason + strlen(prefix));
+        mvCoreSetError("mvAtlasAreaFromImage: %s", why);
         return nullptr;
     }
     mvAtlasAreaSetData(atlas, area, image->w, image->h, 32, image->pixels);

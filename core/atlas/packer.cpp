@@ -107,19 +107,31 @@ int ones(uint64_t v) {
 
 // Calls f(word index, mask) for the words that bits [from, to) of a line span.
 template <class F>
-void eachWord(int from, int to, F f) {
-    while (from < to) {
-        int word = from / 64, begin = from % 64, end = to - word * 64 < 64 ? to - word * 64 : 64;
-        uint64_t upTo = end == 64 ? ~uint64_t(0) : (uint64_t(1) << end) - 1;
-        f(word, upTo & ~((uint64_t(1) << begin) - 1));
-        from = word * 64 + end;
+inline void eachWord(int from, int to, F f) {
+    if (from >= to) return;
+    int first = from >> 6, last = (to - 1) >> 6;
+    uint64_t head = ~uint64_t(0) << (from & 63), tail = ~uint64_t(0) >> (63 - ((to - 1) & 63));
+    if (first == last) {
+        f(first, head & tail);
+        return;
     }
+    f(first, head);
+    for (int word = first + 1; word < last; word++) f(word, ~uint64_t(0));
+    f(last, tail);
 }
 
-// Set bits of a line in [from, to).
+// Set bits of a line in [from, to). Within one word, the common cases (a
+// side of a place touches nothing, or touches all along) need no count.
 long bitsSet(const uint64_t *line, int from, int to) {
-    long sum = 0;
-    eachWord(from, to, [&](int word, uint64_t mask) { sum += ones(line[word] & mask); });
+    if (from >= to) return 0;
+    int first = from >> 6, last = (to - 1) >> 6;
+    uint64_t head = ~uint64_t(0) << (from & 63), tail = ~uint64_t(0) >> (63 - ((to - 1) & 63));
+    if (first == last) {
+        uint64_t mask = head & tail, v = line[first] & mask;
+        return v == 0 ? 0 : v == mask ? to - from : ones(v);
+    }
+    long sum = ones(line[first] & head) + ones(line[last] & tail);
+    for (int word = first + 1; word < last; word++) sum += ones(line[word]);
     return sum;
 }
 
@@ -347,6 +359,7 @@ void releaseAll(Packer *p) {
     free(p->cells);
     free(p->pieces);
     free(p->keep);
+    free(p->made);
     free(p->spare);
 }
 
@@ -354,43 +367,62 @@ void releaseAll(Packer *p) {
 
 bool packerCarve(Packer *p, RectList *list, const PackRect &used) {
     const PackRect *items = list->items;
-    size_t n = list->count, hits = 0;
-    for (size_t i = 0; i < n; i++) hits += intersects(items[i], used);
+    size_t n = list->count;
+    if (!ensure(&p->made, &p->madeCapacity, n)) return false;
+    // made[i]: how many pieces the i-th rectangle is cut into, plus one; 0: untouched.
+    uint8_t *made = p->made;
+    size_t hits = 0;
+    for (size_t i = 0; i < n; i++) {
+        made[i] = intersects(items[i], used);
+        hits += made[i];
+    }
     if (hits == 0) return true;
     if (!ensure(&p->pieces, &p->piecesCapacity, 4 * hits) || !ensure(&p->keep, &p->keepCapacity, 4 * hits) ||
         !ensure(&p->spare, &p->spareCapacity, n + 3 * hits))
         return false;
-
     size_t pieceCount = 0;
-    for (size_t i = 0; i < n; i++)
-        if (intersects(items[i], used))
-            pieceCount += static_cast<size_t>(split(items[i], used, p->pieces + pieceCount));
+    for (size_t i = 0; i < n; i++) {
+        if (!made[i]) continue;
+        int k = split(items[i], used, p->pieces + pieceCount);
+        made[i] = static_cast<uint8_t>(k + 1);
+        pieceCount += static_cast<size_t>(k);
+    }
     // Untouched rectangles stay maximal (the free space only shrank). A piece
     // is dropped when another free rectangle holds it; of equal pieces the
     // first stays.
     const PackRect *pieces = p->pieces;
+    bool *keep = p->keep;
+    for (size_t i = 0; i < pieceCount; i++) keep[i] = true;
+    // A piece lies beside `used` along one of its sides and across the whole
+    // of it the other way, so an untouched rectangle that holds a piece ends
+    // exactly where `used` begins (or begins where it ends): only those are
+    // worth comparing with the pieces.
+    int ux0 = used.x, uy0 = used.y, ux1 = used.x + used.w, uy1 = used.y + used.h;
+    for (size_t j = 0; j < n; j++) {
+        const PackRect &g = items[j];
+        if (made[j] || (g.x + g.w != ux0 && g.x != ux1 && g.y + g.h != uy0 && g.y != uy1)) continue;
+        for (size_t i = 0; i < pieceCount; i++)
+            if (keep[i] && contains(g, pieces[i])) keep[i] = false;
+    }
     for (size_t i = 0; i < pieceCount; i++) {
+        if (!keep[i]) continue;
         bool covered = false;
-        for (size_t j = 0; j < n && !covered; j++)
-            covered = contains(items[j], pieces[i]) && !intersects(items[j], used);
         for (size_t j = 0; j < pieceCount && !covered; j++) {
             if (j == i || !contains(pieces[j], pieces[i])) continue;
             covered = !contains(pieces[i], pieces[j]) || j < i;
         }
-        p->keep[i] = !covered;
+        keep[i] = !covered;
     }
     // Each cut rectangle gives way to its surviving pieces, in place.
     PackRect *next = p->spare;
     size_t count = 0, piece = 0;
     for (size_t i = 0; i < n; i++) {
-        if (!intersects(items[i], used)) {
+        if (!made[i]) {
             next[count++] = items[i];
             continue;
         }
-        PackRect scratch[4];
-        int made = split(items[i], used, scratch);
-        for (int k = 0; k < made; k++, piece++)
-            if (p->keep[piece]) next[count++] = pieces[piece];
+        for (int k = 1; k < made[i]; k++, piece++)
+            if (keep[piece]) next[count++] = pieces[piece];
     }
     p->spare = list->items;
     size_t spareCapacity = p->spareCapacity;

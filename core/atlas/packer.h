@@ -24,7 +24,7 @@
 #include <cstdint>
 
 constexpr int kPackCellSide = 256;
-constexpr int kPackWidthStep = 8;  // width classes of a cell's quick fit test
+constexpr int kPackWidthStep = 1;  // width classes of a cell's fit test (1: exact)
 constexpr int kPackWords = kPackCellSide / 64;  // words in a row of a cell's taken pixels
 
 struct PackRect {
@@ -68,7 +68,8 @@ struct Packer {
     // Working space for carving, kept between requests.
     PackRect *pieces;
     bool *keep;
-    size_t piecesCapacity, keepCapacity;
+    uint8_t *made;
+    size_t piecesCapacity, keepCapacity, madeCapacity;
     PackRect *spare;
     size_t spareCapacity;
 };

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "core/base/error.h"
+
 struct MVDirectory {
     DIR *dir;
 };
@@ -49,14 +51,21 @@ extern "C" {
 
 MV_API MVDirectory *mvDirectoryOpen(const char *path) {
     if (!path) {
+        mvCoreSetError("mvDirectoryOpen: no path");
         errno = EINVAL;
         return nullptr;
     }
     DIR *d = opendir(path);
-    if (!d) return nullptr;
+    if (!d) {
+        int error = errno;
+        setSystemError(error, "cannot open directory %s", path);
+        errno = error;
+        return nullptr;
+    }
     MVDirectory *dir = static_cast<MVDirectory *>(std::malloc(sizeof(MVDirectory)));
     if (!dir) {
         closedir(d);
+        mvCoreSetError("mvDirectoryOpen: out of memory");
         errno = ENOMEM;
         return nullptr;
     }
@@ -66,9 +75,17 @@ MV_API MVDirectory *mvDirectoryOpen(const char *path) {
 
 MV_API const char *mvDirectoryNext(MVDirectory *dir, MVDirectoryEntryType *type, int flags) {
     if (!dir) return nullptr;
+    if (flags & ~(MV_DIRECTORY_SKIP_DOTS | MV_DIRECTORY_SKIP_HIDDEN)) {
+        refuseArgument(__func__, "flags", "0 or MV_DIRECTORY_SKIP_ flags", flags);
+        return nullptr;
+    }
     for (;;) {
+        errno = 0;
         const struct dirent *entry = readdir(dir->dir);
-        if (!entry) return nullptr;
+        if (!entry) {
+            if (errno) setSystemError(errno, "cannot read a directory");
+            return nullptr;
+        }
         const char *name = entry->d_name;
         if ((flags & MV_DIRECTORY_SKIP_HIDDEN) && name[0] == '.') continue;
         if ((flags & MV_DIRECTORY_SKIP_DOTS) && isDots(name)) continue;

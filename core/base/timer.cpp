@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "core/base/engine_thread.h"
+#include "core/base/error.h"
 #include "core/base/timer_internal.h"
 
 namespace {
@@ -200,7 +201,13 @@ extern "C" {
 
 MV_API MVTimer *mvTimerCreate(int flags) {
     engineThreadClaim(__func__);
-    return makeTimer(flags, false);
+    if (flags & ~(MV_TIMER_ONCE | MV_TIMER_CATCH_UP)) {
+        refuseArgument(__func__, "flags", "0 or MV_TIMER_ flags", flags);
+        return nullptr;
+    }
+    MVTimer *t = makeTimer(flags, false);
+    if (!t) mvCoreSetError("mvTimerCreate: out of memory");
+    return t;
 }
 
 MV_API void mvTimerSetFunction(MVTimer *timer, MVTimerFunction function, void *data) {
@@ -212,7 +219,10 @@ MV_API void mvTimerSetFunction(MVTimer *timer, MVTimerFunction function, void *d
 
 MV_API bool mvTimerMStart(MVTimer *timer, uint32_t ms) {
     engineThreadClaim(__func__);
-    if (!timer) return false;
+    if (!timer) {
+        mvCoreSetError("mvTimerMStart: no timer");
+        return false;
+    }
     start(timer, ms);
     return true;
 }
@@ -229,8 +239,15 @@ MV_API bool mvTimerIsRunning(const MVTimer *timer) {
 
 MV_API bool mvTimerMSingle(uint32_t ms, MVTimerFunction function, void *data, int flags) {
     engineThreadClaim(__func__);
-    MVTimer *t = makeTimer(flags | MV_TIMER_ONCE, true);
-    if (!t) return false;
+    if (flags & ~MV_TIMER_ONCE) {
+        refuseArgument(__func__, "flags", "0", flags);
+        return false;
+    }
+    MVTimer *t = makeTimer(MV_TIMER_ONCE, true);
+    if (!t) {
+        mvCoreSetError("mvTimerMSingle: out of memory");
+        return false;
+    }
     t->function = function;
     t->data = data;
     start(t, ms);

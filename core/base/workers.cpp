@@ -13,22 +13,23 @@
 
 namespace {
 
+struct Crew;
+
 struct Thread {
-    MVWorkers *pool;
+    Crew *crew;
     unsigned slot;
     pthread_t id;
 };
 
-}  // namespace
-
-struct MVWorkers {
+// The threads of a pool and what they share.
+struct Crew {
     Thread *threads = nullptr;
     unsigned started = 0;
     pthread_mutex_t lock;
-    pthread_cond_t wake;    // a run started, or the pool is stopping
-    pthread_cond_t idle;    // the last of the pool's threads finished its share
+    pthread_cond_t wake;    // a run started, or the crew is stopping
+    pthread_cond_t idle;    // the last of the crew's threads finished its share
     uint64_t run = 0;       // runs started so far
-    unsigned busy = 0;      // pool threads still on the current run
+    unsigned busy = 0;      // crew threads still on the current run
     bool stopping = false;
     // The current run; written under the lock before the threads are woken.
     size_t count = 0;
@@ -37,48 +38,55 @@ struct MVWorkers {
     std::atomic<size_t> next{0};  // the next index to hand out
 };
 
-namespace {
+// Counts the forks this process came from. A child of fork has only the
+// thread that called it: a crew started before the fork has no threads in
+// the child, and its lock may have been held by one of them.
+std::atomic<unsigned> forkGeneration{0};
+pthread_once_t forkHandlerOnce = PTHREAD_ONCE_INIT;
 
-void share(MVWorkers *w, unsigned slot) {
-    for (size_t i; (i = w->next.fetch_add(1, std::memory_order_relaxed)) < w->count;) w->piece(w->context, i, slot);
+void countFork() { forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+void installForkHandler() { pthread_atfork(nullptr, nullptr, countFork); }
+
+void share(Crew *c, unsigned slot) {
+    for (size_t i; (i = c->next.fetch_add(1, std::memory_order_relaxed)) < c->count;) c->piece(c->context, i, slot);
 }
 
 void *loop(void *argument) {
     Thread *t = static_cast<Thread *>(argument);
-    MVWorkers *w = t->pool;
+    Crew *c = t->crew;
     uint64_t seen = 0;
-    pthread_mutex_lock(&w->lock);
+    pthread_mutex_lock(&c->lock);
     for (;;) {
-        while (!w->stopping && w->run == seen) pthread_cond_wait(&w->wake, &w->lock);
-        if (w->stopping) break;
-        seen = w->run;
-        pthread_mutex_unlock(&w->lock);
-        share(w, t->slot);
-        pthread_mutex_lock(&w->lock);
-        if (--w->busy == 0) pthread_cond_signal(&w->idle);
+        while (!c->stopping && c->run == seen) pthread_cond_wait(&c->wake, &c->lock);
+        if (c->stopping) break;
+        seen = c->run;
+        pthread_mutex_unlock(&c->lock);
+        share(c, t->slot);
+        pthread_mutex_lock(&c->lock);
+        if (--c->busy == 0) pthread_cond_signal(&c->idle);
     }
-    pthread_mutex_unlock(&w->lock);
+    pthread_mutex_unlock(&c->lock);
     return nullptr;
 }
 
-}  // namespace
+void crewStop(Crew *c);
 
-MVWorkers *workersCreate(unsigned threads) {
-    if (threads < 2) return nullptr;
-    MVWorkers *w = new (std::nothrow) MVWorkers;
+// Starts up to threads - 1 threads; null when not one could be started.
+Crew *crewStart(unsigned threads) {
+    Crew *c = new (std::nothrow) Crew;
     Thread *list = static_cast<Thread *>(calloc(threads - 1, sizeof(Thread)));
-    bool locks = w && pthread_mutex_init(&w->lock, nullptr) == 0;
-    bool wake = locks && pthread_cond_init(&w->wake, nullptr) == 0;
-    bool idle = wake && pthread_cond_init(&w->idle, nullptr) == 0;
+    bool locks = c && pthread_mutex_init(&c->lock, nullptr) == 0;
+    bool wake = locks && pthread_cond_init(&c->wake, nullptr) == 0;
+    bool idle = wake && pthread_cond_init(&c->idle, nullptr) == 0;
     if (!list || !idle) {
-        if (idle) pthread_cond_destroy(&w->idle);
-        if (wake) pthread_cond_destroy(&w->wake);
-        if (locks) pthread_mutex_destroy(&w->lock);
-        delete w;
+        if (idle) pthread_cond_destroy(&c->idle);
+        if (wake) pthread_cond_destroy(&c->wake);
+        if (locks) pthread_mutex_destroy(&c->lock);
+        delete c;
         free(list);
         return nullptr;
     }
-    w->threads = list;
+    c->threads = list;
     // The threads start with every signal blocked, so that the program's
     // handlers run on its own threads only.
     sigset_t all, previous;
@@ -86,54 +94,113 @@ MVWorkers *workersCreate(unsigned threads) {
     bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
     // Fewer threads than asked for still share the work.
     for (unsigned slot = 1; slot < threads; slot++) {
-        Thread &t = list[w->started];
-        t.pool = w;
+        Thread &t = list[c->started];
+        t.crew = c;
         t.slot = slot;
         if (pthread_create(&t.id, nullptr, loop, &t) != 0) break;
-        w->started++;
+        c->started++;
     }
     if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (w->started == 0) {
-        workersDestroy(w);
+    if (c->started == 0) {
+        crewStop(c);
         return nullptr;
     }
+    return c;
+}
+
+void crewStop(Crew *c) {
+    if (!c) return;
+    pthread_mutex_lock(&c->lock);
+    c->stopping = true;
+    pthread_cond_broadcast(&c->wake);
+    pthread_mutex_unlock(&c->lock);
+    for (unsigned i = 0; i < c->started; i++) pthread_join(c->threads[i].id, nullptr);
+    pthread_cond_destroy(&c->idle);
+    pthread_cond_destroy(&c->wake);
+    pthread_mutex_destroy(&c->lock);
+    free(c->threads);
+    delete c;
+}
+
+// In a child of fork: the crew's threads are gone and its lock and
+// conditions are in whatever state the fork caught them, so they are neither
+// used nor destroyed; only the memory is given back.
+void crewForget(Crew *c) {
+    if (!c) return;
+    free(c->threads);
+    delete c;
+}
+
+}  // namespace
+
+struct MVWorkers {
+    Crew *crew;
+    unsigned threads;     // taking part in a run, the caller's included
+    unsigned generation;  // forkGeneration when the crew started
+};
+
+namespace {
+
+// The pool's crew in this process: after a fork, a new one of at most the
+// old size (so that slots stay below workersCount), started on first use.
+Crew *currentCrew(MVWorkers *w) {
+    unsigned generation = forkGeneration.load(std::memory_order_relaxed);
+    if (w->generation != generation) {
+        crewForget(w->crew);
+        w->crew = w->threads >= 2 ? crewStart(w->threads) : nullptr;
+        w->threads = w->crew ? w->crew->started + 1 : 1;
+        w->generation = generation;
+    }
+    return w->crew;
+}
+
+}  // namespace
+
+MVWorkers *workersCreate(unsigned threads) {
+    if (threads < 2) return nullptr;
+    pthread_once(&forkHandlerOnce, installForkHandler);
+    MVWorkers *w = new (std::nothrow) MVWorkers;
+    if (!w) return nullptr;
+    w->generation = forkGeneration.load(std::memory_order_relaxed);
+    w->crew = crewStart(threads);
+    if (!w->crew) {
+        delete w;
+        return nullptr;
+    }
+    w->threads = w->crew->started + 1;
     return w;
 }
 
 void workersDestroy(MVWorkers *w) {
     if (!w) return;
-    pthread_mutex_lock(&w->lock);
-    w->stopping = true;
-    pthread_cond_broadcast(&w->wake);
-    pthread_mutex_unlock(&w->lock);
-    for (unsigned i = 0; i < w->started; i++) pthread_join(w->threads[i].id, nullptr);
-    pthread_cond_destroy(&w->idle);
-    pthread_cond_destroy(&w->wake);
-    pthread_mutex_destroy(&w->lock);
-    free(w->threads);
+    if (w->generation == forkGeneration.load(std::memory_order_relaxed))
+        crewStop(w->crew);
+    else
+        crewForget(w->crew);
     delete w;
 }
 
-unsigned workersCount(const MVWorkers *w) { return w ? w->started + 1 : 1; }
+unsigned workersCount(const MVWorkers *w) { return w ? w->threads : 1; }
 
 void workersRun(MVWorkers *w, size_t count, void (*piece)(void *, size_t, unsigned), void *context) {
-    if (!w || count < 2) {
+    Crew *c = w && count >= 2 ? currentCrew(w) : nullptr;
+    if (!c) {
         for (size_t i = 0; i < count; i++) piece(context, i, 0);
         return;
     }
-    pthread_mutex_lock(&w->lock);
-    w->count = count;
-    w->piece = piece;
-    w->context = context;
-    w->next.store(0, std::memory_order_relaxed);
-    w->busy = w->started;
-    w->run++;
-    pthread_cond_broadcast(&w->wake);
-    pthread_mutex_unlock(&w->lock);
-    share(w, 0);
-    pthread_mutex_lock(&w->lock);
-    while (w->busy != 0) pthread_cond_wait(&w->idle, &w->lock);
-    pthread_mutex_unlock(&w->lock);
+    pthread_mutex_lock(&c->lock);
+    c->count = count;
+    c->piece = piece;
+    c->context = context;
+    c->next.store(0, std::memory_order_relaxed);
+    c->busy = c->started;
+    c->run++;
+    pthread_cond_broadcast(&c->wake);
+    pthread_mutex_unlock(&c->lock);
+    share(c, 0);
+    pthread_mutex_lock(&c->lock);
+    while (c->busy != 0) pthread_cond_wait(&c->idle, &c->lock);
+    pthread_mutex_unlock(&c->lock);
 }
 
 unsigned workersMachineThreads() {

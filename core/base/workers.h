@@ -2,6 +2,11 @@
 // software renderer draws a frame's sprites in bands this way. A pool
 // belongs to one thread at a time (the one calling workersRun); the job's
 // pieces run on that thread and the pool's own, all at once.
+//
+// fork: a child has none of the pool's threads. It may go on using and
+// destroying a pool made before the fork; the first run in the child starts
+// new threads (no more than before), and destroying it there only gives back
+// its memory.
 #ifndef MORVEN_CORE_BASE_WORKERS_H
 #define MORVEN_CORE_BASE_WORKERS_H
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/base/error.h"
 #include "core/containers/map_internal.h"
 #include "core/containers/pool.h"
 #include "core/containers/tree.h"
@@ -126,7 +127,10 @@ MVMapNode *mvMapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
 MVMapNode *mvMapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
     settle(map);
     MapNode *node = static_cast<MapNode *>(mvPoolAlloc(&map->pool));
-    if (!node) return nullptr;
+    if (!node) {
+        mvCoreSetError("map: out of memory for an entry");
+        return nullptr;
+    }
     node->tree.item = key;
     node->value = value;
     node->prefix = slot->prefix;
@@ -149,7 +153,10 @@ extern "C" {
 
 MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     MVMap *map = static_cast<MVMap *>(std::malloc(sizeof(MVMap)));
-    if (!map) return nullptr;
+    if (!map) {
+        mvCoreSetError("map: out of memory");
+        return nullptr;
+    }
     map->root = nullptr;
     map->cmp = cmp;
     map->data = data;

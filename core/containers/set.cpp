@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "core/base/error.h"
 #include "core/containers/pool.h"
 #include "core/containers/tree.h"
 
@@ -17,10 +18,10 @@ extern "C" {
 
 MV_API MVSet *mvSetCreate(MVCompareFunction cmp, void *data) {
     MVSet *set = static_cast<MVSet *>(std::malloc(sizeof(MVSet)));
-    if (!set) return nullptr;
-    set->pool = static_cast<MVNodePool *>(std::malloc(sizeof(MVNodePool)));
-    if (!set->pool) {
+    if (set) set->pool = static_cast<MVNodePool *>(std::malloc(sizeof(MVNodePool)));
+    if (!set || !set->pool) {
         std::free(set);
+        mvCoreSetError("set: out of memory");
         return nullptr;
     }
     mvPoolInit(set->pool, sizeof(MVTreeNode));
@@ -48,7 +49,10 @@ MV_API MVTreeNode *mvSetInsert(MVSet *set, void *item) {
     if (MVTreeNode *existing = mvtree::locate(set->root, mvtree::ByItem{set->cmp, item}, &parent, &left))
         return existing;
     MVTreeNode *node = static_cast<MVTreeNode *>(mvPoolAlloc(set->pool));
-    if (!node) return nullptr;
+    if (!node) {
+        mvCoreSetError("set: out of memory for an item");
+        return nullptr;
+    }
     node->item = item;
     mvtree::insert(&set->root, parent, left, node);
     set->count++;

@@ -3,6 +3,7 @@
 #include <morven/error.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,10 +66,12 @@ void noteRefusal(Search *search, const char *path, const char *detail) {
     if (!search->refusal[0]) snprintf(search->refusal, sizeof search->refusal, "%s: %s", path, detail);
 }
 
-// Opens dir/file as a plugin named name; true when it is one.
+// Opens dir/file as a plugin named name; true when it is one. Only absolute
+// directories are searched, and only regular files opened: a FIFO or a
+// device would block dlopen or feed it whatever it gives.
 bool openPlugin(const char *dir, size_t dirLength, const char *file, const char *name, EngineModule *out,
                 Search *search) {
-    if (dirLength == 0) return false;
+    if (dirLength == 0 || dir[0] != '/') return false;
     noteDirectory(search, dir, dirLength);
     size_t fileLength = strlen(file);
     char *path = static_cast<char *>(malloc(dirLength + fileLength + 2));
@@ -79,7 +82,14 @@ bool openPlugin(const char *dir, size_t dirLength, const char *file, const char 
     memcpy(path, dir, dirLength);
     path[dirLength] = '/';
     memcpy(path + dirLength + 1, file, fileLength + 1);
-    if (access(path, F_OK) != 0) {
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        if (errno != ENOENT) noteRefusal(search, path, strerror(errno));
+        free(path);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        noteRefusal(search, path, "not a regular file");
         free(path);
         return false;
     }
@@ -118,7 +128,21 @@ bool openPlugin(const char *dir, size_t dirLength, const char *file, const char 
     return false;
 }
 
-// Looks in MORVEN_MODULE_PATH, then where an installed libMORVEN.so keeps
+// A relative directory would mean another place after each change of the
+// working directory, and a module's constructor runs as soon as it is
+// opened: such entries are skipped, each said once.
+void warnRelativeModuleDirectory(const char *dir, size_t length) {
+    static char warned[1024] = ":";  // the entries said so far, each followed by ':'
+    char entry[256];
+    snprintf(entry, sizeof entry, ":%.*s:", static_cast<int>(length < 200 ? length : 200), dir);
+    if (strstr(warned, entry)) return;
+    size_t used = strlen(warned);
+    if (used + strlen(entry) < sizeof warned) memcpy(warned + used, entry + 1, strlen(entry));
+    fprintf(stderr, "MORVEN: MORVEN_MODULE_PATH entry \"%.*s\" is not an absolute directory; ignored\n",
+            static_cast<int>(length), dir);
+}
+
+// Looks in MORVEN_MODULE_PATH (absolute entries only), then where an installed libMORVEN.so keeps
 // its modules (<its directory>/morven/modules, so that a moved prefix keeps
 // working), then beside the library (the build tree), then in the module
 // directory compiled in. On failure, mvGetError says where it looked.
@@ -129,6 +153,7 @@ bool findPlugin(const ModuleName &m, EngineModule *out) {
         for (const char *p = list;;) {
             const char *colon = strchr(p, ':');
             size_t n = colon ? static_cast<size_t>(colon - p) : strlen(p);
+            if (n > 0 && p[0] != '/') warnRelativeModuleDirectory(p, n);
             if (openPlugin(p, n, m.file, m.name, out, &search)) return true;
             if (!colon) break;
             p = colon + 1;
@@ -277,7 +302,10 @@ MV_API bool mvLoadModule(const char *name) {
 
 MV_API bool mvInit(int flags) {
     engineThreadCheck(__func__);
-    if (flags != 0) return false;
+    if (flags != 0) {
+        refuseArgument(__func__, "flags", "0", flags);
+        return false;
+    }
     if (state.running) return true;
     const char *script = getenv("MORVEN_INPUT_SCRIPT");
     state.replay = nullptr;

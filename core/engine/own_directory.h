@@ -6,8 +6,10 @@
 #include <cstddef>
 
 // Writes the directory that holds this library (or the program it is linked
-// into) to dir, without a final '/'. False when it cannot be told or does
-// not fit in size bytes.
+// into) to dir: an absolute path, resolved when the library was loaded, so
+// that a later change of the working directory does not move it. No final
+// '/' (except for the root itself). False when it cannot be told or does not
+// fit in size bytes.
 bool ownDirectory(char *dir, size_t size);
 
 #endif

@@ -4,6 +4,10 @@
 
 #include <morven/input.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -276,36 +280,69 @@ Replay *replayParse(const char *script, size_t length, const char *name, FILE *w
 }
 
 Replay *replayLoad(const char *path) {
-    FILE *file = fopen(path, "rb");
-    if (!file) {
+    // Non-blocking, so that a FIFO named here cannot hold the open for ever;
+    // it is refused just below with everything else that is not a plain file.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         mvCoreSetError("cannot open input script %s: %s", path, strerror(errno));
         return nullptr;
     }
-    char *text = nullptr;
-    size_t length = 0, capacity = 0;
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        mvCoreSetError("cannot open input script %s: %s", path, strerror(errno));
+        close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        mvCoreSetError("input script %s is not a regular file", path);
+        close(fd);
+        return nullptr;
+    }
+    if (info.st_size > static_cast<off_t>(MV_INPUT_SCRIPT_MAX_BYTES)) {
+        mvCoreSetError("input script %s is larger than %lu bytes", path,
+                       static_cast<unsigned long>(MV_INPUT_SCRIPT_MAX_BYTES));
+        close(fd);
+        return nullptr;
+    }
+    // The file may still grow while it is read: the limit holds for what is read.
+    size_t capacity = static_cast<size_t>(info.st_size) + 1;
+    char *text = static_cast<char *>(malloc(capacity));
+    if (!text) {
+        mvCoreSetError("out of memory reading input script %s", path);
+        close(fd);
+        return nullptr;
+    }
+    size_t length = 0;
     bool failed = false;
     for (;;) {
-        if (capacity - length < 4096) {
-            capacity = capacity ? capacity * 2 : 8192;
-            void *grown = realloc(text, capacity);
-            if (!grown) {
+        if (length == capacity) {
+            if (capacity > MV_INPUT_SCRIPT_MAX_BYTES) {
+                mvCoreSetError("input script %s is larger than %lu bytes", path,
+                               static_cast<unsigned long>(MV_INPUT_SCRIPT_MAX_BYTES));
                 failed = true;
+                break;
+            }
+            size_t larger = std::min<size_t>(capacity * 2, MV_INPUT_SCRIPT_MAX_BYTES + 1);
+            void *grown = realloc(text, larger);
+            if (!grown) {
                 mvCoreSetError("out of memory reading input script %s", path);
+                failed = true;
                 break;
             }
             text = static_cast<char *>(grown);
+            capacity = larger;
         }
-        size_t got = fread(text + length, 1, capacity - length, file);
-        length += got;
-        if (got == 0) {
-            if (ferror(file)) {
-                failed = true;
-                mvCoreSetError("cannot read input script %s", path);
-            }
+        ssize_t got = read(fd, text + length, capacity - length);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            mvCoreSetError("cannot read input script %s: %s", path, strerror(errno));
+            failed = true;
             break;
         }
+        if (got == 0) break;
+        length += static_cast<size_t>(got);
     }
-    fclose(file);
+    close(fd);
     Replay *r = failed ? nullptr : replayParse(text, length, path, stderr);
     if (!failed && !r) mvCoreSetError("out of memory reading input script %s", path);
     free(text);

@@ -14,6 +14,7 @@
 #include "core/base/engine_thread.h"
 #include "core/engine/input_state.h"
 #include "core/engine/replay.h"
+#include "core/render/frame_size.h"
 #include "core/render/frontend.h"
 #include "core/render/soft_renderer.h"
 #include "core/base/error.h"
@@ -86,6 +87,7 @@ void engineCloseWindow() {
     if (!s.windowOpen) return;
     engineAudioClose();
     frontEnd().install(nullptr);
+    drawSetFrameSize(0, 0);
     atlasDropTextures(s.renderer);
     s.renderer->destroy(s.renderer->self);
     s.renderer = nullptr;
@@ -108,9 +110,16 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
         mvCoreSetError("mvWindowOpen: %s", s.running ? "a window is already open" : "the engine is not started");
         return false;
     }
-    if (flags != 0 || (bpp != 0 && bpp != 32) || width <= 0 || height <= 0 || width > kSoftMaxSide || height > kSoftMaxSide) {
-        mvCoreSetError("mvWindowOpen: unsupported window %dx%d, %d bits per pixel, flags %d", width, height, bpp,
-                       flags);
+    if (flags != 0) {
+        refuseArgument(__func__, "flags", "0", flags);
+        return false;
+    }
+    if (bpp != 0 && bpp != 32) {
+        refuseArgument(__func__, "bits per pixel", "32 or 0", bpp);
+        return false;
+    }
+    if (width <= 0 || height <= 0 || width > kSoftMaxSide || height > kSoftMaxSide) {
+        mvCoreSetError("mvWindowOpen: unsupported window %dx%d (1 to %d pixels a side)", width, height, kSoftMaxSide);
         return false;
     }
     if (s.screenshotPath && !(s.shot = static_cast<uint8_t *>(calloc(static_cast<size_t>(width) * height, 4)))) {
@@ -141,6 +150,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     s.shotValid = false;
     s.windowOpen = true;
     frontEnd().install(s.renderer);
+    drawSetFrameSize(width, height);
     frontEnd().clear();  // in the clear colour set before the window opened
     engineAudioOpen();
     return true;
@@ -177,9 +187,14 @@ MV_API void mvWindowSwapBuffers(void) {
 
 MV_API bool mvLoop(int flags) {
     engineThreadCheck(__func__);
-    (void)flags;
+    static int flagsWarned;
+    if (flags != 0) ignoreArgument(&flagsWarned, __func__, "flags", "0", flags);
     EngineState &s = engineState();
-    if (!s.windowOpen || s.quitRequested) return false;
+    if (!s.windowOpen) {
+        mvCoreSetError("mvLoop: %s", s.running ? "no window is open" : "the engine is not started");
+        return false;
+    }
+    if (s.quitRequested) return false;
     uint64_t frame = s.loopCalls++;
     if (frame > 0) engineAudioFrame();  // the sound of the frame just made
     inputBeginFrame();

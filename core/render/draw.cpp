@@ -2,7 +2,26 @@
 #include <morven/draw.h>
 
 #include "core/base/engine_thread.h"
+#include "core/render/frame_size.h"
 #include "core/render/frontend.h"
+
+namespace {
+
+int frameWidth, frameHeight;  // 0 x 0: unknown
+
+}  // namespace
+
+void drawSetFrameSize(int w, int h) {
+    bool known = w > 0 && h > 0;
+    frameWidth = known ? w : 0;
+    frameHeight = known ? h : 0;
+}
+
+bool drawFrameSize(int *w, int *h) {
+    *w = frameWidth;
+    *h = frameHeight;
+    return frameWidth > 0;
+}
 
 extern "C" {
 

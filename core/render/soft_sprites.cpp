@@ -66,6 +66,13 @@ struct SpriteQuad {
                insideEdge(edges[3], px, py);
     }
 
+    // Whether the row at centre height py lies inside the level edges.
+    bool levelsHold(double py) const {
+        for (int k = 0; k < levels; k++)
+            if (!insideEdge(*level[k], 0.0, py)) return false;
+        return true;
+    }
+
     // The pixel columns [*first, *last] of the row at centre height py whose
     // centres lie inside all edges; false when none. The span comes from where
     // the edges cross the row; a centre within rounding distance of a crossing
@@ -175,9 +182,11 @@ inline void untinted4(uint8_t *p, Texels4 src) {
         return;
     }
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, zero)) == 0xFFFF) return;
+    // (t + (t >> 8)) >> 8 equals (t * 257) >> 16 for every t below 2^16:
+    // the high half of one unsigned multiply.
+    const __m128i c257 = _mm_set1_epi16(257);
     auto scale = [&](__m128i x, __m128i f) {
-        __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, f), c128);
-        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+        return _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(x, f), c128), c257);
     };
     auto half = [&](__m128i s8, __m128i d8) {  // two pixels
         __m128i f = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s8, 0xFF), 0xFF);  // each pixel's alpha in its four lanes
@@ -306,6 +315,83 @@ void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, bool f
     for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c);
 }
 
+// Whether v * s / e gives v back exactly for every v = (k + 0.5) - c with
+// 0 <= k < limit, so that the division can be left out: e is s, and v
+// (a multiple of 2^-16 below 2^22 when c is one below 2^20) times s (below
+// 2^15) fits the 53 bits of a double, with nothing rounded.
+inline bool unitScale(double c, double e, int s, int limit) {
+    double scaled = c * 65536.0;
+    return e == s && s < 32768 && limit < (1 << 20) && std::fabs(c) < 1048576.0 && floorSmall(scaled) == scaled;
+}
+
+// Four texels that lie one after another in the source.
+inline Texels4 fourInARow(const uint8_t *t) {
+#if defined(__SSE2__)
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(t));
+#else
+    return texels4(texelWord(t), texelWord(t + 4), texelWord(t + 8), texelWord(t + 12));
+#endif
+}
+
+// The rows of an unrotated sprite, its texel columns in b.columns from
+// column `base` of the frame on. When its side edges are vertical and the
+// others level (boxed), every row that the level edges let through has the
+// same span, worked out once. Where the span's texel columns follow one another (a
+// sprite drawn at its own size), a row's texels are read four at a time
+// straight from the source row.
+template <bool white>
+void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad, const uint8_t *origin,
+                 size_t stride, const double *y, int top, int bottom, int base, int roomUpTo) {
+    const float *c = sp.color;
+    bool unitY = unitScale(y[0], y[3] - y[0], sp.sh, b.h);
+    bool boxed = quad.levels == 2 && quad.lefts == 1 && quad.rights == 1 && quad.fromLeft[0]->dx == 0 &&
+                 quad.fromRight[0]->dx == 0;
+    int first = 0, last = -1;
+    bool known = false, inARow = false;
+    if (boxed) {
+        // The level edges let through one run of rows: each is a half-plane
+        // bounded by a row.
+        while (top <= bottom && !quad.levelsHold(top + 0.5)) top++;
+        while (bottom >= top && !quad.levelsHold(bottom + 0.5)) bottom--;
+    }
+    for (int row = top; row <= bottom; row++) {
+        double py = row + 0.5;
+        if (!boxed) {
+            if (!quad.span(py, &first, &last)) continue;
+            known = false;
+        }
+        if (!known) {
+            known = boxed;
+            if (boxed && !quad.span(py, &first, &last)) return;
+            const int *column = b.columns + (first - base);
+            inARow = true;
+            for (int i = 1; i <= last - first && inARow; i++) inARow = column[i] == column[0] + i;
+        }
+        uint8_t *p = b.frame + 4 * (static_cast<size_t>(row) * b.w + first);
+        int n = last - first + 1;
+        bool room = last <= roomUpTo;
+        double down = py - y[0];
+        const uint8_t *texRow = origin + stride * clampIndex(unitY ? down : down * sp.sh / (y[3] - y[0]), sp.sh);
+        const int *column = b.columns + (first - base);
+        if (!white) {
+            for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
+        } else if (inARow) {
+            const uint8_t *t = texRow + 4 * column[0];
+            untintedRow(p, n, room, [&](int k) {
+                Texels4 four = k == 4 ? fourInARow(t) : upToFour(k, [&](int i) { return t + 4 * i; });
+                t += 16;
+                return four;
+            });
+        } else {
+            untintedRow(p, n, room, [&](int k) {
+                Texels4 four = upToFour(k, [&](int i) { return texRow + 4 * column[i]; });
+                column += 4;
+                return four;
+            });
+        }
+    }
+}
+
 template <bool white>
 void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, const double *x, const double *y,
                 const SpriteQuad &quad, int top, int bottom) {
@@ -320,7 +406,10 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     if (upright) {
         // Unrotated: one texel column per pixel column, worked out once, exactly.
         int columns = static_cast<int>(quad.right) - base + 1;
-        for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
+        if (unitScale(x[0], e1x, sp.sw, b.w))
+            for (int i = 0; i < columns; i++) b.columns[i] = clampIndex(base + i + 0.5 - x[0], sp.sw);
+        else
+            for (int i = 0; i < columns; i++) b.columns[i] = clampIndex((base + i + 0.5 - x[0]) * sp.sw / e1x, sp.sw);
     }
     const double fix = 4294967296.0;  // 2^32
     double uScale = sp.sw / det, vScale = sp.sh / det;
@@ -338,6 +427,10 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
     // the made-up clear texels of untintedRow: within the row, so that no
     // pixel of another band is ever read or written.
     int roomUpTo = b.w - 4;
+    if (upright) {
+        uprightRows<white>(b, sp, quad, origin, stride, y, top, bottom, base, roomUpTo);
+        return;
+    }
     for (int row = top; row <= bottom; row++) {
         double py = row + 0.5;
         int first, last;
@@ -345,20 +438,6 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
         uint8_t *p = b.frame + 4 * (static_cast<size_t>(row) * b.w + first);
         int n = last - first + 1;
         bool room = last <= roomUpTo;
-        if (upright) {
-            const uint8_t *texRow = origin + stride * clampIndex((py - y[0]) * sp.sh / e2y, sp.sh);
-            const int *column = b.columns + (first - base);
-            if (white) {
-                untintedRow(p, n, room, [&](int k) {
-                    Texels4 t = upToFour(k, [&](int i) { return texRow + 4 * column[i]; });
-                    column += 4;
-                    return t;
-                });
-                continue;
-            }
-            for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
-            continue;
-        }
         double cx = first + 0.5 - x[0], cy = py - y[0];
         double u0 = (cx * e2y - cy * e2x) * uScale, v0 = (cy * e1x - cx * e1y) * vScale;
         // Kept near the source in double, so that the fixed point cannot overflow.

@@ -3,11 +3,16 @@
 // edge is origin + index * scale, so neighbouring rectangles meet exactly and
 // the triangle rule gives each pixel to one of them: no gaps, no pixel
 // blended twice, and the same pixels on every renderer that keeps the rule.
+// Glyphs wholly outside the frame are left out, and lines that lie wholly
+// outside it are skipped at the speed of a byte search, so text costs what
+// it shows.
 #include <morven/draw.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "core/render/font.h"
+#include "core/render/frame_size.h"
 
 namespace {
 
@@ -77,10 +82,49 @@ MV_API void mvDrawTextMeasure(float size, const char *text, float *width, float 
 MV_API void mvDrawText(float x, float y, float size, const char *text) {
     if (!text || !(size > 0.0f) || !std::isfinite(size) || !std::isfinite(x) || !std::isfinite(y)) return;
     float scale = size / static_cast<float>(kFontCellHeight);
+    int frameW = 0, frameH = 0;
+    bool cull = drawFrameSize(&frameW, &frameH);
+    float right = static_cast<float>(frameW), bottom = static_cast<float>(frameH);
+    // Font columns that lie left of the frame for certain (a column to spare
+    // for rounding): single-byte characters there are only counted.
+    double hidden = std::floor(-static_cast<double>(x) / static_cast<double>(scale)) - 1.0;
+    long hiddenColumns = hidden > 0.0 ? static_cast<long>(hidden < 1e15 ? hidden : 1e15) : 0;
     // Font pixels from the origin, as integers so that every edge is computed alike.
     long column = 0, row = 0;
     mvDrawBegin(MV_DRAW_TRIANGLES);
     for (const unsigned char *s = reinterpret_cast<const unsigned char *>(text); *s;) {
+        if (cull) {
+            // A glyph's rectangles lie between its cell's edges, computed as
+            // drawGlyph computes them: outside those, no pixel centre is covered.
+            float top = y + static_cast<float>(row) * scale;
+            float lineBottom = y + static_cast<float>(row + kFontCellHeight) * scale;
+            float left = x + static_cast<float>(column) * scale;
+            if (!(top < bottom)) break;  // this line and all after it are below the frame
+            if (!(lineBottom > 0.0f) || !(left < right)) {
+                // The rest of the line is above or right of the frame. A '\n'
+                // byte is never part of a longer character.
+                const char *newline = strchr(reinterpret_cast<const char *>(s), '\n');
+                if (!newline) break;
+                s = reinterpret_cast<const unsigned char *>(newline) + 1;
+                column = 0;
+                row += kFontCellHeight;
+                continue;
+            }
+        }
+        if (cull) {
+            while (*s && *s < 0x80 && *s != '\n' && column + kFontGlyphWidth <= hiddenColumns) {
+                s++;
+                column += kFontCellWidth;
+            }
+            if (!*s) break;
+        }
+        if (cull) {
+            while (*s && *s < 0x80 && *s != '\n' && column + kFontGlyphWidth <= hiddenColumns) {
+                s++;
+                column += kFontCellWidth;
+            }
+            if (!*s) break;
+        }
         int length;
         int c = nextCharacter(s, &length);
         s += length;
@@ -89,7 +133,8 @@ MV_API void mvDrawText(float x, float y, float size, const char *text) {
             row += kFontCellHeight;
             continue;
         }
-        if (c != ' ') drawGlyph(fontGlyph(c), x, y, scale, column, row);
+        bool shown = !cull || x + static_cast<float>(column + kFontGlyphWidth) * scale > 0.0f;
+        if (c != ' ' && shown) drawGlyph(fontGlyph(c), x, y, scale, column, row);
         column += kFontCellWidth;
     }
     mvDrawEnd();

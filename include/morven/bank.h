@@ -22,7 +22,8 @@
 MV_EXTERN_C_BEGIN
 
 /** Makes a resource from path (valid only during the call); data is what the
- * caller passed to mvBankLoad. Returns null when nothing could be made. */
+ * caller passed to mvBankLoad. Returns null when nothing could be made, and
+ * may say why in mvGetError (as mvImageLoad does). */
 typedef void *(*MVBankLoadFunction)(const char *path, void *data);
 
 /** Releases a resource that the bank held. */
@@ -36,7 +37,8 @@ typedef struct MVBank {
 } MVBank;
 
 /** A new bank with its own copy of the pattern list (null means "%s"). A null
- * load callback makes every miss return null. Returns null when out of memory. */
+ * load callback makes every miss return null. Returns null when out of
+ * memory, with the reason in mvGetError. */
 MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnloadFunction unload);
 
 /** Destroys the bank. Held resources are neither unloaded nor released (call
@@ -45,7 +47,9 @@ MV_API MVBank *mvBankCreate(const char *path, MVBankLoadFunction load, MVBankUnl
 MV_API void mvBankDestroy(MVBank *bank);
 
 /** The resource held under name, loading it on a miss; null when no
- * alternative yields one or memory runs out. If the name cannot be recorded
+ * alternative yields one or memory runs out. On a miss mvGetError names every
+ * path tried, each with the reason the load callback left in mvGetError
+ * (cut short when the list is long). If the name cannot be recorded
  * the loaded resource is still returned but not held. name must not be null. */
 MV_API void *mvBankLoad(MVBank *bank, const char *name, void *data);
 

@@ -1,4 +1,16 @@
-/* MORVEN: common definitions shared by every public header. */
+/* MORVEN: common definitions shared by every public header.
+ *
+ * Failures: every call that reports a failure (by returning false, null or
+ * a documented failure value) leaves one line saying why in mvGetError
+ * (<morven/error.h>); errors of the system carry its own words for them.
+ *
+ * Arguments with fixed values: flags that must be 0 or a combination of
+ * the flags a header names, and bits per pixel that must be 32 (or 0, where
+ * a header says so, for 32). Every call treats any other value the same way:
+ * a call that can report failure refuses it, changes nothing and names the
+ * argument and its value in mvGetError; a call with no failure to report
+ * (mvLoop, whose false means "stop", and the drawing calls) works as if the
+ * argument had been 0 and says so once on standard error. */
 #ifndef MORVEN_DEFS_H
 #define MORVEN_DEFS_H
 

@@ -32,13 +32,15 @@ enum {
 
 /** Opens the directory at path for reading. Returns a handle the caller
  * releases with mvDirectoryClose, or null when the directory cannot be opened
- * (errno then tells why) or path is null. */
+ * (errno and mvGetError then tell why) or path is null. */
 MV_API MVDirectory *mvDirectoryOpen(const char *path);
 
 /** The next entry's name, or null at the end of the directory, on a read error
  * or for a null handle. The name belongs to the handle and stays valid until
  * the next call or mvDirectoryClose. When type is not null, the entry's kind
- * is stored there. flags is 0 or a combination of MV_DIRECTORY_SKIP_... */
+ * is stored there. flags is 0 or a combination of MV_DIRECTORY_SKIP_...;
+ * other bits are refused (null). A read error and refused flags leave the
+ * reason in mvGetError; the end of the directory leaves it as it was. */
 MV_API const char *mvDirectoryNext(MVDirectory *dir, MVDirectoryEntryType *type, int flags);
 
 /** Releases the handle. Null is ignored. */

@@ -10,13 +10,26 @@
  * by ':'), then in morven/modules under the directory that holds
  * libMORVEN.so (where an install puts them, so a moved install keeps
  * working), then in that directory itself (the build tree), then in the
- * module directory compiled into the library.
+ * module directory compiled into the library. Only absolute directories are
+ * searched: the library's own is made absolute when the library is loaded,
+ * before the program can change its working directory, and a relative entry
+ * of MORVEN_MODULE_PATH is skipped with one warning on standard error. Only
+ * regular files are opened; anything else in a module's place (a FIFO, a
+ * device) is refused with a reason.
  *
  * Threads: the thread that calls mvInit becomes the engine's thread; the
  * engine, window, drawing, input, timer and image-loading calls belong to it
  * until mvDeinit (and the caller's timers until they are destroyed). Load the
  * modules on that thread too. The other modules may be used on any thread.
- * Debug builds abort on an engine call from another thread. */
+ * Debug builds abort on an engine call from another thread.
+ *
+ * fork: a child of a running headless engine (no window from the "SDL"
+ * module) may go on with the drawing, atlas, window and loop calls and with
+ * mvDeinit, on the thread that called fork: the software renderer starts its
+ * sprite threads anew in the child. The child's mvDeinit writes the
+ * MORVEN_SCREENSHOT file too, as the parent's does. With an SDL window open,
+ * the display connection and the OpenGL context stay the parent's: the child
+ * may call nothing of MORVEN, only exec or _exit. */
 #ifndef MORVEN_ENGINE_H
 #define MORVEN_ENGINE_H
 
@@ -35,8 +48,8 @@ MV_API bool mvLoadModule(const char *name);
  * frames; a value that is not a non-negative integer is ignored with a
  * warning on standard error), MORVEN_SCREENSHOT (a PNG file for the last
  * frame) and MORVEN_INPUT_SCRIPT (replayed input). True when the engine runs
- * (also when it already did); false, with the reason in mvGetError, when the
- * input script cannot be read. */
+ * (also when it already did); false, with the reason in mvGetError, when
+ * flags are not 0 or the input script cannot be read. */
 MV_API bool mvInit(int flags);
 
 /** Stops the engine: writes the screenshot asked for by MORVEN_SCREENSHOT

@@ -21,7 +21,9 @@
  * ("-3", "12.5"). Names are the MV_KEY_ suffixes in lower case ("a",
  * "space", "left", "f1") and "mouse1" (left), "mouse2" (right), "mouse3"
  * (middle). A malformed line gets one warning on stderr with its line number
- * and is skipped; a script that cannot be read makes mvInit fail. Escape
+ * and is skipped. A script that cannot be read, is not a regular file (a
+ * FIFO, a device, a directory) or holds more than MV_INPUT_SCRIPT_MAX_BYTES
+ * makes mvInit fail, with the reason in mvGetError. Escape
  * going down ends mvLoop, whether pressed or replayed. During a replay frames
  * are unpaced and mvFrameTime is exactly one frame period: 1 / the rate of
  * mvLoopSetRate, or 1/60 s by default and when the rate is 0.
@@ -33,6 +35,9 @@
 #include <morven/defs.h>
 
 MV_EXTERN_C_BEGIN
+
+/** The largest input script mvInit reads, in bytes (16 MiB). */
+#define MV_INPUT_SCRIPT_MAX_BYTES (16ul * 1024ul * 1024ul)
 
 /** Key codes. Letters and digits are their upper-case ASCII codes. */
 enum {

@@ -42,7 +42,8 @@ enum {
 };
 
 /** Creates a stopped timer without a function. flags: 0 or MV_TIMER_... flags.
- * The caller owns it and releases it with mvTimerDestroy. Null when out of memory. */
+ * The caller owns it and releases it with mvTimerDestroy. Null when out of
+ * memory or for other flag bits. */
 MV_API MVTimer *mvTimerCreate(int flags);
 
 /** Sets what the timer calls when it fires; data is passed through untouched
@@ -62,8 +63,8 @@ MV_API bool mvTimerIsRunning(const MVTimer *timer);
 
 /** Makes a single-shot timer that calls function(timer, data) once, ms
  * milliseconds from now. The core owns it and releases it right after it has
- * fired (or, unfired, at mvDeinit). flags: 0 (MV_TIMER_ONCE is implied). Returns false
- * when out of memory. */
+ * fired (or, unfired, at mvDeinit). flags: 0 (MV_TIMER_ONCE is implied and
+ * may be given). Returns false when out of memory or for other flag bits. */
 MV_API bool mvTimerMSingle(uint32_t ms, MVTimerFunction function, void *data, int flags);
 
 /** Fires every timer that is due now. maxFirings bounds the number of firings

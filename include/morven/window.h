@@ -36,7 +36,8 @@ MV_API void mvWindowSwapBuffers(void);
 /** Handles pending events and paces the frames; flags must be 0. Returns
  * false once the program should end: the window was closed, Escape was
  * pressed (or replayed), a replay reached its quit event, SIGINT or SIGTERM
- * arrived, MORVEN_MAX_FRAMES frames were presented, or there is no window.
+ * arrived, MORVEN_MAX_FRAMES frames were presented, or there is no window
+ * (the one case that is a failure, said in mvGetError).
  * Each call first updates the input state (see <morven/input.h>). A second
  * SIGINT or SIGTERM while the engine runs ends the program with the signal's
  * default action, so a program that does not come back to mvLoop can still
