@@ -22,7 +22,7 @@ import tempfile
 # renderers, worker threads) change what both sides measure.
 PROGRAMS = [("containers_bench", None), ("atlas_bench", None), ("timer_bench", None), ("numeric_bench", None),
             ("bank_bench", None), ("render_bench", None), ("sprite_bench", "-SpritesBesideSdl"),
-            ("sprite_bench", "SpritesBesideSdl"), ("text_bench", None), ("image_bench", None)]
+            ("sprite_bench", "SpritesBesideSdl"), ("text_bench", None), ("image_bench", None), ("sound_bench", None)]
 
 
 def run(path, min_time, repetitions, only=None):
@@ -368,6 +368,17 @@ def targets(res, out):
             note += "; on one thread %s ms" % fmt(alone)
         row("10,000 turned 32 x 32 sprites a frame at 640 x 480, %s, wall clock: <= 16 ms" % where,
             "%s ms (%s)" % (fmt(wall), note), wall <= 16)
+    # Mixing: CPU time of the mixing thread per second of audio, each side
+    # measured twice in alternating order; the slower of each side counts.
+    mine = [res.manual_ns("Mix64/morven/%d/manual_time" % i) for i in (1, 2)]
+    peer = [res.manual_ns("Mix64/sdl_mixer/%d/manual_time" % i) for i in (1, 2)]
+    if all(mine):
+        worst = max(mine) / 1e6
+        row("mixing 64 voices, changing volume and pan: <= 20 ms CPU per second of audio",
+            "%s ms (runs %s)" % (fmt(worst), ", ".join(fmt(m / 1e6) for m in mine)), worst <= 20)
+        if all(peer):
+            row("mixing 64 voices: <= SDL_mixer's time", "%s ms vs %s ms (SDL_mixer runs %s)" % (
+                fmt(worst), fmt(min(peer) / 1e6), ", ".join(fmt(p / 1e6) for p in peer)), worst <= min(peer))
     out.append("")
 
 
@@ -405,10 +416,19 @@ def main():
     side_by_side_sprites(res, out)
     numeric(res, out)
     images(res, out)
+    decode = [(rate, res.ns("BM_DecodeOgg60s/%d" % rate)) for rate in (48000, 44100)]
+    if any(ns for _, ns in decode):
+        memory = res.counter("BM_MusicMemory10min", "heap_bytes")
+        out.append("Sound files: decoding a 60 s stereo Ogg Vorbis file into memory takes %s; a playing "
+                   "ten-minute Ogg stream holds %s KiB of heap.\n" % (
+                       ", ".join("%s ms CPU at %d Hz%s" % (fmt(ns / 1e6), rate, "" if rate == 48000 else
+                                                               " (resampled to 48000)")
+                                 for rate, ns in decode if ns),
+                       fmt(memory / 1024 if memory else None, 0)))
     timer_rows = res.find(r"BM_\w+(/\d+)?")
     if timer_rows:
         out.append("Timers: " + ", ".join("%s %s ns" % (n, fmt(res.ns(n), 1)) for n in sorted(timer_rows)
-                                          if "Lateness" not in n) + "\n")
+                                          if "Lateness" not in n and "Decode" not in n and "Music" not in n) + "\n")
     print("\n".join(out))
 
 

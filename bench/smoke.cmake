@@ -5,6 +5,7 @@
 set(MORVEN_BENCH_SMOKE_FILTER_containers_bench "-/(100000|1000000)$")
 set(MORVEN_BENCH_SMOKE_FILTER_atlas_bench "-AtlasReserveBesideStb/(12-16/|2-12/|sheet|4-64/(2048|4096))")
 set(MORVEN_BENCH_SMOKE_FILTER_timer_bench "-Lateness")
+set(MORVEN_BENCH_SMOKE_FILTER_sound_bench "-MusicMemory10min")
 foreach(source ${MORVEN_BENCHES})
   get_filename_component(name ${source} NAME_WE)
   set(filter "${MORVEN_BENCH_SMOKE_FILTER_${name}}")

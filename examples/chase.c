@@ -5,8 +5,10 @@
  * held; Escape or closing the window ends the chase. The dart's image is
  * found through a resource bank, decoded by the "Image" module and
  * packed into an atlas; without the module a dart is drawn from triangles.
- * At the end one line tells how often the dart caught the pointer: came
- * within 16 pixels of it after having been farther away. */
+ * Each catch (the dart comes within 16 pixels of the pointer after having
+ * been farther away) plays a short sound, decoded by the "Sound" module
+ * (without it the chase is silent). At the end one line tells how often
+ * the dart caught the pointer, and in which frames. */
 #if defined(__linux__)
 #define _DEFAULT_SOURCE 1 /* readlink */
 #include <unistd.h>
@@ -27,10 +29,11 @@
 #include <morven/gradient.h>
 #include <morven/image.h>
 #include <morven/input.h>
+#include <morven/sound.h>
 #include <morven/trail.h>
 #include <morven/window.h>
 
-/* Where the image lies relative to the program's own directory: the build
+/* Where the image and sound lie relative to the program's own directory: the build
  * sets it to where it installs the data (and copies the data to the same
  * place in the build tree). */
 #ifndef CHASE_DATA_FROM_PROGRAM
@@ -44,6 +47,7 @@
 #define CATCH_RANGE 16.0f
 #define SPRITE_SIZE 32.0f
 #define TRAIL_POINTS 64
+#define MOST_CATCHES_LISTED 32
 
 /* The trail's colour by the pointer's distance: red when close, through
  * violet, to cyan when far. One gradient per colour component. */
@@ -93,10 +97,10 @@ static int programDirectory(char *dir, size_t size) {
     return 1;
 }
 
-/* The bank's patterns: "assets/%s" beside the working directory, then the
+/* The banks' patterns (images and sounds): "assets/%s" beside the working directory, then the
  * data directory beside the program. "|" separates alternatives and cannot
  * be quoted, so a program directory holding one is left out; "%" is doubled. */
-static void imagePaths(char *paths, size_t size) {
+static void dataPaths(char *paths, size_t size) {
     char dir[4096];
     snprintf(paths, size, "assets/%%s");
     if (!programDirectory(dir, sizeof dir) || strchr(dir, '|')) return;
@@ -119,7 +123,7 @@ static void imagePaths(char *paths, size_t size) {
 /* The dart's image packed into the atlas, or null when it cannot be loaded. */
 static const MVAtlasArea *loadDart(MVAtlas *atlas) {
     char paths[4200];
-    imagePaths(paths, sizeof paths);
+    dataPaths(paths, sizeof paths);
     MVBank *images = mvBankCreate(paths, mvImageLoad, mvImageFree);
     const MVImage *image = images ? mvBankLoad(images, "chaser.png", NULL) : NULL;
     const MVAtlasArea *area = image ? mvAtlasAreaFromImage(atlas, image, 1) : NULL;
@@ -150,6 +154,7 @@ int main(void) {
     mvLoadModule("SDL");
     mvLoadModule("OpenGL");
     mvLoadModule("Image");
+    mvLoadModule("Sound");
     if (!mvInit(0) || !mvWindowOpen(WIDTH, HEIGHT, 32, 0)) {
         fprintf(stderr, "chase: %s\n", mvGetError());
         mvDeinit();
@@ -161,11 +166,16 @@ int main(void) {
 
     MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
     const MVAtlasArea *dart = loadDart(atlas);
+    char paths[4200];
+    dataPaths(paths, sizeof paths);
+    MVBank *sounds = mvBankCreate(paths, mvSoundBankLoad, mvSoundBankUnload);
+    MVSound *ping = sounds ? mvBankLoad(sounds, "catch.wav", NULL) : NULL;
+    if (!ping) fprintf(stderr, "chase: no catch sound: %s; chasing in silence\n", mvGetError());
     MVTrail *trail = mvTrailCreate(TRAIL_POINTS);
     Palette palette = {ramp(1.0f, 0.7f, 0.1f), ramp(0.2f, 0.3f, 0.9f), ramp(0.2f, 1.0f, 1.0f)};
 
     float x = WIDTH / 2.0f, y = HEIGHT / 2.0f, heading = 0.0f;
-    unsigned long frames = 0, catches = 0;
+    unsigned long frames = 0, catches = 0, caughtAt[MOST_CATCHES_LISTED];
     int away = 0; /* the pointer was out of range since the last catch */
     while (mvLoop(0)) {
         float dt = (float)mvFrameTime();
@@ -185,8 +195,11 @@ int main(void) {
         if (distance > CATCH_RANGE) {
             away = 1;
         } else if (away) {
+            if (catches < MOST_CATCHES_LISTED) caughtAt[catches] = frames;
             catches++;
             away = 0;
+            /* Heard from where the dart is: -1 at the left edge, +1 at the right. */
+            mvSoundPlay(ping, 0.8f, x / WIDTH * 2.0f - 1.0f, false);
         }
 
         if (mvInputKeyPressed(MV_KEY_SPACE)) mvTrailAddBreak(trail);
@@ -210,12 +223,17 @@ int main(void) {
         mvDrawClear();
         frames++;
     }
-    printf("Chased for %lu frames, caught the pointer %lu times\n", frames, catches);
+    printf("Chased for %lu frames, caught the pointer %lu times", frames, catches);
+    for (unsigned long i = 0; i < catches && i < MOST_CATCHES_LISTED; i++)
+        printf("%s%lu", i ? " " : ", in frames ", caughtAt[i]);
+    printf("\n");
 
     mvGradientDestroy(palette.red);
     mvGradientDestroy(palette.green);
     mvGradientDestroy(palette.blue);
     mvTrailDestroy(trail);
+    mvBankUnloadAll(sounds); /* frees the sound; a ping still playing fades out */
+    mvBankDestroy(sounds);
     mvAtlasDestroy(atlas);
     /* False when the screenshot asked for (MORVEN_SCREENSHOT) was not written. */
     return mvDeinit() ? 0 : 1;

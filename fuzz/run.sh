@@ -7,6 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
+export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 for target in "$build"/fuzz/*_fuzz; do
   name=$(basename "$target" _fuzz)
   mkdir -p "$work/$name"

@@ -11,9 +11,15 @@ target_include_directories(png_probe SYSTEM PRIVATE ${MORVEN_TEST_STB_DIR})
 add_dependencies(chase morven-image)
 
 set(MORVEN_CHASE_OUT ${CMAKE_CURRENT_BINARY_DIR}/chase-runs)
+set(MORVEN_CHASE_SOUND "")
+if(TARGET morven-sound)
+  add_executable(wav_onsets chase/wav_onsets.cpp)
+  add_dependencies(chase morven-sound)
+  set(MORVEN_CHASE_SOUND -DONSETS=$<TARGET_FILE:wav_onsets>)
+endif()
 foreach(side right left)
   set(args -DPROGRAM=$<TARGET_FILE:chase> -DPROBE=$<TARGET_FILE:png_probe>
-    -DREPLAY=${PROJECT_SOURCE_DIR}/examples/chase_${side}.replay -DSIDE=${side})
+    -DREPLAY=${PROJECT_SOURCE_DIR}/examples/chase_${side}.replay -DSIDE=${side} ${MORVEN_CHASE_SOUND})
   add_test(NAME chase_${side}_headless COMMAND ${CMAKE_COMMAND} ${args}
     -DOUT=${MORVEN_CHASE_OUT}/${side}_headless -DMODE=headless -P ${CMAKE_CURRENT_SOURCE_DIR}/chase/check_chase.cmake)
   if(TARGET morven-sdl AND TARGET morven-opengl)

@@ -34,6 +34,7 @@ endif()
 if(VALGRIND AND NOT MORVEN_ANY_SANITIZER)
   add_test(NAME library.unit_tests_memcheck
     COMMAND ${VALGRIND} --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible
+            --suppressions=${CMAKE_CURRENT_SOURCE_DIR}/libraries.supp
             --show-leak-kinds=definite,indirect,possible $<TARGET_FILE:morven_tests> --gtest_brief=1)
   set_tests_properties(library.unit_tests_memcheck PROPERTIES LABELS valgrind TIMEOUT 900)
 endif()

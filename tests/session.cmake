@@ -2,13 +2,13 @@
 # timers: one replay headless, under valgrind and in an OpenGL window under
 # Xvfb gives the same summary and last frame; a session recorded with real X
 # input replays headless to the same.
-if(NOT TARGET morven-stb-image)
+if(NOT TARGET morven-image)
   message(STATUS "session replays are not tested (needs the STB-Image module for identical PNG files)")
   return()
 endif()
 add_executable(session_game session/session_game.c)
 target_link_libraries(session_game PRIVATE MORVEN)
-foreach(module morven-sdl morven-opengl morven-stb-image)
+foreach(module morven-sdl morven-opengl morven-image)
   if(TARGET ${module})
     add_dependencies(session_game ${module})
   endif()

@@ -21,6 +21,7 @@
 #include "core/render/frontend.h"
 #include "core/render/png_write.h"
 #include "core/render/transform.h"
+#include "core/sound/output.h"
 #include "core/base/error.h"
 #include "core/base/frame_clock.h"
 #include "core/base/timer_internal.h"
@@ -42,7 +43,8 @@ const ModuleName moduleNames[MODULE_COUNT] = {
     {"SDL", "morven-sdl.so"},
     {"OpenGL", "morven-opengl.so"},
     {"Image", "morven-image.so"},
-    {"Font", "morven-font.so"}};
+    {"Font", "morven-font.so"},
+    {"Sound", "morven-sound.so"}};
 // The image module's first name, which programs written before "Image" use.
 const char *const kImageOldName = "STB-Image";
 // Fonts alive, each holding a face of the "Font" module.
@@ -306,6 +308,11 @@ void engineFontClosed() {
     }
 }
 
+const MVPluginSoundFiles *engineSoundFilesPlugin() {
+    const EngineModule &m = state.modules[MODULE_SOUND];
+    return m.plugin ? m.plugin->soundFiles : nullptr;
+}
+
 extern "C" {
 
 MV_API bool mvLoadModule(const char *name) {
@@ -328,7 +335,7 @@ MV_API bool mvLoadModule(const char *name) {
             snprintf(sdlLoadFailure, sizeof sdlLoadFailure, "%s", loaded ? "" : mvGetError());
         return loaded;
     }
-    setError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"Image\" (also called \"STB-Image\") and \"Font\")", name);
+    setError("no module named \"%s\" (there are \"SDL\", \"OpenGL\", \"Image\" (also called \"STB-Image\"), \"Font\" and \"Sound\")", name);
     return false;
 }
 
@@ -414,6 +421,7 @@ MV_API bool mvDeinit(void) {
     // Timers may live without a window, so always. Only the core's own go;
     // the caller's are stopped and stay valid until mvTimerDestroy.
     timerShutDown();
+    soundDecodersGone();
     unloadModules();
     engineThreadStopped(timerLiveCount() > 0);
     return ok;

@@ -15,7 +15,7 @@ struct Replay;
 // of a replay whose rate is 0 (unpaced).
 constexpr int kDefaultFrameRate = 60;
 
-enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_IMAGE, MODULE_FONT, MODULE_COUNT };
+enum ModuleKind { MODULE_SDL, MODULE_OPENGL, MODULE_IMAGE, MODULE_FONT, MODULE_SOUND, MODULE_COUNT };
 
 struct EngineModule {
     void *handle;  // from dlopen; null: not loaded
@@ -59,6 +59,9 @@ struct EngineState {
     char *screenshotPath;
     uint8_t *shot;
     bool shotValid;
+    // The audio device while the window is open; null: the null device.
+    void *audioDevice;
+    bool audioWanted;  // a device opens at the first sound
 };
 
 EngineState &engineState();
@@ -100,5 +103,14 @@ const MVPluginFont *engineFontPlugin();
 // the last one freed afterwards unloads it.
 void engineFontOpened();
 void engineFontClosed();
+
+// The loaded "Sound" module's functions, or null.
+const MVPluginSoundFiles *engineSoundFilesPlugin();
+
+// The mixer's output while a window is open: a device with a window on a
+// display outside a replay, else the null device; MORVEN_AUDIO_CAPTURE.
+void engineAudioOpen();
+void engineAudioFrame();
+void engineAudioClose();
 
 #endif

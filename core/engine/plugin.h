@@ -15,7 +15,7 @@
 // 4: renderers run the front end's command lists (core/render/renderer.h).
 // 5: image modules decode files in memory or open, within limits, and no
 //    longer write PNG files.
-constexpr uint32_t MV_PLUGIN_ABI = 5;
+constexpr uint32_t MV_PLUGIN_ABI = 6;
 
 // Event bits returned by MVPluginPlatform::poll.
 enum : unsigned { MV_PLATFORM_QUIT = 1u };
@@ -116,11 +116,6 @@ struct MVPluginImage {
     uint8_t *(*decodeFile)(FILE *file, const MVPluginImageLimits *limits, int *w, int *h);
 };
 
-// Parts added in interface version 3; each is defined where its module's
-// part of this header describes it.
-struct MVPluginAudio;       // an audio device the mixer plays through
-struct MVPluginSoundFiles;  // decoding and resampling sound files
-
 // One rasterised glyph: w x h coverage bytes (0 clear .. 255 covered) in
 // rows `pitch` bytes apart, top row first; its top-left pixel lies `left`
 // right of the pen and `top` above the baseline; the pen then moves
@@ -149,6 +144,43 @@ struct MVPluginFont {
     // Pixels the pen moves on between two glyphs beyond the first's advance
     // (negative: closer together); 0 when the face has no kerning.
     int (*kerning)(void *face, uint32_t left, uint32_t right);
+};
+
+// Mixes frames stereo frames (interleaved 32-bit floats) into out.
+typedef void (*MVAudioRender)(void *context, float *out, int frames);
+
+// An audio device the mixer plays through (the "SDL" module).
+struct MVPluginAudio {
+    // Opens the default output device for stereo 32-bit floats at rate
+    // frames a second and starts it: render(context, ...) is then called on
+    // the device's own thread for every block it plays. Null when there is
+    // no device, with the reason in the plugin's error().
+    void *(*open)(int rate, MVAudioRender render, void *context);
+    // Stops and closes the device; render is not running nor called again
+    // once this returns.
+    void (*close)(void *device);
+};
+
+// Decoding and resampling sound files (the "Sound" module). Failures return
+// null or -1 with the reason in the plugin's error().
+struct MVPluginSoundFiles {
+    // Decodes a whole file: the one at path or, with path null, the size
+    // bytes at data. Gives *frames frames of *channels (1 or 2) interleaved
+    // samples at rate, at most maxFrames of them; release them with release.
+    float *(*decode)(const char *path, const void *data, size_t size, int rate, int maxFrames, int *frames,
+                     int *channels);
+    // Converts frames frames of channels interleaved samples from fromRate
+    // to toRate: *outFrames of them, to be released with release.
+    float *(*resample)(const float *samples, int frames, int channels, int fromRate, int toRate, int *outFrames);
+    void (*release)(float *samples);
+    // Streams the file at path at rate frames a second, in *channels (1 or 2).
+    void *(*streamOpen)(const char *path, int rate, int *channels);
+    // Up to frames frames into out; with loop the file's start follows its
+    // end without a gap. 0 at the end, -1 on failure.
+    int (*streamRead)(void *stream, float *out, int frames, bool loop);
+    // Back to the start; false on failure.
+    bool (*streamRewind)(void *stream);
+    void (*streamClose)(void *stream);
 };
 
 struct MVPlugin {

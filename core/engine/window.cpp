@@ -227,6 +227,7 @@ void engineReplayedResize(int w, int h) {
 void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
+    engineAudioClose();
     frontEnd().install(nullptr);
     drawSetFrameSize(0, 0);
     atlasDropTextures(s.renderer);
@@ -307,6 +308,7 @@ MV_API bool mvWindowOpen(int width, int height, int bpp, int flags) {
     if (s.window && s.platform->windowGetSize) s.platform->windowGetSize(s.window, &gotW, &gotH);
     if (gotW != width || gotH != height) engineWindowResized(gotW, gotH);
     frontEnd().clear();  // in the clear colour set before the window opened
+    engineAudioOpen();
     return true;
 }
 
@@ -359,6 +361,7 @@ MV_API bool mvLoop(int flags) {
     }
     if (s.quitRequested) return false;
     uint64_t frame = s.loopCalls++;
+    if (frame > 0) engineAudioFrame();  // the sound of the frame just made
     inputBeginFrame();
     s.closeRequested = false;
     ReplayFrame asked = {};

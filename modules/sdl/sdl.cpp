@@ -6,6 +6,7 @@
 #include <morven/input.h>
 
 #include "modules/sdl/sdl_module.h"
+#include "modules/sdl/audio.h"
 
 namespace {
 
@@ -249,8 +250,10 @@ const MVPluginPlatform platform = {init,   quit,  windowOpen,   windowClose,    
                                    windowSetResizable, windowSetFullscreen, windowSetVSync, windowGetSize};
 const char *error() { return lastFailure; }
 
-const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error, nullptr, nullptr, nullptr};
+const MVPlugin plugin = {MV_PLUGIN_ABI, "SDL", &platform, nullptr, nullptr, error, &sdlAudio, nullptr, nullptr};
 
 }  // namespace
+
+void sdlNoteFailure(const char *what) { setFailure(what); }
 
 extern "C" __attribute__((visibility("default"))) const MVPlugin *mvPluginEntry() { return &plugin; }
