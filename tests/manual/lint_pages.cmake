@@ -1,6 +1,6 @@
 # Every manual page passes "mandoc -T lint" without warnings or errors; every
 # link points at a page beside it.
-foreach(page morven.3 morven-set.1 morven-atlas.1 morven-timer.1 morven-directory.1 morven-chase.1)
+foreach(page morven.3 morven-set.1 morven-atlas.1 morven-timer.1 morven-directory.1 morven-chase.1 morven-shapes.1)
   string(REGEX REPLACE ".*\\.([0-9])$" "man\\1" dir ${page})
   if(NOT EXISTS ${MAN}/${dir}/${page})
     message(SEND_ERROR "missing page ${MAN}/${dir}/${page}")
