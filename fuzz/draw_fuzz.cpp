@@ -53,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     mvDrawEnd();
     mvDrawClear();
     mvDrawColor1f(1);
+    // What the previous input left recorded runs now, outside this input's account.
+    frontEnd().submit();
     FuzzInput in{data, size, float(W), float(H)};
     // The fuzzer's own account of the pixel rules: which primitive is open,
     // and the most work the calls since the last frame may have caused.
@@ -131,6 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
     mvDrawEnd();
+    frontEnd().submit();
     FUZZ_CHECK(softRendererWork(r) - start <= budget);
     return 0;
 }

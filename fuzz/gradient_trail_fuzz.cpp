@@ -345,6 +345,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (!tm.entries.empty()) tm.entries.pop_front();
             break;
         case 11: {
+            // The draw records into the front end, whose own allocation
+            // failures its tests cover; here the trail's calls are compared.
+            armed = false;
             recorder.calls().clear();
             mvTrailDraw(t);
             std::vector<DrawCall> expected = drawModel(tm);
