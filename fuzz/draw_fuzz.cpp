@@ -98,8 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         case 6: {
             float x = in.value(), y = in.value(), w = in.value(), h = in.value();
-            if (w > 0 && h > 0) drawWhole(frontEnd(), fuzz.texture, 3, 2, x, y, w, h);
-            open = -1;
+            // A sprite ends the open primitive; a sprite of no size is not drawn and ends nothing.
+            if (w > 0 && h > 0) {
+                drawWhole(frontEnd(), fuzz.texture, 3, 2, x, y, w, h);
+                open = -1;
+            }
             budget += kAreaWork;
             break;
         }
