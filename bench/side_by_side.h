@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace sideBySide {
@@ -54,17 +55,17 @@ struct Samples {
     }
 
     // Counters: ours and peer (median, in `scale` units of a second), ratio
-    // and its quartiles.
-    void report(benchmark::State &state, double scale) const {
+    // and its quartiles; their names start with `prefix`.
+    void report(benchmark::State &state, double scale, const std::string &prefix = "") const {
         std::vector<double> r;
         for (size_t i = 0; i < ours.size(); i++)
             if (ours[i] > 0) r.push_back(peer[i] / ours[i]);
-        state.counters["ours"] = quantile(ours, 0.5) * scale;
-        state.counters["peer"] = quantile(peer, 0.5) * scale;
-        state.counters["ratio"] = quantile(r, 0.5);
-        state.counters["ratio_lo"] = quantile(r, 0.25);
-        state.counters["ratio_hi"] = quantile(r, 0.75);
-        state.counters["samples"] = double(ours.size());
+        state.counters[prefix + "ours"] = quantile(ours, 0.5) * scale;
+        state.counters[prefix + "peer"] = quantile(peer, 0.5) * scale;
+        state.counters[prefix + "ratio"] = quantile(r, 0.5);
+        state.counters[prefix + "ratio_lo"] = quantile(r, 0.25);
+        state.counters[prefix + "ratio_hi"] = quantile(r, 0.75);
+        state.counters[prefix + "samples"] = double(ours.size());
     }
 };
 

@@ -92,12 +92,12 @@ MV_API void *mvSMapFind(const MVSMap *map, const char *key) { return mvMapFind(m
 MV_API MVMapNode *mvSMapFindNode(const MVSMap *map, const char *key) { return mvMapFindNode(map, key); }
 
 MV_API void *mvSMapRemove(MVSMap *map, const char *key) {
-    MVMapNode *node = mvMapFindNode(map, key);
+    // The entry stays readable until the map changes again: long enough to
+    // release its key copy after the core map is done with it.
+    MVMapNode *node = mapTake(map, key);
     if (!node) return nullptr;
-    void *copy = node->key;
-    void *result = mapRemoveNode(map, node);
-    std::free(copy);
-    return result;
+    std::free(node->key);
+    return node->value;
 }
 
 MV_API MVMapNode *mvSMapGetRoot(const MVSMap *map) { return mvMapGetRoot(map); }

@@ -1,9 +1,13 @@
 // Ordered map: an AVL tree whose nodes carry the entry's value right after
 // the tree node, so that the node's item and the value form the MVMapNode.
 //
-// A map whose keys are known to be C strings ordered by strcmp (the string
-// map's) also keeps the first eight bytes of each key in its node, so most
-// comparisons are decided without touching the key's own memory.
+// A map whose keys it can order itself (integers held in the key pointer,
+// C strings ordered like strcmp) also keeps an ordered index of its nodes
+// (core/containers/index.h) and searches that instead of the tree: the tree
+// still links every node, in the same shape, for walks and the root. For
+// string keys the index compares eight bytes taken after the part that every
+// key in the map shares, so paths with a long common start are told apart
+// without reading the keys.
 #include <morven/map.h>
 
 #include <cstddef>
@@ -11,6 +15,7 @@
 #include <cstring>
 
 #include "core/base/error.h"
+#include "core/containers/index.h"
 #include "core/containers/map_internal.h"
 #include "core/containers/pool.h"
 #include "core/containers/tree.h"
@@ -20,7 +25,6 @@ namespace {
 struct MapNode {
     MVTreeNode tree;  // tree.item is the entry's key
     void *value;
-    uint64_t prefix;  // string keys: first eight bytes, big-endian, zero-padded
 };
 static_assert(offsetof(MapNode, value) == offsetof(MVTreeNode, item) + sizeof(void *),
               "item and value must form an MVMapNode");
@@ -37,9 +41,17 @@ MVTreeNode *treeOf(const MVMapNode *e) {
                                           offsetof(MVTreeNode, item));
 }
 
-// The first eight bytes of s as a big-endian number, zero after its end, so
-// that numeric order of prefixes agrees with strcmp order of the strings.
-uint64_t prefixOf(const char *s) {
+// The longest shared start the string index skips; longer shared starts are
+// skipped this far only.
+constexpr size_t kMaxSkip = 48;
+
+enum class KeyKind : unsigned char { Compared, Integers, Strings };
+
+// The eight bytes of s from offset skip as a big-endian number, zero after
+// its end, so that numeric order agrees with strcmp order of strings that
+// share their first skip bytes. s holds at least skip bytes.
+uint64_t sliceAt(const char *s, size_t skip) {
+    s += skip;
     uint64_t v = 0;
     for (int i = 0; i < 8; i++) {
         v <<= 8;
@@ -48,18 +60,12 @@ uint64_t prefixOf(const char *s) {
     return v;
 }
 
-// Orders strings by prefix first; only equal prefixes of eight non-zero
-// bytes need the rest of both strings.
-struct ByString {
-    const char *key;
-    uint64_t prefix;
-    int operator()(const MVTreeNode *n) const {
-        uint64_t other = reinterpret_cast<const MapNode *>(n)->prefix;
-        if (prefix != other) return prefix < other ? -1 : 1;
-        if ((prefix & 0xff) == 0) return 0;  // both ended inside the prefix
-        return std::strcmp(key + 8, static_cast<const char *>(n->item) + 8);
-    }
-};
+uint64_t nodeSlice(const MVTreeNode *n, size_t skip) { return sliceAt(static_cast<const char *>(n->item), skip); }
+
+// Signed integers ordered as unsigned numbers.
+uint64_t integerSlice(const void *key) {
+    return uint64_t(intptr_t(key)) ^ (uint64_t(1) << 63);
+}
 
 }  // namespace
 
@@ -69,18 +75,49 @@ struct MVMap {
     void *data;
     size_t count;
     MVTreeNode *popped;  // last popped node, kept readable until the next change
-    bool stringKeys;
+    KeyKind kind;
+    size_t skip;               // string keys: leading bytes every key shares
+    char shared[kMaxSkip];     // those bytes
+    mvindex::Index index;
     MVNodePool pool;
 };
 
 namespace {
 
-MVTreeNode *findNode(const MVMap *map, const void *key) {
-    if (map->stringKeys) {
-        const char *s = static_cast<const char *>(key);
-        return mvtree::find(map->root, ByString{s, prefixOf(s)});
+// The index key for key, or false when key is a string that lacks the shared
+// start (so it is absent, and adding it needs a shorter skip).
+bool indexKey(const MVMap *map, const void *key, mvindex::Key *k) {
+    if (map->kind == KeyKind::Integers) {
+        *k = {integerSlice(key), nullptr, 0};
+        return true;
     }
-    return mvtree::find(map->root, mvtree::ByItem{map->cmp, key});
+    const char *s = static_cast<const char *>(key);
+    if (map->skip && std::strncmp(s, map->shared, map->skip) != 0) return false;
+    *k = {sliceAt(s, map->skip), s, map->skip + 8};
+    return true;
+}
+
+MVTreeNode *findNode(const MVMap *map, const void *key) {
+    if (map->kind == KeyKind::Compared) return mvtree::find(map->root, mvtree::ByItem{map->cmp, key});
+    mvindex::Key k;
+    return indexKey(map, key, &k) ? mvindex::find(&map->index, k) : nullptr;
+}
+
+// Makes the shared start fit a new string key: the first key sets it, a key
+// that lacks it cuts it to what they share and every slice is taken anew.
+void fitSharedStart(MVMap *map, const char *s) {
+    if (map->count == 0) {
+        size_t n = 0;
+        while (n < kMaxSkip && s[n]) n++;
+        std::memcpy(map->shared, s, n);
+        map->skip = n;
+        return;
+    }
+    size_t n = 0;
+    while (n < map->skip && s[n] == map->shared[n]) n++;
+    if (n == map->skip) return;
+    map->skip = n;
+    mvindex::reslice(&map->index, nodeSlice, n);
 }
 
 // Every changing call first reclaims the node of the previous pop.
@@ -91,40 +128,72 @@ void settle(MVMap *map) {
     }
 }
 
+// Takes n out of the index, if the map keeps one.
+void unindex(MVMap *map, MVTreeNode *n) {
+    if (map->kind == KeyKind::Compared) return;
+    mvindex::Key k;
+    mvindex::Spot spot;
+    indexKey(map, n->item, &k);
+    mvindex::locate(&map->index, k, &spot);
+    mvindex::eraseAt(&map->index, &spot);
+}
+
 MVMapNode *pop(MVMap *map, MVTreeNode *n) {
     settle(map);
     if (!n) return nullptr;
+    unindex(map, n);
     mvtree::erase(&map->root, n);
     map->count--;
     map->popped = n;
     return entryOf(n);
 }
 
+// Where a node goes in the tree, given its neighbours in key order: below
+// the one before on the right when that side is free, else below the one
+// after on the left (one of them is always free for adjacent nodes).
+void treeSlot(MVTreeNode *before, MVTreeNode *after, MVMapSlot *slot) {
+    if (before && !before->right) {
+        slot->parent = before;
+        slot->left = false;
+    } else if (after && !after->left) {
+        slot->parent = after;
+        slot->left = true;
+    } else if (before) {  // the one after is the leftmost below before->right
+        MVTreeNode *p = before->right;
+        while (p->left) p = p->left;
+        slot->parent = p;
+        slot->left = true;
+    } else if (after) {
+        MVTreeNode *p = after->left;
+        while (p->right) p = p->right;
+        slot->parent = p;
+        slot->left = false;
+    } else {
+        slot->parent = nullptr;
+        slot->left = false;
+    }
+}
+
 }  // namespace
 
 void mapUseStringKeys(MVMap *map) {
     if (map->count || map->pool.chunks) return;
-    map->stringKeys = true;
-    // One cache line per node: a comparison then reads a single line.
-    poolInit(&map->pool, 64);
+    map->kind = KeyKind::Strings;
 }
 
 MVTreeNode *mapTreeRoot(const MVMap *map) { return map->root; }
 
 MVMapNode *mapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
-    MVTreeNode *found;
-    if (map->stringKeys) {
-        const char *s = static_cast<const char *>(key);
-        slot->prefix = prefixOf(s);
-        found = mvtree::locate(map->root, ByString{s, slot->prefix}, &slot->parent, &slot->left);
-    } else {
-        slot->prefix = 0;
-        found = mvtree::locate(map->root, mvtree::ByItem{map->cmp, key}, &slot->parent, &slot->left);
-    }
-    return entryOf(found);
+    if (map->kind == KeyKind::Compared)
+        return entryOf(mvtree::locate(map->root, mvtree::ByItem{map->cmp, key}, &slot->parent, &slot->left));
+    mvindex::Key k;
+    slot->outside = !indexKey(map, key, &k);
+    if (slot->outside) return nullptr;
+    slot->slice = k.slice;
+    return entryOf(mvindex::locate(&map->index, k, &slot->spot));
 }
 
-MVMapNode *mapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value) {
+MVMapNode *mapInsertAt(MVMap *map, MVMapSlot *slot, void *key, void *value) {
     settle(map);
     MapNode *node = static_cast<MapNode *>(poolAlloc(&map->pool));
     if (!node) {
@@ -133,7 +202,20 @@ MVMapNode *mapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value
     }
     node->tree.item = key;
     node->value = value;
-    node->prefix = slot->prefix;
+    if (map->kind != KeyKind::Compared) {
+        if (map->kind == KeyKind::Strings && (slot->outside || map->count == 0)) {
+            fitSharedStart(map, static_cast<const char *>(key));
+            mapLocate(map, key, slot);
+        }
+        MVTreeNode *before, *after;
+        mvindex::neighbours(&slot->spot, &before, &after);
+        if (!mvindex::insertAt(&map->index, &slot->spot, slot->slice, &node->tree)) {
+            poolFree(&map->pool, node);
+            setError("map: out of memory for an entry");
+            return nullptr;
+        }
+        treeSlot(before, after, slot);
+    }
     mvtree::insert(&map->root, slot->parent, slot->left, &node->tree);
     map->count++;
     return entryOf(&node->tree);
@@ -143,10 +225,31 @@ void *mapRemoveNode(MVMap *map, MVMapNode *entry) {
     settle(map);
     MVTreeNode *n = treeOf(entry);
     void *value = entry->value;
+    unindex(map, n);
     mvtree::erase(&map->root, n);
     map->count--;
     poolFree(&map->pool, n);
     return value;
+}
+
+MVMapNode *mapTake(MVMap *map, const void *key) {
+    settle(map);
+    MVTreeNode *n;
+    if (map->kind == KeyKind::Compared) {
+        n = mvtree::find(map->root, mvtree::ByItem{map->cmp, key});
+        if (!n) return nullptr;
+    } else {
+        mvindex::Key k;
+        mvindex::Spot spot;
+        if (!indexKey(map, key, &k)) return nullptr;
+        n = mvindex::locate(&map->index, k, &spot);
+        if (!n) return nullptr;
+        mvindex::eraseAt(&map->index, &spot);
+    }
+    mvtree::erase(&map->root, n);
+    map->count--;
+    map->popped = n;
+    return entryOf(n);
 }
 
 extern "C" {
@@ -162,13 +265,19 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
     map->data = data;
     map->count = 0;
     map->popped = nullptr;
-    map->stringKeys = false;
+    map->kind = cmp == mvMapCompareIntegers  ? KeyKind::Integers
+                : cmp == mvMapCompareStrings ? KeyKind::Strings
+                                             : KeyKind::Compared;
+    map->skip = 0;
+    mvindex::init(&map->index);
+    // One cache line per node: a search reads a single line per level.
     poolInit(&map->pool, 64);
     return map;
 }
 
 MV_API void mvMapDestroy(MVMap *map) {
     if (!map) return;
+    mvindex::release(&map->index);
     poolRelease(&map->pool);
     std::free(map);
 }
@@ -198,9 +307,17 @@ MV_API void *mvMapAssign(MVMap *map, void *key, void *value) {
 }
 
 MV_API void *mvMapRemove(MVMap *map, const void *key) {
-    settle(map);
-    MVTreeNode *n = findNode(map, key);
-    return n ? mapRemoveNode(map, entryOf(n)) : nullptr;
+    MVMapNode *e = mapTake(map, key);
+    return e ? e->value : nullptr;
+}
+
+MV_API int mvMapCompareIntegers(const void *a, const void *b) {
+    intptr_t x = intptr_t(a), y = intptr_t(b);
+    return (x > y) - (x < y);
+}
+
+MV_API int mvMapCompareStrings(const void *a, const void *b) {
+    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
 }
 
 MV_API MVMapNode *mvMapGetRoot(const MVMap *map) { return entryOf(map->root); }

@@ -5,6 +5,8 @@
 #include <morven/map.h>
 #include <morven/set.h>
 
+#include "core/containers/index.h"
+
 // Declares that an empty map's keys are C strings ordered exactly like
 // strcmp, so the map may order them itself without calling its comparison.
 void mapUseStringKeys(MVMap *map);
@@ -12,9 +14,11 @@ void mapUseStringKeys(MVMap *map);
 // Where an absent key goes: filled in by mapLocate, used by mapInsertAt
 // while the map is unchanged in between. Saves a second search.
 struct MVMapSlot {
-    MVTreeNode *parent;
+    MVTreeNode *parent;  // maps searched through their tree
     bool left;
-    uint64_t prefix;
+    bool outside;        // indexed string maps: the key lacks the keys' shared start
+    uint64_t slice;      // indexed maps: the key's slice and place in the index
+    mvindex::Spot spot;
 };
 
 // The entry whose key compares equal to key; when there is none, null, with
@@ -22,10 +26,14 @@ struct MVMapSlot {
 MVMapNode *mapLocate(const MVMap *map, const void *key, MVMapSlot *slot);
 
 // Adds an entry at a slot from mapLocate. Null when out of memory.
-MVMapNode *mapInsertAt(MVMap *map, const MVMapSlot *slot, void *key, void *value);
+MVMapNode *mapInsertAt(MVMap *map, MVMapSlot *slot, void *key, void *value);
 
 // Removes an entry of this map and returns its value.
 void *mapRemoveNode(MVMap *map, MVMapNode *entry);
+
+// Removes the entry whose key compares equal to key and returns it, readable
+// (key and value) until the next call that changes the map; null when absent.
+MVMapNode *mapTake(MVMap *map, const void *key);
 
 // The root of the map's tree, for shape checks.
 MVTreeNode *mapTreeRoot(const MVMap *map);

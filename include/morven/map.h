@@ -25,8 +25,17 @@ typedef struct MVMapNode {
 } MVMapNode;
 
 /** Creates an empty map ordered by cmp (called as cmp(a, b) on two keys).
- * data is kept for the caller (see mvMapGetData). Returns null when out of memory. */
+ * data is kept for the caller (see mvMapGetData). Returns null when out of memory.
+ * Given mvMapCompareIntegers or mvMapCompareStrings, the map orders the keys
+ * itself in the same way without calling cmp, and finds them much faster. */
 MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data);
+
+/** Orders keys that are integers held in the key pointer itself
+ * ((void *)(intptr_t)i), as signed numbers: -1, 0 or 1. */
+MV_API int mvMapCompareIntegers(const void *a, const void *b);
+
+/** Orders keys that are zero-terminated strings: strcmp of the two. */
+MV_API int mvMapCompareStrings(const void *a, const void *b);
 
 /** Releases the map and its entries, not the keys and values. Null is ignored. */
 MV_API void mvMapDestroy(MVMap *map);
