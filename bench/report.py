@@ -20,7 +20,7 @@ import tempfile
 # (program, benchmark filter). The side-by-side sprite frames run in a process
 # of their own: frames drawn before them in the same process (other
 # renderers, worker threads) change what both sides measure.
-PROGRAMS = [("containers_bench", None), ("atlas_bench", None), ("timer_bench", None), ("numeric_bench", None),
+PROGRAMS = [("containers_bench", None), ("maps_bench", None), ("atlas_bench", None), ("timer_bench", None), ("numeric_bench", None),
             ("bank_bench", None), ("render_bench", None), ("sprite_bench", "-SpritesBesideSdl"),
             ("sprite_bench", "SpritesBesideSdl"), ("text_bench", None), ("image_bench", None), ("sound_bench", None)]
 
@@ -136,6 +136,37 @@ def containers(res, out):
             t = per_item_ns(res, g[mine])
             cells = [fmt(ratio(per_item_ns(res, g[p]), t)) if p in g else "" for p in peers]
             out.append("| %s | %d | %s (%s ns) | %s |" % (workload, n, mine, fmt(t), " | ".join(cells)))
+    out.append("")
+
+
+MAP_KINDS = (("string", "string map vs std::map<std::string>, random keys of 8-24 bytes"),
+             ("path", "string map vs std::map<std::string>, 38-byte paths sharing their first 21 bytes"),
+             ("integer", "integer-keyed map (mvMapCompareIntegers) vs std::map<int>, random keys"))
+MAP_SIZES = (1000, 10000, 100000, 1000000, 10000000)
+
+
+def side_by_side_maps(res, out):
+    rows = [(kind, label, n, res.get("MapsBesideStd/%s/%d" % (kind, n))) for kind, label in MAP_KINDS
+            for n in MAP_SIZES]
+    rows = [r for r in rows if r[3]]
+    if not rows:
+        return
+    out.append("### Maps beside std::map, side by side\n")
+    out.append("Each sample fills both maps from empty with the same keys in the same random order, finds "
+               "every key (other buffers, another order), then removes every key; each phase is timed for "
+               "both with the order alternating from sample to sample. Thread CPU time per entry (ns), "
+               "medians of the samples; the ratio is std::map's time / MORVEN's per sample, median "
+               "[quartiles].\n")
+    out.append("| keys | entries | insert MORVEN / std | insert ratio | find MORVEN / std | find ratio | "
+               "remove MORVEN / std | remove ratio |")
+    out.append("|---|---:|---:|---:|---:|---:|---:|---:|")
+    for kind, label, n, b in rows:
+        cells = []
+        for phase in ("insert", "find", "remove"):
+            cells.append("%s / %s" % (fmt(b.get(phase + "_ours")), fmt(b.get(phase + "_peer"))))
+            cells.append("%s [%s-%s]" % (fmt(b.get(phase + "_ratio")), fmt(b.get(phase + "_ratio_lo")),
+                                         fmt(b.get(phase + "_ratio_hi"))))
+        out.append("| %s | %d | %s |" % (label, n, " | ".join(cells)))
     out.append("")
 
 
@@ -412,6 +443,7 @@ def main():
                    args.repetitions))
     targets(res, out)
     containers(res, out)
+    side_by_side_maps(res, out)
     atlas(res, out)
     side_by_side_sprites(res, out)
     numeric(res, out)

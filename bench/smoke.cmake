@@ -3,6 +3,7 @@
 # (a million keys, filling large atlases beside stb, the two-second
 # lateness run) are filtered out to keep this short.
 set(MORVEN_BENCH_SMOKE_FILTER_containers_bench "-/(100000|1000000)$")
+set(MORVEN_BENCH_SMOKE_FILTER_maps_bench "-/(100000|1000000|10000000)/")
 set(MORVEN_BENCH_SMOKE_FILTER_atlas_bench "-AtlasReserveBesideStb/(12-16/|2-12/|sheet|4-64/(2048|4096))")
 set(MORVEN_BENCH_SMOKE_FILTER_timer_bench "-Lateness")
 set(MORVEN_BENCH_SMOKE_FILTER_sound_bench "-MusicMemory10min")

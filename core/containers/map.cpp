@@ -1,13 +1,12 @@
 // Ordered map: an AVL tree whose nodes carry the entry's value right after
 // the tree node, so that the node's item and the value form the MVMapNode.
 //
-// A map whose keys it can order itself (integers held in the key pointer,
-// C strings ordered like strcmp) also keeps an ordered index of its nodes
-// (core/containers/index.h) and searches that instead of the tree: the tree
-// still links every node, in the same shape, for walks and the root. For
-// string keys the index compares eight bytes taken after the part that every
-// key in the map shares, so paths with a long common start are told apart
-// without reading the keys.
+// A map whose keys it can order itself searches without calling its
+// comparison function: integers held in the key pointer are compared inline;
+// C strings ordered like strcmp are compared by a 64-bit slice kept in each
+// node, the eight bytes that follow the start every key in the map shares,
+// so that most levels are decided without reading a key, even for paths that
+// share a long start.
 #include <morven/map.h>
 
 #include <cstddef>
@@ -15,7 +14,6 @@
 #include <cstring>
 
 #include "core/base/error.h"
-#include "core/containers/index.h"
 #include "core/containers/map_internal.h"
 #include "core/containers/pool.h"
 #include "core/containers/tree.h"
@@ -25,6 +23,7 @@ namespace {
 struct MapNode {
     MVTreeNode tree;  // tree.item is the entry's key
     void *value;
+    uint64_t slice;   // string keys: eight bytes after the shared start
 };
 static_assert(offsetof(MapNode, value) == offsetof(MVTreeNode, item) + sizeof(void *),
               "item and value must form an MVMapNode");
@@ -41,8 +40,7 @@ MVTreeNode *treeOf(const MVMapNode *e) {
                                           offsetof(MVTreeNode, item));
 }
 
-// The longest shared start the string index skips; longer shared starts are
-// skipped this far only.
+// The longest shared start that string slices skip.
 constexpr size_t kMaxSkip = 48;
 
 enum class KeyKind : unsigned char { Compared, Integers, Strings };
@@ -60,12 +58,27 @@ uint64_t sliceAt(const char *s, size_t skip) {
     return v;
 }
 
-uint64_t nodeSlice(const MVTreeNode *n, size_t skip) { return sliceAt(static_cast<const char *>(n->item), skip); }
+// Orders strings that share their first `rest - 8` bytes by slice first; only
+// equal slices of eight non-zero bytes need the rest of both strings.
+struct ByString {
+    const char *key;
+    uint64_t slice;
+    size_t rest;
+    int operator()(const MVTreeNode *n) const {
+        uint64_t other = reinterpret_cast<const MapNode *>(n)->slice;
+        if (slice != other) return slice < other ? -1 : 1;
+        if ((slice & 0xff) == 0) return 0;  // both ended inside the slice
+        return std::strcmp(key + rest, static_cast<const char *>(n->item) + rest);
+    }
+};
 
-// Signed integers ordered as unsigned numbers.
-uint64_t integerSlice(const void *key) {
-    return uint64_t(intptr_t(key)) ^ (uint64_t(1) << 63);
-}
+struct ByInteger {
+    intptr_t key;
+    int operator()(const MVTreeNode *n) const {
+        intptr_t other = reinterpret_cast<intptr_t>(n->item);
+        return int(key > other) - int(key < other);
+    }
+};
 
 }  // namespace
 
@@ -76,35 +89,47 @@ struct MVMap {
     size_t count;
     MVTreeNode *popped;  // last popped node, kept readable until the next change
     KeyKind kind;
-    size_t skip;               // string keys: leading bytes every key shares
-    char shared[kMaxSkip];     // those bytes
-    mvindex::Index index;
+    size_t skip;             // string keys: leading bytes every key shares
+    char shared[kMaxSkip];   // those bytes
     MVNodePool pool;
 };
 
 namespace {
 
-// The index key for key, or false when key is a string that lacks the shared
-// start (so it is absent, and adding it needs a shorter skip).
-bool indexKey(const MVMap *map, const void *key, mvindex::Key *k) {
-    if (map->kind == KeyKind::Integers) {
-        *k = {integerSlice(key), nullptr, 0};
-        return true;
+// False when s lacks the start that every key shares (so it is absent).
+bool hasSharedStart(const MVMap *map, const char *s) {
+    return map->skip == 0 || std::strncmp(s, map->shared, map->skip) == 0;
+}
+
+// The node whose key compares equal, or null; on a miss, *parent and *left
+// tell where it would go (when parent is not null).
+MVTreeNode *search(const MVMap *map, const void *key, MVTreeNode **parent, bool *left) {
+    switch (map->kind) {
+    case KeyKind::Integers: {
+        ByInteger order{reinterpret_cast<intptr_t>(key)};
+        return parent ? mvtree::locate(map->root, order, parent, left) : mvtree::find(map->root, order);
     }
-    const char *s = static_cast<const char *>(key);
-    if (map->skip && std::strncmp(s, map->shared, map->skip) != 0) return false;
-    *k = {sliceAt(s, map->skip), s, map->skip + 8};
-    return true;
+    case KeyKind::Strings: {
+        const char *s = static_cast<const char *>(key);
+        ByString order{s, sliceAt(s, map->skip), map->skip + 8};
+        return parent ? mvtree::locate(map->root, order, parent, left) : mvtree::find(map->root, order);
+    }
+    default: {
+        mvtree::ByItem order{map->cmp, key};
+        return parent ? mvtree::locate(map->root, order, parent, left) : mvtree::find(map->root, order);
+    }
+    }
 }
 
 MVTreeNode *findNode(const MVMap *map, const void *key) {
-    if (map->kind == KeyKind::Compared) return mvtree::find(map->root, mvtree::ByItem{map->cmp, key});
-    mvindex::Key k;
-    return indexKey(map, key, &k) ? mvindex::find(&map->index, k) : nullptr;
+    if (map->kind == KeyKind::Strings && !hasSharedStart(map, static_cast<const char *>(key))) return nullptr;
+    return search(map, key, nullptr, nullptr);
 }
 
-// Makes the shared start fit a new string key: the first key sets it, a key
-// that lacks it cuts it to what they share and every slice is taken anew.
+// Makes the shared start fit a new string key: the first key sets it; a key
+// that lacks it cuts it to what they share, and every node's slice is taken
+// anew. The start only ever shrinks while the map holds keys, so this walks
+// the tree at most kMaxSkip times in the map's life between empties.
 void fitSharedStart(MVMap *map, const char *s) {
     if (map->count == 0) {
         size_t n = 0;
@@ -117,7 +142,8 @@ void fitSharedStart(MVMap *map, const char *s) {
     while (n < map->skip && s[n] == map->shared[n]) n++;
     if (n == map->skip) return;
     map->skip = n;
-    mvindex::reslice(&map->index, nodeSlice, n);
+    for (MVTreeNode *t = mvtree::first(map->root); t; t = mvtree::next(t))
+        mapNode(t)->slice = sliceAt(static_cast<const char *>(t->item), n);
 }
 
 // Every changing call first reclaims the node of the previous pop.
@@ -128,50 +154,13 @@ void settle(MVMap *map) {
     }
 }
 
-// Takes n out of the index, if the map keeps one.
-void unindex(MVMap *map, MVTreeNode *n) {
-    if (map->kind == KeyKind::Compared) return;
-    mvindex::Key k;
-    mvindex::Spot spot;
-    indexKey(map, n->item, &k);
-    mvindex::locate(&map->index, k, &spot);
-    mvindex::eraseAt(&map->index, &spot);
-}
-
 MVMapNode *pop(MVMap *map, MVTreeNode *n) {
     settle(map);
     if (!n) return nullptr;
-    unindex(map, n);
     mvtree::erase(&map->root, n);
     map->count--;
     map->popped = n;
     return entryOf(n);
-}
-
-// Where a node goes in the tree, given its neighbours in key order: below
-// the one before on the right when that side is free, else below the one
-// after on the left (one of them is always free for adjacent nodes).
-void treeSlot(MVTreeNode *before, MVTreeNode *after, MVMapSlot *slot) {
-    if (before && !before->right) {
-        slot->parent = before;
-        slot->left = false;
-    } else if (after && !after->left) {
-        slot->parent = after;
-        slot->left = true;
-    } else if (before) {  // the one after is the leftmost below before->right
-        MVTreeNode *p = before->right;
-        while (p->left) p = p->left;
-        slot->parent = p;
-        slot->left = true;
-    } else if (after) {
-        MVTreeNode *p = after->left;
-        while (p->right) p = p->right;
-        slot->parent = p;
-        slot->left = false;
-    } else {
-        slot->parent = nullptr;
-        slot->left = false;
-    }
 }
 
 }  // namespace
@@ -184,13 +173,9 @@ void mapUseStringKeys(MVMap *map) {
 MVTreeNode *mapTreeRoot(const MVMap *map) { return map->root; }
 
 MVMapNode *mapLocate(const MVMap *map, const void *key, MVMapSlot *slot) {
-    if (map->kind == KeyKind::Compared)
-        return entryOf(mvtree::locate(map->root, mvtree::ByItem{map->cmp, key}, &slot->parent, &slot->left));
-    mvindex::Key k;
-    slot->outside = !indexKey(map, key, &k);
+    slot->outside = map->kind == KeyKind::Strings && !hasSharedStart(map, static_cast<const char *>(key));
     if (slot->outside) return nullptr;
-    slot->slice = k.slice;
-    return entryOf(mvindex::locate(&map->index, k, &slot->spot));
+    return entryOf(search(map, key, &slot->parent, &slot->left));
 }
 
 MVMapNode *mapInsertAt(MVMap *map, MVMapSlot *slot, void *key, void *value) {
@@ -202,19 +187,14 @@ MVMapNode *mapInsertAt(MVMap *map, MVMapSlot *slot, void *key, void *value) {
     }
     node->tree.item = key;
     node->value = value;
-    if (map->kind != KeyKind::Compared) {
-        if (map->kind == KeyKind::Strings && (slot->outside || map->count == 0)) {
-            fitSharedStart(map, static_cast<const char *>(key));
+    node->slice = 0;
+    if (map->kind == KeyKind::Strings) {
+        const char *s = static_cast<const char *>(key);
+        if (slot->outside || map->count == 0) {
+            fitSharedStart(map, s);
             mapLocate(map, key, slot);
         }
-        MVTreeNode *before, *after;
-        mvindex::neighbours(&slot->spot, &before, &after);
-        if (!mvindex::insertAt(&map->index, &slot->spot, slot->slice, &node->tree)) {
-            poolFree(&map->pool, node);
-            setError("map: out of memory for an entry");
-            return nullptr;
-        }
-        treeSlot(before, after, slot);
+        node->slice = sliceAt(s, map->skip);
     }
     mvtree::insert(&map->root, slot->parent, slot->left, &node->tree);
     map->count++;
@@ -225,32 +205,13 @@ void *mapRemoveNode(MVMap *map, MVMapNode *entry) {
     settle(map);
     MVTreeNode *n = treeOf(entry);
     void *value = entry->value;
-    unindex(map, n);
     mvtree::erase(&map->root, n);
     map->count--;
     poolFree(&map->pool, n);
     return value;
 }
 
-MVMapNode *mapTake(MVMap *map, const void *key) {
-    settle(map);
-    MVTreeNode *n;
-    if (map->kind == KeyKind::Compared) {
-        n = mvtree::find(map->root, mvtree::ByItem{map->cmp, key});
-        if (!n) return nullptr;
-    } else {
-        mvindex::Key k;
-        mvindex::Spot spot;
-        if (!indexKey(map, key, &k)) return nullptr;
-        n = mvindex::locate(&map->index, k, &spot);
-        if (!n) return nullptr;
-        mvindex::eraseAt(&map->index, &spot);
-    }
-    mvtree::erase(&map->root, n);
-    map->count--;
-    map->popped = n;
-    return entryOf(n);
-}
+MVMapNode *mapTake(MVMap *map, const void *key) { return pop(map, findNode(map, key)); }
 
 extern "C" {
 
@@ -269,7 +230,6 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
                 : cmp == mvMapCompareStrings ? KeyKind::Strings
                                              : KeyKind::Compared;
     map->skip = 0;
-    mvindex::init(&map->index);
     // One cache line per node: a search reads a single line per level.
     poolInit(&map->pool, 64);
     return map;
@@ -277,7 +237,6 @@ MV_API MVMap *mvMapCreate(MVCompareFunction cmp, void *data) {
 
 MV_API void mvMapDestroy(MVMap *map) {
     if (!map) return;
-    mvindex::release(&map->index);
     poolRelease(&map->pool);
     std::free(map);
 }

@@ -5,8 +5,6 @@
 #include <morven/map.h>
 #include <morven/set.h>
 
-#include "core/containers/index.h"
-
 // Declares that an empty map's keys are C strings ordered exactly like
 // strcmp, so the map may order them itself without calling its comparison.
 void mapUseStringKeys(MVMap *map);
@@ -14,11 +12,9 @@ void mapUseStringKeys(MVMap *map);
 // Where an absent key goes: filled in by mapLocate, used by mapInsertAt
 // while the map is unchanged in between. Saves a second search.
 struct MVMapSlot {
-    MVTreeNode *parent;  // maps searched through their tree
+    MVTreeNode *parent;
     bool left;
-    bool outside;        // indexed string maps: the key lacks the keys' shared start
-    uint64_t slice;      // indexed maps: the key's slice and place in the index
-    mvindex::Spot spot;
+    bool outside;  // string keys: the key lacks the start all keys share
 };
 
 // The entry whose key compares equal to key; when there is none, null, with
