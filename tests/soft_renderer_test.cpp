@@ -145,6 +145,65 @@ TEST_F(SoftRenderer, TrianglesTileWithoutGapsOrOverlap) {
     EXPECT_EQ(count(2, 128), 35 + 100 + 100);
 }
 
+// The covering rule of draw.h, pixel by pixel: a centre strictly inside,
+// or on a left edge (going up the screen, y down) or a bottom edge
+// (horizontal, the triangle above it) of the counter-clockwise triangle.
+bool coversCentre(double ax, double ay, double bx, double by, double cx, double cy, double px, double py) {
+    auto side = [](double ux, double uy, double vx, double vy, double x, double y) {
+        return (vx - ux) * (y - uy) - (vy - uy) * (x - ux);
+    };
+    double area = side(ax, ay, bx, by, cx, cy);
+    if (area == 0) return false;
+    if (area < 0) {
+        std::swap(bx, cx);
+        std::swap(by, cy);
+    }
+    const double u[3][4] = {{bx, by, cx, cy}, {cx, cy, ax, ay}, {ax, ay, bx, by}};
+    for (const auto &e : u) {
+        double w = side(e[0], e[1], e[2], e[3], px, py);
+        bool owned = e[3] < e[1] || (e[3] == e[1] && e[2] < e[0]);
+        if (!(w > 0 || (w == 0 && owned))) return false;
+    }
+    return true;
+}
+
+// Random triangles, many with corners on pixel centres and edges through
+// them, some reaching far off the frame: the rows the rasteriser finds must
+// be exactly the centres the rule covers, each blended once.
+TEST_F(SoftRenderer, TrianglesCoverExactlyTheCentresOfTheRule) {
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    auto coordinate = [&](int span) -> float {
+        switch (next() % 8) {
+        case 0: return float(int(next() % 2) ? 1e7 : -1e7) + float(next() % 64);
+        case 1: return float(int(next() % (span + 8)) - 4) + 0.5f;  // a pixel centre
+        default: return float(int(next() % ((span + 8) * 4)) - 16) / 4.0f;
+        }
+    };
+    for (int round = 0; round < 400; round++) {
+        mvDrawClear();
+        float v[6];
+        for (int i = 0; i < 6; i += 2) {
+            v[i] = coordinate(W);
+            v[i + 1] = coordinate(H);
+        }
+        mvDrawColor4f(1, 1, 1, 0.5f);
+        mvDrawBegin(MV_DRAW_TRIANGLES);
+        for (int i = 0; i < 6; i += 2) mvDrawVertex2f(v[i], v[i + 1]);
+        mvDrawEnd();
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++) {
+                bool covered = coversCentre(v[0], v[1], v[2], v[3], v[4], v[5], x + 0.5, y + 0.5);
+                ASSERT_EQ(px(x, y)[0], covered ? 128 : 0)
+                    << "round " << round << " pixel " << x << "," << y << " triangle " << v[0] << "," << v[1] << " "
+                    << v[2] << "," << v[3] << " " << v[4] << "," << v[5];
+            }
+    }
+}
+
 TEST_F(SoftRenderer, ColoursInterpolateAcrossVertices) {
     mvDrawBegin(MV_DRAW_LINES);
     mvDrawColor3f(1, 0, 0);
