@@ -24,6 +24,16 @@ struct Texture {
     uint8_t *pixels;  // null: free slot
 };
 
+// Tint tables kept for colours that sprites share; a colour seen once on a
+// small sprite keeps to the float path, where a table would cost more.
+constexpr int kTintTables = 8;
+constexpr uint64_t kTintTablePixels = 256;
+
+struct TintTable {
+    float color[4];
+    uint8_t bytes[kTintTableBytes];
+};
+
 struct Soft {
     MVRenderer record;  // first member: the record's address is the renderer's
     int w, h;
@@ -39,6 +49,9 @@ struct Soft {
     MVWorkers *workers;  // started by the first batch worth sharing
     int *bandColumns;    // working space of the pool's threads: w column indices each
     uint64_t work;  // candidate pixels examined so far
+    TintTable tints[kTintTables];
+    int tintCount;
+    float lastMiss[4];  // the last colour passed over for a table
 };
 
 Soft *soft(void *self) { return static_cast<Soft *>(self); }
@@ -318,6 +331,31 @@ bool reserveQueue(Soft *s, size_t want) {
     return s->queueCapacity > 0;
 }
 
+bool sameColor(const float *a, const float *b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+}
+
+// The tint table of a colour, made when the sprite is large or the colour
+// comes again; null for the float path. Tables stay from frame to frame and
+// are made anew only when no queued sprite can still point at them.
+const uint8_t *tintFor(Soft *s, const float *color, const SoftSprite &sp) {
+    for (int i = 0; i < s->tintCount; i++)
+        if (sameColor(s->tints[i].color, color)) return s->tints[i].bytes;
+    uint64_t pixels = uint64_t(sp.right - sp.left + 1) * uint64_t(sp.bottom - sp.top + 1);
+    if (pixels < kTintTablePixels && !sameColor(s->lastMiss, color)) {
+        memcpy(s->lastMiss, color, sizeof s->lastMiss);
+        return nullptr;
+    }
+    if (s->tintCount == kTintTables) {
+        if (s->queued) return nullptr;
+        s->tintCount = 0;
+    }
+    TintTable &t = s->tints[s->tintCount++];
+    memcpy(t.color, color, sizeof t.color);
+    softTintTable(color, t.bytes);
+    return t.bytes;
+}
+
 // A sprite command: prepared into the queue and drawn in batches of what the
 // queue holds, or one by one on the engine's thread when memory is short.
 void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, const MVColor *colors) {
@@ -329,6 +367,7 @@ void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, cons
         const float color[4] = {k.r, k.g, k.b, k.a};
         SoftSprite sp;
         if (!softSpritePrepare(sprites[i], t->w, t->h, color, s->w, s->h, &sp)) continue;
+        if (!(k.r == 1.0f && k.g == 1.0f && k.b == 1.0f && k.a == 1.0f)) sp.tint = tintFor(s, color, sp);
         if (!queue) {
             SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns};
             softSpriteDraw(band, {t->pixels, t->w, t->h}, sp);
