@@ -2,12 +2,15 @@
 #include <morven/draw.h>
 
 #include <morven/atlas.h>
+#include <morven/error.h>
 #include <morven/trail.h>
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "alloc_fail.h"
 #include "core/render/renderer.h"
 #include "front_of.h"
 #include "core/render/soft_renderer.h"
@@ -202,6 +205,54 @@ TEST_F(SoftRenderer, TrianglesCoverExactlyTheCentresOfTheRule) {
                     << v[2] << "," << v[3] << " " << v[4] << "," << v[5];
             }
     }
+}
+
+// A strip long enough to need its arrays grown, drawn while each allocation
+// in turn is refused: the shape comes out whole, or not at all with a
+// reason; a vertex left out would put every later triangle together wrongly.
+TEST(SoftRendererMemory, AShapeIsDrawnWholeOrNotAtAllWhenMemoryRunsOut) {
+    MVRenderer *r = softRendererCreate(32, 24);
+    ASSERT_NE(r, nullptr);
+    auto frameOf = [&] { return std::vector<uint8_t>(softRendererPixels(r), softRendererPixels(r) + 32 * 24 * 4); };
+    auto strip = [](FrontEnd &f) {
+        f.color(1, 1, 1, 0.5f);
+        f.begin(MV_DRAW_TRIANGLE_STRIP);
+        for (int i = 0; i < 120; i++) f.vertex(float(i % 31) + 0.25f * float(i % 3), float(i % 2 ? 20 : 3));
+        f.end();
+        f.submit();
+    };
+    std::vector<uint8_t> whole, empty = frameOf();
+    {
+        FrontEnd f(r);
+        strip(f);
+        whole = frameOf();
+    }
+    ASSERT_NE(whole, empty);
+    int refused = 0;
+    long k = 0;
+    for (;; k++) {
+        {
+            FrontEnd clean(r);  // the frame cleared to black
+            clean.clearColor(0, 0, 0);
+            clean.clear();
+            clean.submit();
+        }
+        FrontEnd f(r);  // empty lists: the strip's vertices need memory
+        mvClearError();
+        allocfail::failAt(k);
+        strip(f);
+        long made = allocfail::disarm();
+        std::vector<uint8_t> got = frameOf();
+        EXPECT_TRUE(got == whole || got == empty) << "allocation " << k;
+        if (got != whole) {
+            refused++;
+            EXPECT_NE(strstr(mvGetError(), "not drawn"), nullptr) << "allocation " << k << ": " << mvGetError();
+        }
+        if (made <= k) break;
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(k, 2);
+    r->destroy(r->self);
 }
 
 TEST_F(SoftRenderer, ColoursInterpolateAcrossVertices) {
