@@ -346,6 +346,20 @@ def targets(res, out):
                 if r is not None:
                     row("string map %s, N=%d: >= %.1fx GTree" % (workload, n, need_gtree), fmt(r) + "x",
                         r >= need_gtree)
+    for kind, label in (("string", "string map, random keys"), ("path", "string map, paths sharing 21 bytes"),
+                        ("integer", "integer map")):
+        b = res.get("MapsBesideStd/%s/1000000" % kind)
+        peer = "std::map<int>" if kind == "integer" else "std::map<std::string>"
+        for phase in ("insert", "find", "remove") if b else ():
+            r = b.get(phase + "_ratio")
+            row("%s %s, N=1000000: >= 2x %s (side by side)" % (label, phase, peer), "%s [%s-%s]" % (
+                fmt(r), fmt(b.get(phase + "_ratio_lo")), fmt(b.get(phase + "_ratio_hi"))), r is not None and r >= 2)
+        runs = [(n, res.get("MapsBesideStd/%s/%d" % (kind, n))) for n in MAP_SIZES]
+        runs = [(n, b) for n, b in runs if b]
+        if runs:
+            worst = min(((b.get(p + "_ratio") or 0), p, n) for n, b in runs for p in ("insert", "find", "remove"))
+            row("%s: never slower than %s, N=%d..%d" % (label, peer, runs[0][0], runs[-1][0]),
+                "lowest %sx (%s, N=%d)" % (fmt(worst[0]), worst[1], worst[2]), worst[0] >= 1)
     for sizes, about in (("12_16", "0.89"), ("4_64", "0.96")):
         mine = res.counter("AtlasOccupancy256/morven/sizes_%s/padding_0" % sizes, "occupancy")
         ref = res.counter("AtlasOccupancy256/maxrects_bssf/sizes_%s/padding_0" % sizes, "occupancy")

@@ -53,6 +53,21 @@ void checkMap(MVMap *map, const std::map<std::string, uintptr_t> &model) {
     FUZZ_CHECK(h >= 0 && heightWithinBound(h, model.size()));
 }
 
+// The integer-keyed map beside its model: keys spread over the whole signed
+// range, so that both signs and both ends meet.
+void checkIntegerMap(MVMap *map, const std::map<intptr_t, uintptr_t> &model) {
+    FUZZ_CHECK(mvMapCount(map) == model.size());
+    auto it = model.begin();
+    for (MVMapNode *e = mvMapGetFirst(map); e; e = mvMapNext(map, e), ++it) {
+        FUZZ_CHECK(it != model.end());
+        FUZZ_CHECK(it->first == reinterpret_cast<intptr_t>(e->key));
+        FUZZ_CHECK(it->second == reinterpret_cast<uintptr_t>(e->value));
+    }
+    FUZZ_CHECK(it == model.end());
+    int h = checkedHeight(mapTreeRoot(map), nullptr, mvMapCompareIntegers);
+    FUZZ_CHECK(h >= 0 && heightWithinBound(h, model.size()));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -60,17 +75,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     MVMap *map = mvMapCreate(byBytes, nullptr);
     MVSMap *smap = mvSMapCreate();
     MVSet *set = mvSetCreate(byBytes, nullptr);
+    MVMap *imap = mvMapCreate(mvMapCompareIntegers, nullptr);
+    std::map<intptr_t, uintptr_t> imapModel;
     std::map<std::string, uintptr_t> mapModel, smapModel;
     std::set<std::string> setModel;
     for (size_t i = 0; i + 1 < size; i += 2) {
         const std::string &k = keys[data[i + 1] % keys.size()];
         char *key = const_cast<char *>(k.c_str());
         uintptr_t v = i + 1;
+        intptr_t ik = intptr_t(int8_t(data[i + 1])) * (INTPTR_MAX / 127);
+        void *ikey = reinterpret_cast<void *>(ik);
         switch (data[i] % 12) {
         case 0:
             if (!mvMapFindNode(map, key)) {
                 FUZZ_CHECK(mvMapAssignNode(map, key, reinterpret_cast<void *>(v))->key == key);
                 mapModel[k] = v;
+            }
+            if (!mvMapFindNode(imap, ikey)) {
+                FUZZ_CHECK(mvMapAssignNode(imap, ikey, reinterpret_cast<void *>(v))->key == ikey);
+                imapModel[ik] = v;
             }
             break;
         case 1: {
@@ -78,6 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             auto it = mapModel.find(k);
             FUZZ_CHECK(r == (it == mapModel.end() ? nullptr : reinterpret_cast<void *>(it->second)));
             if (it != mapModel.end()) mapModel.erase(it);
+            auto at = imapModel.find(ik);
+            r = mvMapRemove(imap, ikey);
+            FUZZ_CHECK(r == (at == imapModel.end() ? nullptr : reinterpret_cast<void *>(at->second)));
+            if (at != imapModel.end()) imapModel.erase(at);
             break;
         }
         case 2: {
@@ -88,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         case 3:
             FUZZ_CHECK((mvMapFind(map, std::string(k).c_str()) != nullptr) == (mapModel.count(k) == 1));
+            FUZZ_CHECK((mvMapFind(imap, ikey) != nullptr) == (imapModel.count(ik) == 1));
             break;
         case 4: {
             void *before = smapModel.count(k) ? reinterpret_cast<void *>(smapModel[k]) : nullptr;
@@ -125,10 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         default:
             checkMap(map, mapModel);
             checkMap(smap, smapModel);
+            checkIntegerMap(imap, imapModel);
         }
     }
     checkMap(map, mapModel);
     checkMap(smap, smapModel);
+    checkIntegerMap(imap, imapModel);
     int h = checkedHeight(set->root, nullptr, byBytes);
     FUZZ_CHECK(h >= 0 && heightWithinBound(h, setModel.size()) && mvSetCount(set) == setModel.size());
     auto it = setModel.begin();
@@ -137,6 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     while (MVMapNode *e = mvSMapPopFirst(smap)) std::free(e->key);
     mvSMapDestroy(smap);
     mvMapDestroy(map);
+    mvMapDestroy(imap);
     mvSetDestroy(set);
     return 0;
 }
