@@ -119,6 +119,7 @@ TEST(KeyedMap, SharedStartsOfEveryLengthOrderLikeStrcmp) {
         for (int j = tail(rng); j > 0; j--) k += bytes[byte(rng)];
         add(k);
     }
+    const size_t baseKeys = keys.size();
     // Later keys: shorter shared starts, one length at a time, and prefixes.
     std::vector<std::string> breakers;
     for (int n = int(base.size()); n >= 0; n--) {
@@ -126,7 +127,6 @@ TEST(KeyedMap, SharedStartsOfEveryLengthOrderLikeStrcmp) {
         if (n > 0) breakers.push_back(base.substr(0, size_t(n - 1)) + '\x01' + "x");
     }
     for (int i = 0; i < 500; i++) breakers.push_back(base.substr(0, size_t(cut(rng))) + bytes[byte(rng)]);
-    for (auto &b : breakers) add(b);
 
     MVSMap *map = mvSMapCreate();
     std::map<std::string, Held> model;
@@ -146,8 +146,14 @@ TEST(KeyedMap, SharedStartsOfEveryLengthOrderLikeStrcmp) {
         model[k] = {asKey(v), e};
     };
     int v = 1;
-    for (size_t i = 0; i < 2500 && i < keys.size(); i++) insert(keys[i], v++);
+    for (size_t i = 0; i < baseKeys; i++) insert(keys[i], v++);
     check();
+    // Keys that lack the start all present keys share, or end inside it.
+    for (const std::string &absent : {std::string(), base.substr(0, 20), base.substr(0, 20) + "Z", std::string("~")}) {
+        EXPECT_EQ(mvSMapFindNode(map, absent.c_str()), nullptr) << absent;
+        EXPECT_EQ(mvSMapRemove(map, absent.c_str()), nullptr) << absent;
+    }
+    EXPECT_EQ(mvMapCount(map), model.size());
     // Each breaker cuts the shared start; every other key must still be found.
     for (size_t i = 0; i < breakers.size(); i++) {
         insert(breakers[i], v++);
@@ -157,10 +163,11 @@ TEST(KeyedMap, SharedStartsOfEveryLengthOrderLikeStrcmp) {
     }
     check();
     // Absent keys near present ones, and outside every shared start.
-    for (const char *absent : {"", "/usr/share/game/data/levels/forest/tiles/summer/evening/", "~", "/usr/share/game/data/levels/forest/tiles/summer/evening/a\x01"}) {
+    const std::string absents[] = {"", base.substr(0, base.size() - 1), "~", base + '\x01'};
+    for (const std::string &absent : absents) {
         if (model.count(absent)) continue;
-        EXPECT_EQ(mvSMapFindNode(map, absent), nullptr) << absent;
-        EXPECT_EQ(mvSMapRemove(map, absent), nullptr);
+        EXPECT_EQ(mvSMapFindNode(map, absent.c_str()), nullptr) << absent;
+        EXPECT_EQ(mvSMapRemove(map, absent.c_str()), nullptr);
     }
     // Remove in random order, checking as the map empties.
     std::vector<std::string> order;
@@ -224,4 +231,21 @@ TEST(KeyedMap, ExportedOrdersCompareLikeTheirModels) {
     EXPECT_LT(mvMapCompareStrings("ab", "abc"), 0);
     EXPECT_GT(mvMapCompareStrings("\xe9", "z"), 0);
     EXPECT_EQ(mvMapCompareStrings("same", "same"), 0);
+
+    // A core map given the string order keeps the caller's key pointers and
+    // orders them itself, the empty key first.
+    MVMap *map = mvMapCreate(mvMapCompareStrings, nullptr);
+    char b[] = "B", a[] = "a", ab[] = "ab", empty[] = "";
+    for (char *k : {a, ab, b, empty}) EXPECT_EQ(mvMapAssignNode(map, k, k)->key, k);
+    const char *order[] = {"", "B", "a", "ab"};
+    int i = 0;
+    for (MVMapNode *e = mvMapGetFirst(map); e && i < 4; e = mvMapNext(map, e))
+        EXPECT_STREQ(static_cast<char *>(e->key), order[i++]);
+    EXPECT_EQ(i, 4);
+    EXPECT_EQ(mvMapFind(map, std::string("ab").c_str()), ab);
+    EXPECT_EQ(mvMapFind(map, "abc"), nullptr);
+    EXPECT_EQ(mvMapRemove(map, std::string("a").c_str()), a);
+    EXPECT_EQ(mvMapFind(map, "a"), nullptr);
+    EXPECT_EQ(mvMapCount(map), 3u);
+    mvMapDestroy(map);
 }
