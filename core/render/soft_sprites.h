@@ -50,7 +50,18 @@ struct SoftBand {
 bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,
                        SoftSprite *out);
 
-// Draws the rows of a prepared sprite that lie in the band.
+// Draws the rows of a prepared sprite that lie in the band. Where the
+// processor has AVX2 this is done eight pixels at a time, with the same
+// arithmetic and the same pixels.
 void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSprite &sprite);
+
+#if defined(MORVEN_HAVE_AVX2_SPRITES)
+// The same code built for AVX2 (soft_sprites_avx2.cpp), and whether it is
+// used: where the processor has AVX2, unless turned off (for tests of the
+// other path). Set before any drawing.
+void softSpriteDrawAvx2(const SoftBand &band, const SoftImage &image, const SoftSprite &sprite);
+bool softSpritesAvx2();
+void softSpritesUseAvx2(bool use);
+#endif
 
 #endif
