@@ -34,7 +34,7 @@ std::atomic<int> textureLimit{0};
 }  // namespace
 
 FrontEnd::FrontEnd(MVRenderer *r)
-    : renderer_(r ? r : &nullRenderer), color_(kWhite), clear_{0.0f, 0.0f, 0.0f}, open_(false), mode_(0) {}
+    : renderer_(r ? r : &nullRenderer), color_(kWhite), blend_(MV_BLEND_MODE_ALPHA), clear_{0.0f, 0.0f, 0.0f}, open_(false), mode_(0) {}
 
 FrontEnd::~FrontEnd() {
     primitive_.release();
@@ -50,6 +50,7 @@ MVRenderer *FrontEnd::install(MVRenderer *r) {
     MVRenderer *previous = renderer_;
     renderer_ = r ? r : &nullRenderer;
     color_ = kWhite;
+    blend_ = MV_BLEND_MODE_ALPHA;
     if (this == &frontEnd()) textureLimit.store(maxTextureSize(), std::memory_order_relaxed);
     return previous;
 }
@@ -163,6 +164,22 @@ void FrontEnd::sprites(uint32_t tex, const MVSprite *list, size_t count) {
     runWhenFull();
 }
 
+void FrontEnd::blend(uint32_t mode) {
+    if (mode == blend_) return;
+    blend_ = mode;
+    MVCommand c;
+    c.kind = MV_COMMAND_BLEND;
+    c.blend = {mode};
+    record(c);
+}
+
+void FrontEnd::target(uint32_t tex, int x, int y, int w, int h) {
+    MVCommand c;
+    c.kind = MV_COMMAND_TARGET;
+    c.target = {tex, x, y, w, h};
+    record(c);
+}
+
 uint32_t FrontEnd::textureCreate(int w, int h) { return renderer_->textureCreate(renderer_->self, w, h); }
 
 void FrontEnd::textureUpdate(uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
@@ -228,6 +245,7 @@ bool FrontEnd::readPixels(uint8_t *rgba, int w, int h) {
 
 void FrontEnd::resetState() {
     color_ = kWhite;
+    blend(MV_BLEND_MODE_ALPHA);
     clear_[0] = clear_[1] = clear_[2] = 0.0f;
 }
 

@@ -86,7 +86,23 @@ enum MVCommandKind : uint32_t {
     // bytes + offset (top row first, no gaps); a rectangle outside the
     // texture changes nothing.
     MV_COMMAND_TEXTURE_UPDATE,
+    // State: how the commands after it combine a source pixel with the one
+    // drawn over (MVBlend). A renderer starts in MV_BLEND_MODE_ALPHA.
+    MV_COMMAND_BLEND,
+    // State: where the commands after it draw. Texture 0 is the frame (where
+    // a renderer starts); otherwise a copy of the w x h pixels at (x, y) of
+    // texture, which then stands in for the frame: coordinates count from
+    // its top left, nothing outside it is drawn, a clear fills it, and
+    // readPixels copies it out. The texture itself does not change (the
+    // front end reads the pixels back and updates it). A rectangle outside
+    // the texture, or a renderer that cannot draw into a copy, draws nothing
+    // and reads nothing back until the next target.
+    MV_COMMAND_TARGET,
 };
+
+// Blend modes, the values of MV_BLEND_* in <morven/draw.h>, whose pixel
+// arithmetic every renderer follows.
+enum MVBlend : uint32_t { MV_BLEND_MODE_ALPHA, MV_BLEND_MODE_ADD, MV_BLEND_MODE_MULTIPLY, MV_BLEND_MODE_NONE };
 
 struct MVClearCommand {
     float r, g, b;
@@ -109,6 +125,15 @@ struct MVTextureUpdateCommand {
     size_t offset;  // into bytes
 };
 
+struct MVBlendCommand {
+    uint32_t mode;  // MVBlend; unknown values count as MV_BLEND_MODE_ALPHA
+};
+
+struct MVTargetCommand {
+    uint32_t texture;  // 0: the frame
+    int x, y, w, h;
+};
+
 struct MVCommand {
     uint32_t kind;  // MVCommandKind
     union {
@@ -116,6 +141,8 @@ struct MVCommand {
         MVPrimitiveCommand primitive;
         MVSpriteCommand sprites;
         MVTextureUpdateCommand update;
+        MVBlendCommand blend;
+        MVTargetCommand target;
     };
 };
 
@@ -143,7 +170,8 @@ struct MVRenderer {
     void (*textureDestroy)(void *self, uint32_t tex);
     // Draws the commands into the frame, in order; done when it returns.
     void (*run)(void *self, const MVCommandList *list);
-    // Copies the frame drawn so far into rgba (w * h * 4 bytes, top row first).
+    // Copies the frame drawn so far into rgba (w * h * 4 bytes, top row first),
+    // or the target's rectangle while a texture is the target.
     // False when the renderer has no pixels to give or the size differs.
     bool (*readPixels)(void *self, uint8_t *rgba, int w, int h);
     // The largest width and height of a texture this renderer makes.

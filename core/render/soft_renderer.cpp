@@ -26,11 +26,22 @@ struct Texture {
 
 struct Soft {
     MVRenderer record;  // first member: the record's address is the renderer's
+    // Where drawing goes: the window's frame, or a copy of the target's
+    // rectangle of a texture (which itself stays as it is).
     int w, h;
     uint8_t *frame;
+    int windowW, windowH;
+    uint8_t *window;
+    uint32_t targetTexture;  // 0: the frame is the window's
+    int targetX, targetY;
+    uint8_t *scratch;        // the target's pixels while it is drawn into
+    size_t scratchBytes;
+    bool drawNothing;        // a target that cannot be drawn into: drawing is dropped
+    uint32_t mode;           // MVBlend
     Texture *textures;
     size_t textureCount;
-    int *columns;  // working space of the engine's thread: w column indices
+    int *columns;  // working space of the engine's thread: columnsWidth column indices
+    int columnsWidth;
     // The sprites of one command, prepared, to be drawn together on several threads.
     SoftSprite *queue;
     size_t queued, queueCapacity;
@@ -44,7 +55,7 @@ struct Soft {
 Soft *soft(void *self) { return static_cast<Soft *>(self); }
 
 inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
-    blendAt(s->frame + 4 * (static_cast<size_t>(y) * s->w + x), r, g, b, a);
+    blendModeAt(s->frame + 4 * (static_cast<size_t>(y) * s->w + x), r, g, b, a, s->mode);
 }
 
 void point(Soft *s, const Vertex &v) {
@@ -177,7 +188,7 @@ constexpr unsigned kBandsPerThread = 3;
 // engine's thread (one thread allowed, or the threads would not start).
 MVWorkers *spriteWorkers(Soft *s) {
     if (s->workers || s->threads < 2) return s->workers;
-    s->bandColumns = static_cast<int *>(malloc(sizeof(int) * (s->threads - 1) * static_cast<size_t>(s->w)));
+    s->bandColumns = static_cast<int *>(malloc(sizeof(int) * (s->threads - 1) * static_cast<size_t>(s->columnsWidth)));
     if (s->bandColumns) s->workers = workersCreate(s->threads);
     if (!s->workers) {
         free(s->bandColumns);
@@ -202,7 +213,8 @@ void drawBand(void *context, size_t index, unsigned slot) {
     int top = static_cast<int>(index) * b.rows, bottom = top + b.rows - 1;
     if (bottom > s->h - 1) bottom = s->h - 1;
     SoftBand band = {s->frame, s->w, s->h, top, bottom,
-                     slot == 0 ? s->columns : s->bandColumns + static_cast<size_t>(slot - 1) * s->w};
+                     slot == 0 ? s->columns : s->bandColumns + static_cast<size_t>(slot - 1) * s->columnsWidth,
+                     s->mode};
     for (size_t i = 0; i < b.count; i++) {
         const SoftSprite &sp = b.sprites[i];
         if (sp.bottom >= top && sp.top <= bottom) softSpriteDraw(band, b.image, sp);
@@ -253,7 +265,7 @@ void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, cons
         SoftSprite sp;
         if (!softSpritePrepare(sprites[i], t->w, t->h, color, s->w, s->h, &sp)) continue;
         if (!queue) {
-            SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns};
+            SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns, s->mode};
             softSpriteDraw(band, {t->pixels, t->w, t->h}, sp);
             continue;
         }
@@ -296,10 +308,67 @@ void textureUpdate(void *self, uint32_t id, int x, int y, int w, int h, const ui
                4 * static_cast<size_t>(w));
 }
 
+// Copies the rectangle at (x, y) of a texture into a w x h frame.
+void copyRect(const Texture *t, int x, int y, uint8_t *frame, int w, int h) {
+    for (int row = 0; row < h; row++)
+        memcpy(frame + 4 * static_cast<size_t>(row) * w, t->pixels + 4 * (static_cast<size_t>(y + row) * t->w + x),
+               4 * static_cast<size_t>(w));
+}
+
+// Working space for frames up to w pixels wide; false when out of memory.
+bool columnsFor(Soft *s, int w) {
+    if (w <= s->columnsWidth) return true;
+    int *columns = static_cast<int *>(realloc(s->columns, sizeof(int) * static_cast<size_t>(w)));
+    if (!columns) return false;
+    s->columns = columns;
+    s->columnsWidth = w;
+    // The pool's working space is sized by the width: made again when wanted.
+    workersDestroy(s->workers);
+    free(s->bandColumns);
+    s->workers = nullptr;
+    s->bandColumns = nullptr;
+    return true;
+}
+
+// Back to the window's frame; what was drawn into the target goes.
+void endTarget(Soft *s) {
+    s->targetTexture = 0;
+    s->drawNothing = false;
+    s->frame = s->window;
+    s->w = s->windowW;
+    s->h = s->windowH;
+}
+
+void setTarget(Soft *s, const MVTargetCommand &c) {
+    endTarget(s);
+    if (c.texture == 0) return;
+    s->targetTexture = c.texture;
+    s->drawNothing = true;  // until the copy is made
+    Texture *t = findTexture(s, c.texture);
+    if (!t || c.x < 0 || c.y < 0 || c.w <= 0 || c.h <= 0 || c.x > t->w - c.w || c.y > t->h - c.h) return;
+    size_t bytes = 4 * static_cast<size_t>(c.w) * static_cast<size_t>(c.h);
+    if (bytes > s->scratchBytes) {
+        void *grown = realloc(s->scratch, bytes);
+        if (!grown) return;
+        s->scratch = static_cast<uint8_t *>(grown);
+        s->scratchBytes = bytes;
+    }
+    if (!columnsFor(s, c.w)) return;
+    copyRect(t, c.x, c.y, s->scratch, c.w, c.h);
+    s->drawNothing = false;
+    s->frame = s->scratch;
+    s->w = c.w;
+    s->h = c.h;
+    s->targetX = c.x;
+    s->targetY = c.y;
+}
+
 void run(void *self, const MVCommandList *list) {
     Soft *s = soft(self);
     for (size_t i = 0; i < list->count; i++) {
         const MVCommand &c = list->commands[i];
+        bool drawing = c.kind == MV_COMMAND_CLEAR || c.kind == MV_COMMAND_PRIMITIVE || c.kind == MV_COMMAND_SPRITES;
+        if (drawing && s->drawNothing) continue;
         switch (c.kind) {
         case MV_COMMAND_CLEAR:
             fill(s, c.clear);
@@ -313,6 +382,12 @@ void run(void *self, const MVCommandList *list) {
         case MV_COMMAND_TEXTURE_UPDATE:
             textureUpdate(s, c.update.texture, c.update.x, c.update.y, c.update.w, c.update.h,
                           list->bytes + c.update.offset);
+            break;
+        case MV_COMMAND_BLEND:
+            s->mode = c.blend.mode <= MV_BLEND_MODE_NONE ? c.blend.mode : MV_BLEND_MODE_ALPHA;
+            break;
+        case MV_COMMAND_TARGET:
+            setTarget(s, c.target);
             break;
         default:
             break;
@@ -349,7 +424,7 @@ void textureDestroy(void *self, uint32_t id) {
 
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     Soft *s = soft(self);
-    if (!rgba || w != s->w || h != s->h) return false;
+    if (!rgba || w != s->w || h != s->h || s->drawNothing) return false;
     memcpy(rgba, s->frame, static_cast<size_t>(w) * h * 4);
     return true;
 }
@@ -364,7 +439,8 @@ void destroy(void *self) {
     workersDestroy(s->workers);
     free(s->bandColumns);
     free(s->queue);
-    free(s->frame);
+    free(s->window);
+    free(s->scratch);
     free(s);
 }
 
@@ -374,17 +450,19 @@ MVRenderer *softRendererCreate(int w, int h) {
     if (w <= 0 || h <= 0 || w > kSoftMaxSide || h > kSoftMaxSide) return nullptr;
     Soft *s = static_cast<Soft *>(calloc(1, sizeof(Soft)));
     if (!s) return nullptr;
-    s->frame = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
+    s->window = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
     s->columns = static_cast<int *>(malloc(sizeof(int) * static_cast<size_t>(w)));
-    if (!s->frame || !s->columns) {
-        free(s->frame);
+    if (!s->window || !s->columns) {
+        free(s->window);
         free(s->columns);
         free(s);
         return nullptr;
     }
     s->record = {s, textureCreate, textureUpdate, textureDestroy, run, readPixels, maxTextureSize, destroy};
-    s->w = w;
-    s->h = h;
+    s->frame = s->window;
+    s->w = s->windowW = w;
+    s->h = s->windowH = h;
+    s->columnsWidth = w;
     s->sharedPixels = kSharedPixels;
     s->threads = workersMachineThreads() < kSoftMaxThreads ? workersMachineThreads() : kSoftMaxThreads;
     fill(s, {0.0f, 0.0f, 0.0f});
@@ -392,7 +470,7 @@ MVRenderer *softRendererCreate(int w, int h) {
 }
 
 const uint8_t *softRendererPixels(const MVRenderer *renderer) {
-    return static_cast<const Soft *>(renderer->self)->frame;
+    return static_cast<const Soft *>(renderer->self)->window;
 }
 
 void softRendererSetThreads(MVRenderer *renderer, unsigned threads) {
@@ -418,17 +496,19 @@ bool softRendererResize(MVRenderer *renderer, int w, int h) {
         free(columns);
         return false;
     }
-    free(s->frame);
+    endTarget(s);
+    free(s->window);
     free(s->columns);
-    s->frame = frame;
+    s->frame = s->window = frame;
     s->columns = columns;
+    s->columnsWidth = w;
     // The pool's working space is sized by the width: made again when wanted.
     workersDestroy(s->workers);
     free(s->bandColumns);
     s->workers = nullptr;
     s->bandColumns = nullptr;
-    s->w = w;
-    s->h = h;
+    s->w = s->windowW = w;
+    s->h = s->windowH = h;
     fill(s, {0.0f, 0.0f, 0.0f});
     return true;
 }
