@@ -22,11 +22,14 @@ inline unsigned mul255(unsigned a, unsigned b) {
     return (t + (t >> 8)) >> 8;
 }
 
-// value[i] == i / 255.0f, without the division.
+// A byte as a float in 0..1 the way OpenGL takes a texel: i times the float
+// nearest 1/255, which is not always i / 255.0f. What a tint gives depends
+// on it: a texel of 13 tinted by 0.5 lands just above the tie 6.5, giving 7,
+// where 13 / 255.0f would land on the tie and give 6.
 struct ByteUnits {
     float value[256];
     constexpr ByteUnits() : value() {
-        for (int i = 0; i < 256; i++) value[i] = static_cast<float>(i) / 255.0f;
+        for (int i = 0; i < 256; i++) value[i] = static_cast<float>(i) * (1.0f / 255.0f);
     }
 };
 inline constexpr ByteUnits kByteUnits{};
