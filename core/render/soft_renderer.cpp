@@ -64,57 +64,13 @@ void point(Soft *s, const Vertex &v) {
     if (x >= 0 && x < s->w && y >= 0 && y < s->h) blend(s, int(x), int(y), v.r, v.g, v.b, v.a);
 }
 
-// OpenGL's "diamond exit" rule on the shifted end points: a pixel is lit
-// when the segment passes through its diamond |dx| + |dy| < 1/2 around the
-// pixel centre and does not end inside it. Walking the major axis there is
-// one candidate pixel per column (or row): the one whose diamond the line
-// crosses at the centre line; it is lit when the point where the line
-// leaves that diamond lies on the segment, past its start.
+// A line by the rule of lineWalk, in the colours it gives.
 void line(Soft *s, const Vertex &a, const Vertex &b) {
-    double ax = double(a.x) + kPointLineShiftX, ay = double(a.y) + kPointLineShiftY;
-    double bx = double(b.x) + kPointLineShiftX, by = double(b.y) + kPointLineShiftY;
-    double dx = bx - ax, dy = by - ay;
-    if (dx == 0 && dy == 0) return;
-    bool xMajor = std::fabs(dx) >= std::fabs(dy);
-    double p0 = xMajor ? ax : ay, p1 = xMajor ? bx : by;  // along the major axis
-    double q0 = xMajor ? ay : ax;                         // across it, at p0
-    double slope = (xMajor ? dy : dx) / (p1 - p0);        // between -1 and 1
-    double majorCount = xMajor ? s->w : s->h, minorCount = xMajor ? s->h : s->w;
-    bool forward = p1 > p0;
-    // Candidate centres: within one pixel of the segment, and where the
-    // line's minor coordinate is within one pixel of the frame.
-    double lo = std::fmin(p0, p1) - 1, hi = std::fmax(p0, p1) + 1;
-    if (slope != 0) {
-        double c0 = p0 + (-1 - q0) / slope, c1 = p0 + (minorCount + 1 - q0) / slope;
-        lo = std::fmax(lo, std::fmin(c0, c1));
-        hi = std::fmin(hi, std::fmax(c0, c1));
-    } else if (!(q0 >= 0 && q0 < minorCount)) {
-        return;
-    }
-    double first = std::fmax(std::ceil(lo - 0.5), 0.0), last = std::fmin(std::floor(hi - 0.5), majorCount - 1);
-    if (!(first <= last)) return;
-    double k = forward ? slope : -slope;  // minor change per unit step in the line's direction
-    for (int i = int(first), stop = int(last); i <= stop; i++) {
-        s->work++;
-        double c = i + 0.5;
-        double q = q0 + (c - p0) * slope;
-        if (!(q >= 0 && q < minorCount)) continue;
-        double j = std::floor(q);
-        double v = q - (j + 0.5);  // across, from the diamond's centre
-        // The line leaves the diamond u further on along the major axis,
-        // through one of the two far sides: |u| + |v + k u| = 1/2.
-        double u = (0.5 - v) / (1 + k);
-        if (!(v + k * u >= 0)) u = (0.5 + v) / (1 - k);
-        double exit = forward ? c + u : c - u;
-        if (forward ? !(p0 < exit && exit <= p1) : !(p1 <= exit && exit < p0)) continue;
-        float t = static_cast<float>(std::fmin(std::fmax((c - p0) / (p1 - p0), 0.0), 1.0));
-        float r = a.r + t * (b.r - a.r), g = a.g + t * (b.g - a.g);
-        float bl = a.b + t * (b.b - a.b), al = a.a + t * (b.a - a.a);
-        if (xMajor)
-            blend(s, i, int(j), r, g, bl, al);
-        else
-            blend(s, int(j), i, r, g, bl, al);
-    }
+    s->work += lineWalk(a, b, s->w, s->h, [&](int x, int y, float t) {
+        float k[4];
+        lineColor(a, b, t, k);
+        blend(s, x, y, k[0], k[1], k[2], k[3]);
+    });
 }
 
 // Twice the signed area of (u, v, p); exact for coordinates of moderate size

@@ -46,7 +46,13 @@
  *   lights columns 2 to 6 of row 2. A strip or loop lights each pixel of a
  *   shared vertex once. Horizontal and vertical lines come out the same in
  *   every renderer; slanted ones may differ where the line passes exactly
- *   between two pixels.
+ *   between two pixels, unless their ends differ in colour (below).
+ *   A line whose ends differ in colour takes at each pixel it lights the
+ *   colour at the pixel centre's place t along its longer axis (t = 0 at
+ *   the first moved end, 1 at the last, clamped): first + t * (last - first),
+ *   per component, t and the colour in float; then the colour rules above.
+ *   The renderers draw such lines alike to the last pixel, so a trail
+ *   (<morven/trail.h>), whose alpha rises along it, is the same in all.
  * - Triangles are not moved. A triangle covers the pixels whose centre lies
  *   inside it. A centre exactly on an edge belongs to the triangle when that
  *   edge is a left edge (the triangle lies to its right) or a bottom edge

@@ -90,9 +90,17 @@ void emit(const MVDrawVertex &v) {
     glVertex2f(v.x, v.y);
 }
 
+bool sameColor(const MVDrawVertex &a, const MVDrawVertex &b) {
+    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+}
+
 // Every piece goes to OpenGL on its own, so the pieces the front end dropped
 // leave no gap in a strip; points and lines take the shift of the pixel rules.
-void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v) {
+// A line whose ends differ in colour is drawn as the points of its pixels
+// (lineWalk) in the colours the rule gives them, where OpenGL's own
+// interpolation along a line rounds differently; lines of one colour are
+// OpenGL's.
+void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v, int w, int h) {
     static const GLenum modes[] = {GL_POINTS, GL_LINES, GL_TRIANGLES};
     if (c.pieces > MV_PIECES_TRIANGLES) return;
     bool shifted = c.pieces != MV_PIECES_TRIANGLES;
@@ -100,9 +108,34 @@ void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v) {
         glPushMatrix();
         glTranslatef(kPointLineShiftX, kPointLineShiftY, 0);
     }
-    glBegin(modes[c.pieces]);
-    for (size_t i = 0; i < c.count; i++) emit(v[i]);
-    glEnd();
+    if (c.pieces != MV_PIECES_LINES) {
+        glBegin(modes[c.pieces]);
+        for (size_t i = 0; i < c.count; i++) emit(v[i]);
+        glEnd();
+    } else {
+        GLenum open = GL_LINES;
+        glBegin(open);
+        for (size_t i = 0; i + 1 < c.count; i += 2) {
+            GLenum want = sameColor(v[i], v[i + 1]) ? GL_LINES : GL_POINTS;
+            if (want != open) {
+                glEnd();
+                glBegin(open = want);
+            }
+            if (want == GL_LINES) {
+                emit(v[i]);
+                emit(v[i + 1]);
+                continue;
+            }
+            lineWalk(v[i], v[i + 1], w, h, [&](int x, int y, float t) {
+                float k[4];
+                lineColor(v[i], v[i + 1], t, k);
+                glColor4fv(k);
+                // On the pixel's centre once shifted.
+                glVertex2f(float(x) + (0.5f - kPointLineShiftX), float(y) + (0.5f - kPointLineShiftY));
+            });
+        }
+        glEnd();
+    }
     if (shifted) glPopMatrix();
 }
 
@@ -356,7 +389,8 @@ void run(void *self, const MVCommandList *list) {
             clear(c.clear);
             break;
         case MV_COMMAND_PRIMITIVE:
-            runPrimitive(c.primitive, list->vertices + c.primitive.first);
+            runPrimitive(c.primitive, list->vertices + c.primitive.first, r->targeting ? r->targetW : r->w,
+                         r->targeting ? r->targetH : r->h);
             break;
         case MV_COMMAND_SPRITES:
             runSprites(r, c.sprites, list->sprites + c.sprites.first, list->colors + c.sprites.first);
