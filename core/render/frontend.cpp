@@ -165,6 +165,7 @@ void FrontEnd::sprites(uint32_t tex, const MVSprite *list, size_t count) {
 }
 
 void FrontEnd::blend(uint32_t mode) {
+    end();
     if (mode == blend_) return;
     blend_ = mode;
     MVCommand c;
