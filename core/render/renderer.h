@@ -136,11 +136,12 @@ enum MVPieces : uint32_t { MV_PIECES_POINTS, MV_PIECES_LINES, MV_PIECES_TRIANGLE
 enum MVCommandKind : uint32_t {
     // Every pixel of the frame becomes the opaque colour clear (r, g, b).
     MV_COMMAND_CLEAR,
-    // Points, lines or triangles (MVPieces) over what is there, blended
-    // "source over", colours interpolated between the corners (draw.h).
+    // Points, lines or triangles (MVPieces) over what is there, blended in
+    // the blend mode (MV_COMMAND_BLEND), colours interpolated between the
+    // corners (draw.h; along lines as lineWalk says).
     MV_COMMAND_PRIMITIVE,
     // count sprites of texture, each texel multiplied by its sprite's colour
-    // and blended "source over". A pixel is covered when its centre lies
+    // and blended in the blend mode. A pixel is covered when its centre lies
     // inside the sprite's quad (spriteCorners; centres exactly on an edge by
     // the top-left rule of triangles); it takes the texel holding the centre
     // mapped back into the source rectangle, clamped to the rectangle; a
