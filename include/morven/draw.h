@@ -13,7 +13,9 @@
  * ("source over" until then). The source's colour s (each of red, green,
  * blue) and alpha a are taken to the nearest byte (halves to even); for a
  * sprite or a TrueType letter the source is the texel times the current
- * colour. With d and dA the bytes already there, and [x * y] standing for
+ * colour, in float: texel byte t counts as t times the float nearest 1/255
+ * (as OpenGL takes it), times the colour's component, then to the nearest
+ * byte. With d and dA the bytes already there, and [x * y] standing for
  * x * y / 255 rounded to the nearest integer (never a tie):
  *   MV_BLEND_ALPHA     new = [s * a] + [d * (255 - a)],
  *                      alpha [a * a] + [dA * (255 - a)];
