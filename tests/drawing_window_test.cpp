@@ -146,11 +146,14 @@ TEST_F(DrawingWindow, ScaledUprightSpritesAreIdenticalAtRandomScales) {
     mvAtlasDestroy(atlas);
 }
 
-// Every new feature in one scene: shapes of every kind, wide lines, a
-// camera transform, flipped and transformed sprites, TrueType text.
+// Every feature in one scene: shapes of every kind, wide lines, a camera
+// transform, flipped and transformed sprites, TrueType text, blend modes and
+// an atlas area drawn into.
 TEST_F(DrawingWindow, ASceneOfEveryFeatureIsIdentical) {
-    MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
-    MVAtlasArea *tile = bricks(atlas, 8, 6);
+    MVAtlas *atlas = mvAtlasCreate(64, 64, 32), *other = mvAtlasCreate(16, 16, 32);
+    MVAtlasArea *tile = bricks(atlas, 8, 6), *tile2 = bricks(other, 8, 6);
+    MVAtlasArea *map = mvAtlasAreaReserve(atlas, 20, 13, 1);
+    ASSERT_TRUE(tile && tile2 && map);
     MVFont *font = nullptr;
     if (std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"))
         font = mvFontLoad("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 16);
@@ -194,10 +197,30 @@ TEST_F(DrawingWindow, ASceneOfEveryFeatureIsIdentical) {
                           mvDrawColor3f(1, 0.8f, 0.2f);
                           mvFontDraw(font, 4, 96, "AVé Wave\nfly");
                       }
+                      // Every blend mode with partial alpha, and an area
+                      // drawn into (text included) and drawn back scaled.
+                      const int modes[] = {MV_BLEND_ADD, MV_BLEND_MULTIPLY, MV_BLEND_NONE, MV_BLEND_ALPHA};
+                      for (int m = 0; m < 4; m++) {
+                          mvDrawBlend(modes[m]);
+                          mvDrawColor4f(0.9f, 0.4f + 0.1f * m, 0.7f, 0.3f + 0.2f * m);
+                          mvDrawCircle(100 + 14 * m, 100, 9);
+                      }
+                      ASSERT_TRUE(mvAtlasBeginDraw(atlas, map));
+                      mvDrawClearColor(0.3f, 0.1f, 0.4f);
+                      mvDrawClear();
+                      mvDrawColor4f(0.2f, 1, 0.5f, 0.6f);
+                      mvDrawCircle(10, 8, 7);
+                      mvDrawColor1f(1);
+                      mvAtlasDrawArea(other, tile2, 14, 8, 8, 6, 0.4f);
+                      if (font) mvFontDraw(font, 1, 2, "Ag");
+                      ASSERT_TRUE(mvAtlasEndDraw());
+                      mvDrawColor4f(1, 1, 1, 0.9f);
+                      mvAtlasDrawArea(atlas, map, 130, 100, 40, -26, 0);
                   },
                   &drawn),
               0u);
     EXPECT_GT(drawn, 4000u);
+    mvAtlasDestroy(other);
     mvFontFree(font);
     mvAtlasDestroy(atlas);
 }
