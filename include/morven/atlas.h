@@ -115,7 +115,9 @@ MV_API bool mvAtlasBeginDraw(MVAtlas *atlas, const MVAtlasArea *area);
  * drawn becomes the area's pixels, in the atlas' image as if set with
  * mvAtlasAreaSetData (released with the area, drawn by mvAtlasDrawArea in
  * any renderer), and the drawing calls draw into the frame again. False,
- * with the reason in mvGetError(), when no drawing into an area is open.
+ * with the reason in mvGetError(), when no drawing into an area is open, or
+ * when the renderer could not draw into the area (an OpenGL without
+ * framebuffer objects): the drawing then ends with the area unchanged.
  * mvWindowSwapBuffers and closing the window end it the same way first.
  * Destroying the atlas, or releasing the area, while it is being drawn into
  * ends the drawing and drops what was drawn; mvAtlasEndDraw then has
