@@ -146,17 +146,18 @@ inline void blendTexel(uint8_t *p, const uint8_t *t) {
     memcpy(p, &out, 4);
 }
 
-// Writes one sprite pixel: the texel times the colour c, blended. Untinted
-// (white), an opaque texel is copied and a clear one skipped.
+// Writes one sprite pixel: the texel times the colour c, blended in the
+// mode. Untinted (white) in MV_BLEND_MODE_ALPHA, an opaque texel is copied
+// and a clear one skipped.
 template <bool white>
-inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c) {
+inline void spritePixel(uint8_t *p, const uint8_t *t, const float *c, uint32_t mode = MV_BLEND_MODE_ALPHA) {
     if (white) {
         if (t[3] == 255)
             memcpy(p, t, 4);
         else if (t[3] != 0)
             blendTexel(p, t);
     } else {
-        blendAt(p, unit(t[0]) * c[0], unit(t[1]) * c[1], unit(t[2]) * c[2], unit(t[3]) * c[3]);
+        blendModeAt(p, unit(t[0]) * c[0], unit(t[1]) * c[1], unit(t[2]) * c[2], unit(t[3]) * c[3], mode);
     }
 }
 
@@ -379,7 +380,8 @@ struct WalkFour {
 // n pixels of a row from p on, their texels from the walk; `clamp` when a
 // step may leave the source (by rounding); `four` when WalkFour fits the source.
 template <bool white, bool clamp>
-void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, const uint8_t *tint, bool four) {
+void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, const uint8_t *tint, bool four,
+               uint32_t mode) {
     (void)four;
     if (white) {
 #if defined(__SSE2__)
@@ -392,7 +394,7 @@ void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, const 
         untintedRow(p, n, room, tint, [&](int k) { return upToFour(k, [&](int) { return nextTexel<clamp>(w); }); });
         return;
     }
-    for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c);
+    for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c, mode);
 }
 
 // Whether v * s / e gives v back exactly for every v = (k + 0.5) - c with
@@ -457,7 +459,7 @@ void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad
         const uint8_t *texRow = origin + stride * (e2y > 0 ? clampIndexBefore(v, sp.sh) : clampIndex(v, sp.sh));
         const int *column = b.columns + (first - base);
         if (!white) {
-            for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
+            for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c, b.mode);
         } else if (inARow) {
             const uint8_t *t = texRow + 4 * column[0];
             untintedRow(p, n, room, tint, [&](int k) {
@@ -534,9 +536,9 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
                       vEnd <= vMax;
         TexelWalk walk = {origin, stride, u, v, du, dv, uMax, vMax};
         if (within)
-            spriteRow<white, false>(p, n, room, walk, c, sp.tint, four);
+            spriteRow<white, false>(p, n, room, walk, c, sp.tint, four, b.mode);
         else
-            spriteRow<white, true>(p, n, room, walk, c, sp.tint, four);
+            spriteRow<white, true>(p, n, room, walk, c, sp.tint, four, b.mode);
     }
 }
 
@@ -624,9 +626,10 @@ void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSpri
     quad.tol = 1e-12 * (1 + band.w + 2 * reach);
     quad.left = sp.left;
     quad.right = sp.right;
-    // White, or tinted through a table: the 8-bit path of untinted texels.
+    // White, or tinted through a table: the 8-bit path of untinted texels,
+    // which is that of "source over".
     bool white = sp.color[0] == 1.0f && sp.color[1] == 1.0f && sp.color[2] == 1.0f && sp.color[3] == 1.0f;
-    if (white || sp.tint)
+    if ((white || sp.tint) && band.mode == MV_BLEND_MODE_ALPHA)
         spriteRows<true>(band, image, sp, x, y, quad, top, bottom);
     else
         spriteRows<false>(band, image, sp, x, y, quad, top, bottom);

@@ -35,12 +35,14 @@ struct SoftImage {
 };
 
 // Where sprites are drawn: a w x h RGBA8 frame, of which only the rows
-// top..bottom are written, and working space for at least w column indices.
+// top..bottom are written, working space for at least w column indices, and
+// the blend mode (MVBlend).
 struct SoftBand {
     uint8_t *frame;
     int w, h;
     int top, bottom;
     int *columns;
+    uint32_t mode;
 };
 
 // Works out what drawing sp from an image of imageW x imageH with the colour
