@@ -12,19 +12,13 @@
 
 #include "core/containers/map_internal.h"
 #include "model_driver.h"
-#include "tree_invariants.h"
 
-class MapModel : public DriverBase {
+class MapModel : public DriverBase<MapModel> {
 public:
     MapModel(MVMap *map, KeyTable &keys, Report report)
-        : DriverBase(std::move(report)), map_(map), keys_(keys), model_(ModelOrder{keys.cmp}) {}
+        : DriverBase<MapModel>(std::move(report)), map_(map), keys_(keys), model_(ModelOrder{keys.cmp}) {}
 
     const std::map<const void *, void *, ModelOrder> &model() const { return model_; }
-
-    // Runs `count` random operations; see DriverBase::runSteps.
-    bool run(OpSource &ops, long count, long verifyEvery = 0) {
-        return runSteps(ops, count, verifyEvery, [&] { step(ops); }, [&] { return verify(); });
-    }
 
     // One random operation.
     void step(OpSource &ops) {
@@ -76,11 +70,9 @@ public:
     // Removes key k through a separate buffer: its value, or null when absent.
     void remove(size_t k) {
         steps_++;
-        auto it = model_.find(keys_.key(k));
         void *r = mvMapRemove(map_, keys_.probe(k));
         keys_.spoil();
-        check(r == (it == model_.end() ? nullptr : it->second), "remove of " + keys_.name(k) + " returned the wrong value");
-        if (it != model_.end()) model_.erase(it);
+        checkRemoved(model_, keys_.key(k), r, keys_.name(k));
     }
 
     // Finds key k through a separate buffer.
@@ -101,15 +93,10 @@ public:
         steps_++;
         MVMapNode *got = which == 0 ? mvMapGetFirst(map_) : which == 1 ? mvMapGetLast(map_) : mvMapGetRoot(map_);
         MVMapNode *e = which == 0 ? mvMapPopFirst(map_) : which == 1 ? mvMapPopLast(map_) : mvMapPopRoot(map_);
-        if (!check((e != nullptr) == !model_.empty(), "pop on a map of " + std::to_string(model_.size()))) return;
-        if (!e) return;
-        check(e == got, "pop gave another entry than get");
-        auto it = model_.find(e->key);
-        if (!check(it != model_.end() && it->first == e->key, "popped an unknown key")) return;
-        if (which == 0) check(it == model_.begin(), "pop first gave a later entry");
-        if (which == 1) check(it == std::prev(model_.end()), "pop last gave an earlier entry");
-        check(e->value == it->second, "popped entry holds the wrong value");
-        model_.erase(it);
+        takePopped(e, got, model_, which, [&](const MVMapNode *n) {
+            auto it = model_.find(n->key);
+            return it != model_.end() && it->first == n->key ? it : model_.end();
+        });
     }
 
     // Next and previous of key k's entry are the model's neighbours.
@@ -128,9 +115,7 @@ public:
 
     // Count, both walks, first and last, and the tree's shape.
     bool verify() {
-        if (!check(mvMapCount(map_) == model_.size(), "count " + std::to_string(mvMapCount(map_)) + ", model " +
-                                                            std::to_string(model_.size())))
-            return false;
+        if (!checkCount(mvMapCount(map_), model_.size())) return false;
         auto it = model_.begin();
         for (MVMapNode *e = mvMapGetFirst(map_); e; e = mvMapNext(map_, e), ++it) {
             if (!check(it != model_.end(), "more entries than the model")) return false;
@@ -141,9 +126,7 @@ public:
         for (MVMapNode *e = mvMapGetLast(map_); e; e = mvMapPrev(map_, e), ++back)
             if (!check(back != model_.rend() && e->key == back->first, "backward walk differs")) return false;
         if (!check(back == model_.rend(), "backward walk too short")) return false;
-        int h = checkedHeight(mapTreeRoot(map_), nullptr, keys_.cmp);
-        return check(h >= 0, "order, parent link or balance broken") &&
-               check(heightWithinBound(h, model_.size()), "tree too high: " + std::to_string(h));
+        return checkShape(mapTreeRoot(map_), keys_.cmp, model_.size());
     }
 
 private:

@@ -5,16 +5,19 @@
 #ifndef MORVEN_TESTS_MODEL_DRIVER_H
 #define MORVEN_TESTS_MODEL_DRIVER_H
 
-#include <morven/defs.h>
+#include <morven/map.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "tree_invariants.h"
 
 // Choices of the next operation and its key.
 struct OpSource {
@@ -125,10 +128,23 @@ struct ModelOrder {
     bool operator()(const void *a, const void *b) const { return cmp(a, b) < 0; }
 };
 
-// The state every driver keeps: the report, the step count and the first failure.
+// The state every driver keeps: the report, the step count and the first
+// failure. Driver is the container's driver, with step(OpSource &), one
+// random operation, and verify(), the full comparison.
+template <class Driver>
 class DriverBase {
 public:
     explicit DriverBase(Report r) : report_(std::move(r)) {}
+    // Runs `count` random operations, or fewer when the source ends or one
+    // fails; verifies every `verifyEvery` operations (0: only at the end).
+    bool run(OpSource &ops, long count, long verifyEvery = 0) {
+        Driver &self = static_cast<Driver &>(*this);
+        for (long i = 0; i < count && ok_ && ops.more(); i++) {
+            self.step(ops);
+            if (verifyEvery > 0 && (i + 1) % verifyEvery == 0) self.verify();
+        }
+        return ok_ && self.verify();
+    }
     bool ok() const { return ok_; }
     long steps() const { return steps_; }
     AllocWatch *watch = nullptr;
@@ -142,23 +158,42 @@ protected:
         }
         return cond;
     }
+    bool checkCount(size_t count, size_t modelCount) {
+        return check(count == modelCount, "count " + std::to_string(count) + ", model " + std::to_string(modelCount));
+    }
+    // Order, parent links, balance and height of a tree of `count` nodes.
+    bool checkShape(const MVTreeNode *root, MVCompareFunction cmp, size_t count) {
+        int h = checkedHeight(root, nullptr, cmp);
+        return check(h >= 0, "order, parent link or balance broken") &&
+               check(heightWithinBound(h, count), "tree too high: " + std::to_string(h));
+    }
+    // What a removal of key should have returned (the model's value, or null
+    // when absent); the model follows the removal.
+    template <class Model, class Key>
+    void checkRemoved(Model &model, const Key &key, void *removed, const std::string &name) {
+        auto it = model.find(key);
+        check(removed == (it == model.end() ? nullptr : it->second), "remove of " + name + " returned the wrong value");
+        if (it != model.end()) model.erase(it);
+    }
+    // Checks the entry e that a pop gave (the matching get gave `got`) of
+    // the first (which 0), last (1) or root (2) against the model, where
+    // find(e) locates it, and takes it out of the model.
+    template <class Model, class Find>
+    void takePopped(const MVMapNode *e, const MVMapNode *got, Model &model, size_t which, Find find) {
+        if (!check((e != nullptr) == !model.empty(), "pop on a map of " + std::to_string(model.size())) || !e) return;
+        auto it = find(e);
+        if (!check(e == got, "pop gave another entry than get")) return;
+        if (!check(it != model.end(), "popped an unknown key")) return;
+        if (which == 0 && !check(it == model.begin(), "pop first gave a later entry")) return;
+        if (which == 1 && !check(std::next(it) == model.end(), "pop last gave an earlier entry")) return;
+        if (check(e->value == it->second, "popped entry holds the wrong value")) model.erase(it);
+    }
     void startWatch() {
         if (watch) watch->start();
     }
     bool refused() const { return watch && watch->refused(); }
     // A fresh value for every assignment, never null.
     void *nextValue() { return reinterpret_cast<void *>(uintptr_t(++values_) << 4 | 8); }
-    // Runs step() until the source ends or something fails; verifies every
-    // `verifyEvery` steps (0: only at the end).
-    template <class Step, class Verify>
-    bool runSteps(OpSource &ops, long count, long verifyEvery, Step step, Verify verify) {
-        for (long i = 0; i < count && ok_ && ops.more(); i++) {
-            step();
-            if (verifyEvery > 0 && (i + 1) % verifyEvery == 0) verify();
-        }
-        return ok_ && verify();
-    }
-
     long steps_ = 0;  // operations so far, counted by each operation
 
 private:

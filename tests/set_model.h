@@ -32,16 +32,12 @@ std::string setDifference(const MVSet *set, const Model &model, MVCompareFunctio
     return "";
 }
 
-class SetModel : public DriverBase {
+class SetModel : public DriverBase<SetModel> {
 public:
     SetModel(MVSet *set, KeyTable &items, Report report)
-        : DriverBase(std::move(report)), set_(set), items_(items), model_(ModelOrder{items.cmp}) {}
+        : DriverBase<SetModel>(std::move(report)), set_(set), items_(items), model_(ModelOrder{items.cmp}) {}
 
     const std::set<const void *, ModelOrder> &model() const { return model_; }
-
-    bool run(OpSource &ops, long count, long verifyEvery = 0) {
-        return runSteps(ops, count, verifyEvery, [&] { step(ops); }, [&] { return verify(); });
-    }
 
     void step(OpSource &ops) {
         size_t op = ops.pick(7);

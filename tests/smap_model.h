@@ -13,19 +13,14 @@
 
 #include "core/containers/map_internal.h"
 #include "model_driver.h"
-#include "tree_invariants.h"
 
-class SMapModel : public DriverBase {
+class SMapModel : public DriverBase<SMapModel> {
 public:
     enum Setter { REPLACE, ASSIGN, ASSIGN_NODE };
 
-    SMapModel(MVSMap *map, StringKeys &keys, Report report) : DriverBase(std::move(report)), map_(map), keys_(keys) {}
+    SMapModel(MVSMap *map, StringKeys &keys, Report report) : DriverBase<SMapModel>(std::move(report)), map_(map), keys_(keys) {}
 
     const std::map<std::string, void *> &model() const { return model_; }
-
-    bool run(OpSource &ops, long count, long verifyEvery = 0) {
-        return runSteps(ops, count, verifyEvery, [&] { step(ops); }, [&] { return verify(); });
-    }
 
     void step(OpSource &ops) {
         size_t op = ops.pick(10);
@@ -75,11 +70,9 @@ public:
     // Removes key k: its value, or null when absent.
     void remove(size_t k) {
         steps_++;
-        auto it = model_.find(keys_.text(k));
         void *r = mvSMapRemove(map_, static_cast<const char *>(keys_.probe(k)));
         keys_.spoil();
-        check(r == (it == model_.end() ? nullptr : it->second), "remove of " + keys_.name(k) + " returned the wrong value");
-        if (it != model_.end()) model_.erase(it);
+        checkRemoved(model_, keys_.text(k), r, keys_.name(k));
     }
 
     // Find and find-node of key k; only find-node tells a null value from an absent key.
@@ -100,24 +93,14 @@ public:
         steps_++;
         MVMapNode *got = which == 0 ? mvSMapGetFirst(map_) : which == 1 ? mvSMapGetLast(map_) : mvSMapGetRoot(map_);
         MVMapNode *e = which == 0 ? mvSMapPopFirst(map_) : which == 1 ? mvSMapPopLast(map_) : mvSMapPopRoot(map_);
-        if (!check((e != nullptr) == !model_.empty(), "pop on a map of " + std::to_string(model_.size()))) return;
-        if (!e) return;
-        check(e == got, "pop gave another entry than get");
-        auto it = model_.find(static_cast<const char *>(e->key));
-        if (check(it != model_.end(), "popped an unknown key")) {
-            if (which == 0) check(it == model_.begin(), "pop first gave a later entry");
-            if (which == 1) check(it == std::prev(model_.end()), "pop last gave an earlier entry");
-            check(e->value == it->second, "popped entry holds the wrong value");
-            model_.erase(it);
-        }
-        std::free(e->key);
+        takePopped(e, got, model_, which,
+                   [&](const MVMapNode *n) { return model_.find(static_cast<const char *>(n->key)); });
+        if (e) std::free(e->key);
     }
 
     // Count, the walk in byte order, and the tree's shape.
     bool verify() {
-        if (!check(mvMapCount(map_) == model_.size(), "count " + std::to_string(mvMapCount(map_)) + ", model " +
-                                                            std::to_string(model_.size())))
-            return false;
+        if (!checkCount(mvMapCount(map_), model_.size())) return false;
         auto it = model_.begin();
         for (MVMapNode *e = mvSMapGetFirst(map_); e; e = mvMapNext(map_, e), ++it) {
             if (!check(it != model_.end(), "more entries than the model")) return false;
@@ -126,9 +109,7 @@ public:
                 return false;
         }
         if (!check(it == model_.end(), "fewer entries than the model")) return false;
-        int h = checkedHeight(mapTreeRoot(map_), nullptr, compareStrings);
-        return check(h >= 0, "order, parent link or balance broken") &&
-               check(heightWithinBound(h, model_.size()), "tree too high: " + std::to_string(h));
+        return checkShape(mapTreeRoot(map_), compareStrings, model_.size());
     }
 
     // Pops every entry, freeing the key copies; the map is then empty.
