@@ -6,19 +6,17 @@
 #include <gtest/gtest.h>
 #include <morven/engine.h>
 #include <morven/window.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
 
 class HeadlessReplay : public ::testing::Test {
 protected:
     std::string script;  // the scratch file's path
 
     void SetUp() override {
-        for (const char *name : {"MORVEN_MAX_FRAMES", "MORVEN_SCREENSHOT", "MORVEN_INPUT_SCRIPT", "MORVEN_INPUT_RECORD"})
+        for (const char *name :
+             {"MORVEN_MAX_FRAMES", "MORVEN_SCREENSHOT", "MORVEN_INPUT_SCRIPT", "MORVEN_INPUT_RECORD"})
             unsetenv(name);
         char pattern[] = "/tmp/morven-replay-XXXXXX";
         int fd = mkstemp(pattern);

@@ -62,8 +62,7 @@ public:
             stored = r != nullptr;
             if (r) check(r == value, "assign returned another value");
         }
-        if (!check(stored != refused(), stored ? "stored despite a refused allocation" : "assignment failed"))
-            return;
+        if (!check(stored != refused(), stored ? "stored despite a refused allocation" : "assignment failed")) return;
         if (stored) model_[key] = value;
     }
 
@@ -84,7 +83,8 @@ public:
         void *v = mvMapFind(map_, probe);
         keys_.spoil();
         if (!check((e != nullptr) == (it != model_.end()), "find node of " + keys_.name(k) + " disagrees")) return;
-        check(v == (it == model_.end() ? nullptr : it->second), "find of " + keys_.name(k) + " returned the wrong value");
+        check(v == (it == model_.end() ? nullptr : it->second),
+              "find of " + keys_.name(k) + " returned the wrong value");
         if (e) check(e->key == it->first, "found entry of " + keys_.name(k) + " holds another key pointer");
     }
 

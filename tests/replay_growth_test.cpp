@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <morven/error.h>
 #include <morven/input.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>

@@ -63,8 +63,7 @@ public:
             check(n && n->item == *it, "insert of present " + items_.name(k) + " did not give its node");
             return;
         }
-        if (!check((n != nullptr) != refused(), n ? "inserted despite a refused allocation" : "insert failed"))
-            return;
+        if (!check((n != nullptr) != refused(), n ? "inserted despite a refused allocation" : "insert failed")) return;
         if (!n) return;
         check(n->item == item, "new node of " + items_.name(k) + " holds another item");
         model_.insert(item);
@@ -104,7 +103,8 @@ public:
     }
 
     bool verify() {
-        std::string difference = setDifference(set_, model_, items_.cmp, [](const void *item, const void *element) { return item == element; });
+        std::string difference = setDifference(set_, model_, items_.cmp,
+                                               [](const void *item, const void *element) { return item == element; });
         return check(difference.empty(), difference);
     }
 

@@ -18,7 +18,8 @@ class SMapModel : public DriverBase<SMapModel> {
 public:
     enum Setter { REPLACE, ASSIGN, ASSIGN_NODE };
 
-    SMapModel(MVSMap *map, StringKeys &keys, Report report) : DriverBase<SMapModel>(std::move(report)), map_(map), keys_(keys) {}
+    SMapModel(MVSMap *map, StringKeys &keys, Report report)
+        : DriverBase<SMapModel>(std::move(report)), map_(map), keys_(keys) {}
 
     const std::map<std::string, void *> &model() const { return model_; }
 
@@ -83,7 +84,8 @@ public:
         void *v = mvSMapFind(map_, buffer);
         MVMapNode *e = mvSMapFindNode(map_, buffer);
         keys_.spoil();
-        check(v == (it == model_.end() ? nullptr : it->second), "find of " + keys_.name(k) + " returned the wrong value");
+        check(v == (it == model_.end() ? nullptr : it->second),
+              "find of " + keys_.name(k) + " returned the wrong value");
         if (!check((e != nullptr) == (it != model_.end()), "find node of " + keys_.name(k) + " disagrees")) return;
         if (e) check(e->value == it->second && it->first == static_cast<const char *>(e->key), "found entry differs");
     }
