@@ -1,12 +1,13 @@
 // Text and shapes on the software renderer, headless at 640 x 480:
 // - TrueTypeGlyphs: a frame of 10,000 glyphs of DejaVu Sans at 16 pixels
 //   (250 lines of 40 characters over the window), presented and cleared,
-//   tinted (/0) and white (/1);
-// - rectangles (16 x 16) and circles (radius 8), translucent, 1,000 a
-//   round, beside SDL2's software renderer doing the same: SDL_RenderFillRect,
-//   and a circle as SDL_RenderGeometry triangles with as many sides as
-//   MORVEN gives that radius (13). Items per second / 1000 = per millisecond.
-// The MORVEN and SDL cases alternate in the order they run.
+//   tinted (/0) and white (/1), wall clock with the renderer's threads and
+//   CPU time on the engine's thread alone;
+// - ShapesBesideSdl: rectangles (16 x 16, /0) and circles (radius 8, /1),
+//   translucent, 1,000 a round, beside SDL2's software renderer doing the
+//   same (SDL_RenderFillRectF; a circle as SDL_RenderGeometry triangles with
+//   as many sides as MORVEN gives that radius, 13), side by side in one run
+//   with the order alternating per round, thread CPU time.
 #include <benchmark/benchmark.h>
 #include <morven/draw.h>
 #include <morven/engine.h>
@@ -16,7 +17,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <vector>
+
+#include "side_by_side.h"
 
 #ifdef MORVEN_BENCH_SDL
 #include <SDL.h>
@@ -41,8 +45,13 @@ bool openHeadless(benchmark::State &state) {
     return true;
 }
 
-// state.range(0): 1 draws the text in white (texels as they are), 0 tinted.
+// state.range(0): 1 draws the text in white (texels as they are), 0 tinted;
+// state.range(1): the renderer's threads (0: its own choice).
 void TrueTypeGlyphs(benchmark::State &state) {
+    if (state.range(1))
+        setenv("MORVEN_THREADS", std::to_string(state.range(1)).c_str(), 1);
+    else
+        unsetenv("MORVEN_THREADS");
 #ifdef MORVEN_BENCH_MODULE_DIR
     setenv("MORVEN_MODULE_PATH", MORVEN_BENCH_MODULE_DIR, 1);
 #endif
@@ -67,28 +76,24 @@ void TrueTypeGlyphs(benchmark::State &state) {
     mvFontFree(font);
     mvDeinit();
 }
-BENCHMARK(TrueTypeGlyphs)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+// Wall-clock time with the renderer's own threads (what a frame takes), and
+// thread CPU time with the engine's thread alone.
+BENCHMARK(TrueTypeGlyphs)->Name("TrueTypeGlyphs")->Args({0, 0})->Args({1, 0})->UseRealTime()->Unit(
+    benchmark::kMicrosecond);
+BENCHMARK(TrueTypeGlyphs)->Name("TrueTypeGlyphsOneThread")->Args({0, 1})->Args({1, 1})->MeasureProcessCPUTime()->Unit(
+    benchmark::kMicrosecond);
 
-void MorvenRects(benchmark::State &state) {
-    if (!openHeadless(state)) return;
-    for (auto _ : state) {
-        mvDrawColor4f(0.9f, 0.3f, 0.2f, 0.5f);
-        for (int i = 0; i < kShapes; i++) mvDrawRect(shapeX(i), shapeY(i), 16, 16);
-        mvWindowSwapBuffers();  // the frame is drawn by the time it is presented
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kShapes);
-    mvDeinit();
+// One round of MORVEN's shapes, drawn and flushed.
+void morvenRects() {
+    mvDrawColor4f(0.9f, 0.3f, 0.2f, 0.5f);
+    for (int i = 0; i < kShapes; i++) mvDrawRect(shapeX(i), shapeY(i), 16, 16);
+    mvWindowSwapBuffers();  // the frame is drawn by the time it is presented
 }
 
-void MorvenCircles(benchmark::State &state) {
-    if (!openHeadless(state)) return;
-    for (auto _ : state) {
-        mvDrawColor4f(0.2f, 0.4f, 0.9f, 0.5f);
-        for (int i = 0; i < kShapes; i++) mvDrawCircle(shapeX(i) + 8, shapeY(i) + 8, 8);
-        mvWindowSwapBuffers();
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kShapes);
-    mvDeinit();
+void morvenCircles() {
+    mvDrawColor4f(0.2f, 0.4f, 0.9f, 0.5f);
+    for (int i = 0; i < kShapes; i++) mvDrawCircle(shapeX(i) + 8, shapeY(i) + 8, 8);
+    mvWindowSwapBuffers();
 }
 
 #ifdef MORVEN_BENCH_SDL
@@ -96,40 +101,27 @@ void MorvenCircles(benchmark::State &state) {
 struct SdlTarget {
     SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGBA32);
     SDL_Renderer *renderer = surface ? SDL_CreateSoftwareRenderer(surface) : nullptr;
+    std::vector<SDL_Vertex> vertices;
+    SdlTarget() {
+        if (renderer) SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    }
     ~SdlTarget() {
         if (renderer) SDL_DestroyRenderer(renderer);
         if (surface) SDL_FreeSurface(surface);
     }
-};
-
-void SdlRects(benchmark::State &state) {
-    SdlTarget t;
-    if (!t.renderer) {
-        state.SkipWithError(SDL_GetError());
-        return;
-    }
-    SDL_SetRenderDrawBlendMode(t.renderer, SDL_BLENDMODE_BLEND);
-    for (auto _ : state) {
-        SDL_SetRenderDrawColor(t.renderer, 230, 77, 51, 128);
+    void rects() {
+        SDL_SetRenderDrawColor(renderer, 230, 77, 51, 128);
         for (int i = 0; i < kShapes; i++) {
             SDL_FRect r = {shapeX(i), shapeY(i), 16, 16};
-            SDL_RenderFillRectF(t.renderer, &r);
+            SDL_RenderFillRectF(renderer, &r);
         }
-        SDL_RenderFlush(t.renderer);
+        SDL_RenderFlush(renderer);
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kShapes);
-}
-
-void SdlCircles(benchmark::State &state) {
-    SdlTarget t;
-    if (!t.renderer) {
-        state.SkipWithError(SDL_GetError());
-        return;
-    }
-    constexpr int sides = 13;
-    std::vector<SDL_Vertex> vertices(size_t(3) * sides * kShapes);
-    SDL_Color colour = {51, 102, 230, 128};
-    for (auto _ : state) {
+    // A circle as triangles from its centre, as many sides as MORVEN gives it.
+    void circles() {
+        constexpr int sides = 13;
+        vertices.resize(size_t(3) * sides * kShapes);
+        SDL_Color colour = {51, 102, 230, 128};
         SDL_Vertex *v = vertices.data();
         for (int i = 0; i < kShapes; i++) {
             float cx = shapeX(i) + 8, cy = shapeY(i) + 8;
@@ -140,19 +132,29 @@ void SdlCircles(benchmark::State &state) {
                 *v++ = {{cx + 8 * float(std::cos(a1)), cy + 8 * float(std::sin(a1))}, colour, {0, 0}};
             }
         }
-        SDL_RenderGeometry(t.renderer, nullptr, vertices.data(), int(vertices.size()), nullptr, 0);
-        SDL_RenderFlush(t.renderer);
+        SDL_RenderGeometry(renderer, nullptr, vertices.data(), int(vertices.size()), nullptr, 0);
+        SDL_RenderFlush(renderer);
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kShapes);
-}
-#endif
+};
 
-// MORVEN first for rectangles, SDL first for circles.
-BENCHMARK(MorvenRects)->Unit(benchmark::kMicrosecond);
-#ifdef MORVEN_BENCH_SDL
-BENCHMARK(SdlRects)->Unit(benchmark::kMicrosecond);
-BENCHMARK(SdlCircles)->Unit(benchmark::kMicrosecond);
+// state.range(0): 0 rectangles, 1 circles. Both sides on this thread, side
+// by side; the figures are microseconds a round of 1,000 shapes.
+void ShapesBesideSdl(benchmark::State &state) {
+    SdlTarget sdl;
+    if (!sdl.renderer) {
+        state.SkipWithError(SDL_GetError());
+        return;
+    }
+    if (!openHeadless(state)) return;
+    bool circles = state.range(0) == 1;
+    sideBySide::Samples samples;
+    for (auto _ : state)
+        samples.take([&] { circles ? morvenCircles() : morvenRects(); },
+                     [&] { circles ? sdl.circles() : sdl.rects(); });
+    samples.report(state, 1e6);
+    mvDeinit();
+}
+BENCHMARK(ShapesBesideSdl)->Arg(0)->Arg(1)->Iterations(101)->Unit(benchmark::kMicrosecond);
 #endif
-BENCHMARK(MorvenCircles)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

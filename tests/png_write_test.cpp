@@ -213,6 +213,40 @@ TEST_F(PngWriteFile, RunningOutOfMemoryWritesNothing) {
     EXPECT_GT(made, 2);
 }
 
+// A screenshot path that is a link (to a shared folder, say) is written
+// through: the file behind it changes, the link stays a link.
+TEST_F(PngWriteFile, ALinkIsWrittenThroughAndKept) {
+    std::string real = dir + "/real.png", link = dir + "/link.png", chain = dir + "/chain.png";
+    std::ofstream(real) << "the previous picture";
+    ASSERT_EQ(symlink("real.png", link.c_str()), 0);    // relative, in the same folder
+    ASSERT_EQ(symlink(link.c_str(), chain.c_str()), 0);  // a link to a link
+    char why[256];
+    ASSERT_TRUE(replaceFile(chain.c_str(), "new", 3, why, sizeof why)) << why;
+    EXPECT_EQ(slurp(real), "new");
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(chain.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(entries(), 3);  // no temporary left beside them
+
+    // A link to a file not made yet makes it where the link points.
+    std::string later = dir + "/later.png", dangling = dir + "/dangling.png";
+    ASSERT_EQ(symlink("later.png", dangling.c_str()), 0);
+    ASSERT_TRUE(replaceFile(dangling.c_str(), "made", 4, why, sizeof why)) << why;
+    EXPECT_EQ(slurp(later), "made");
+    ASSERT_EQ(lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // A loop of links is refused with the system's words, and nothing is made.
+    std::string a = dir + "/a.png", b = dir + "/b.png";
+    ASSERT_EQ(symlink("b.png", a.c_str()), 0);
+    ASSERT_EQ(symlink("a.png", b.c_str()), 0);
+    EXPECT_FALSE(replaceFile(a.c_str(), "x", 1, why, sizeof why));
+    EXPECT_NE(strstr(why, strerror(ELOOP)), nullptr) << why;
+    EXPECT_EQ(entries(), 7);
+}
+
 TEST_F(PngWriteFile, AFifoWithoutAReaderIsRefusedAtOnce) {
     std::string fifo = dir + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

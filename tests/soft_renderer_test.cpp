@@ -2,12 +2,15 @@
 #include <morven/draw.h>
 
 #include <morven/atlas.h>
+#include <morven/error.h>
 #include <morven/trail.h>
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "alloc_fail.h"
 #include "core/render/renderer.h"
 #include "front_of.h"
 #include "core/render/soft_renderer.h"
@@ -143,6 +146,113 @@ TEST_F(SoftRenderer, TrianglesTileWithoutGapsOrOverlap) {
     mvDrawVertex2f(21, 10);
     mvDrawEnd();
     EXPECT_EQ(count(2, 128), 35 + 100 + 100);
+}
+
+// The covering rule of draw.h, pixel by pixel: a centre strictly inside,
+// or on a left edge (going up the screen, y down) or a bottom edge
+// (horizontal, the triangle above it) of the counter-clockwise triangle.
+bool coversCentre(double ax, double ay, double bx, double by, double cx, double cy, double px, double py) {
+    auto side = [](double ux, double uy, double vx, double vy, double x, double y) {
+        return (vx - ux) * (y - uy) - (vy - uy) * (x - ux);
+    };
+    double area = side(ax, ay, bx, by, cx, cy);
+    if (area == 0) return false;
+    if (area < 0) {
+        std::swap(bx, cx);
+        std::swap(by, cy);
+    }
+    const double u[3][4] = {{bx, by, cx, cy}, {cx, cy, ax, ay}, {ax, ay, bx, by}};
+    for (const auto &e : u) {
+        double w = side(e[0], e[1], e[2], e[3], px, py);
+        bool owned = e[3] < e[1] || (e[3] == e[1] && e[2] < e[0]);
+        if (!(w > 0 || (w == 0 && owned))) return false;
+    }
+    return true;
+}
+
+// Random triangles, many with corners on pixel centres and edges through
+// them, some reaching far off the frame: the rows the rasteriser finds must
+// be exactly the centres the rule covers, each blended once.
+TEST_F(SoftRenderer, TrianglesCoverExactlyTheCentresOfTheRule) {
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    auto coordinate = [&](int span) -> float {
+        switch (next() % 8) {
+        case 0: return float(int(next() % 2) ? 1e7 : -1e7) + float(next() % 64);
+        case 1: return float(int(next() % (span + 8)) - 4) + 0.5f;  // a pixel centre
+        default: return float(int(next() % ((span + 8) * 4)) - 16) / 4.0f;
+        }
+    };
+    for (int round = 0; round < 400; round++) {
+        mvDrawClear();
+        float v[6];
+        for (int i = 0; i < 6; i += 2) {
+            v[i] = coordinate(W);
+            v[i + 1] = coordinate(H);
+        }
+        mvDrawColor4f(1, 1, 1, 0.5f);
+        mvDrawBegin(MV_DRAW_TRIANGLES);
+        for (int i = 0; i < 6; i += 2) mvDrawVertex2f(v[i], v[i + 1]);
+        mvDrawEnd();
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++) {
+                bool covered = coversCentre(v[0], v[1], v[2], v[3], v[4], v[5], x + 0.5, y + 0.5);
+                ASSERT_EQ(px(x, y)[0], covered ? 128 : 0)
+                    << "round " << round << " pixel " << x << "," << y << " triangle " << v[0] << "," << v[1] << " "
+                    << v[2] << "," << v[3] << " " << v[4] << "," << v[5];
+            }
+    }
+}
+
+// A strip long enough to need its arrays grown, drawn while each allocation
+// in turn is refused: the shape comes out whole, or not at all with a
+// reason; a vertex left out would put every later triangle together wrongly.
+TEST(SoftRendererMemory, AShapeIsDrawnWholeOrNotAtAllWhenMemoryRunsOut) {
+    MVRenderer *r = softRendererCreate(32, 24);
+    ASSERT_NE(r, nullptr);
+    auto frameOf = [&] { return std::vector<uint8_t>(softRendererPixels(r), softRendererPixels(r) + 32 * 24 * 4); };
+    auto strip = [](FrontEnd &f) {
+        f.color(1, 1, 1, 0.5f);
+        f.begin(MV_DRAW_TRIANGLE_STRIP);
+        for (int i = 0; i < 120; i++) f.vertex(float(i % 31) + 0.25f * float(i % 3), float(i % 2 ? 20 : 3));
+        f.end();
+        f.submit();
+    };
+    std::vector<uint8_t> whole, empty = frameOf();
+    {
+        FrontEnd f(r);
+        strip(f);
+        whole = frameOf();
+    }
+    ASSERT_NE(whole, empty);
+    int refused = 0;
+    long k = 0;
+    for (;; k++) {
+        {
+            FrontEnd clean(r);  // the frame cleared to black
+            clean.clearColor(0, 0, 0);
+            clean.clear();
+            clean.submit();
+        }
+        FrontEnd f(r);  // empty lists: the strip's vertices need memory
+        mvClearError();
+        allocfail::failAt(k);
+        strip(f);
+        long made = allocfail::disarm();
+        std::vector<uint8_t> got = frameOf();
+        EXPECT_TRUE(got == whole || got == empty) << "allocation " << k;
+        if (got != whole) {
+            refused++;
+            EXPECT_NE(strstr(mvGetError(), "not drawn"), nullptr) << "allocation " << k << ": " << mvGetError();
+        }
+        if (made <= k) break;
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(k, 2);
+    r->destroy(r->self);
 }
 
 TEST_F(SoftRenderer, ColoursInterpolateAcrossVertices) {

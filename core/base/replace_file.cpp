@@ -48,10 +48,61 @@ bool writeDevice(const char *path, const void *data, size_t size, char *why, siz
     return ok || failWith(why, whySize, "cannot write it", error);
 }
 
+// Where the symbolic link at path leads, followed to its end: a malloc'd
+// path (the caller frees it), or null with errno set when the chain cannot
+// be followed. A link to a file not there yet leads to where that file would
+// be, so the file is made there and the link kept.
+char *linkTarget(const char *path) {
+    struct stat st;
+    if (char *resolved = realpath(path, nullptr)) return resolved;
+    if (errno != ENOENT) return nullptr;
+    char *current = strdup(path);
+    for (int hops = 0; current && hops < 40; hops++) {
+        if (lstat(current, &st) != 0) {
+            if (errno == ENOENT) return current;  // the dangling end
+            break;
+        }
+        if (!S_ISLNK(st.st_mode)) return current;
+        char target[4096];
+        ssize_t n = readlink(current, target, sizeof target - 1);
+        if (n < 0) break;
+        target[n] = '\0';
+        const char *slash = strrchr(current, '/');
+        size_t dirLength = target[0] != '/' && slash ? static_cast<size_t>(slash - current) + 1 : 0;
+        char *next = static_cast<char *>(malloc(dirLength + static_cast<size_t>(n) + 1));
+        if (next) {
+            memcpy(next, current, dirLength);
+            memcpy(next + dirLength, target, static_cast<size_t>(n) + 1);
+        }
+        free(current);
+        current = next;
+    }
+    if (current) errno = ELOOP;
+    free(current);
+    return nullptr;
+}
+
+bool replaceAt(const char *path, const void *data, size_t size, char *why, size_t whySize);
+
 }  // namespace
 
 bool replaceFile(const char *path, const void *data, size_t size, char *why, size_t whySize) {
     if (why && whySize) why[0] = '\0';
+    // A link is written through: the file it leads to is replaced, the link stays.
+    struct stat st;
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+        char *target = linkTarget(path);
+        if (!target) return failWith(why, whySize, "cannot follow the link", errno);
+        bool ok = replaceAt(target, data, size, why, whySize);
+        free(target);
+        return ok;
+    }
+    return replaceAt(path, data, size, why, whySize);
+}
+
+namespace {
+
+bool replaceAt(const char *path, const void *data, size_t size, char *why, size_t whySize) {
     struct stat st;
     if (stat(path, &st) == 0) {
         if (S_ISDIR(st.st_mode)) return failWith(why, whySize, "cannot replace it", EISDIR);
@@ -110,3 +161,5 @@ bool replaceFile(const char *path, const void *data, size_t size, char *why, siz
     free(dir);
     return true;
 }
+
+}  // namespace

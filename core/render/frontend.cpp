@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/base/error.h"
 #include "core/numeric/clamp.h"
 #include "core/render/primitive.h"
 
@@ -85,7 +86,12 @@ void FrontEnd::begin(int mode) {
 }
 
 void FrontEnd::vertex(float x, float y) {
-    if (open_) primitive_.append({x, y, color_.r, color_.g, color_.b, color_.a});  // dropped when memory runs out
+    if (!open_ || primitive_.append({x, y, color_.r, color_.g, color_.b, color_.a})) return;
+    // Without one of its vertices the shape would be put together wrongly:
+    // none of it is drawn.
+    open_ = false;
+    primitive_.clear();
+    setError("a shape was not drawn: out of memory for its vertices");
 }
 
 void FrontEnd::end() {
@@ -93,7 +99,15 @@ void FrontEnd::end() {
     open_ = false;
     // Strips, loops and fans give at most three vertices per vertex given.
     size_t first = vertices_.count, n = primitive_.count;
-    if (n == 0 || n > SIZE_MAX / 3 - first || !vertices_.reserve(first + 3 * n)) return;
+    if (n == 0) return;
+    if (n > SIZE_MAX / 3 - first || !vertices_.reserve(first + 3 * n)) {
+        run();  // what is recorded makes room for this one
+        first = 0;
+        if (n > SIZE_MAX / 3 || !vertices_.reserve(3 * n)) {
+            setError("a shape was not drawn: out of memory for its vertices");
+            return;
+        }
+    }
     MVDrawVertex *out = vertices_.items;
     size_t count = first;
     assemblePrimitive(
@@ -110,7 +124,15 @@ void FrontEnd::end() {
     MVCommand c;
     c.kind = MV_COMMAND_PRIMITIVE;
     c.primitive = {piecesOf(mode_), first, count - first};
-    if (count == first || !commands_.append(c)) return;
+    if (count == first) return;
+    if (!commands_.append(c)) {
+        // What came before runs first, then this primitive alone from where
+        // its vertices lie.
+        run();
+        MVCommandList list = {&c, 1, vertices_.items, nullptr, nullptr, nullptr};
+        renderer_->run(renderer_->self, &list);
+        return;
+    }
     vertices_.count = count;
     runWhenFull();
 }

@@ -30,7 +30,9 @@ public:
 
     // A primitive: vertices between begin and the end take the colour of the
     // moment. A begin, any other command and submit end the open primitive;
-    // with an unknown mode the vertices are dropped.
+    // with an unknown mode the vertices are dropped. When memory runs out
+    // the primitive is drawn whole or not at all (with a reason), never
+    // with a vertex missing.
     void begin(int mode);
     void vertex(float x, float y);
     void end();

@@ -24,6 +24,16 @@ struct Texture {
     uint8_t *pixels;  // null: free slot
 };
 
+// Tint tables kept for colours that sprites share; a colour seen once on a
+// small sprite keeps to the float path, where a table would cost more.
+constexpr int kTintTables = 8;
+constexpr uint64_t kTintTablePixels = 256;
+
+struct TintTable {
+    float color[4];
+    uint8_t bytes[kTintTableBytes];
+};
+
 struct Soft {
     MVRenderer record;  // first member: the record's address is the renderer's
     int w, h;
@@ -39,6 +49,9 @@ struct Soft {
     MVWorkers *workers;  // started by the first batch worth sharing
     int *bandColumns;    // working space of the pool's threads: w column indices each
     uint64_t work;  // candidate pixels examined so far
+    TintTable tints[kTintTables];
+    int tintCount;
+    float lastMiss[4];  // the last colour passed over for a table
 };
 
 Soft *soft(void *self) { return static_cast<Soft *>(self); }
@@ -119,6 +132,74 @@ bool ownsEdge(const Vertex &u, const Vertex &v) { return v.y < u.y || (v.y == u.
 
 bool inside(double w, bool owned) { return w > 0 || (w == 0 && owned); }
 
+// The least x in [lo, hi] where pred holds, or hi + 1; pred turns from
+// false to true once along the range. The search starts at guess and gallops
+// away from it, so a good guess costs two or three calls and a poor one (far
+// coordinates lose the crossing's precision) still costs a logarithm.
+template <class Pred>
+int firstWhere(int lo, int hi, double guess, Pred pred) {
+    int g = !(guess >= lo) ? lo : guess > hi ? hi : static_cast<int>(guess);
+    int no = lo - 1, yes = hi + 1;  // known to fail, known to hold
+    if (pred(g)) {
+        yes = g;
+        for (int d = 1; yes - d > no; d *= 2) {
+            if (!pred(yes - d)) {
+                no = yes - d;
+                break;
+            }
+            yes -= d;
+        }
+    } else {
+        no = g;
+        for (int d = 1; no + d < yes; d *= 2) {
+            if (pred(no + d)) {
+                yes = no + d;
+                break;
+            }
+            no += d;
+        }
+    }
+    while (yes - no > 1) {
+        int m = no + (yes - no) / 2;
+        if (pred(m))
+            yes = m;
+        else
+            no = m;
+    }
+    return yes;
+}
+
+// One edge of a triangle as rows meet it: where the edge crosses a row is
+// worked out from the slope for a first guess only; the pixels inside are
+// decided by edge() itself.
+struct EdgeRows {
+    Vertex u, v;
+    bool owned;
+    double dy, slope;  // dx / dy, for dy != 0
+};
+
+EdgeRows edgeRows(const Vertex &u, const Vertex &v, bool owned) {
+    double dy = double(v.y) - u.y;
+    return {u, v, owned, dy, dy != 0 ? (double(v.x) - u.x) / dy : 0.0};
+}
+
+// Narrows [*left, *right] on row centre py to the pixels inside edge e.
+// The edge function, as edge() rounds it, is monotonic along a row, so the
+// pixels inside form one run found with a handful of exact evaluations.
+void clipSpan(const EdgeRows &e, double py, int *left, int *right) {
+    if (*left > *right) return;
+    auto in = [&](int x) { return inside(edge(e.u, e.v, x + 0.5, py), e.owned); };
+    if (e.dy == 0) {
+        if (!in(*left)) *right = *left - 1;
+        return;
+    }
+    double guess = double(e.u.x) + e.slope * (py - e.u.y) - 0.5;
+    if (e.dy < 0)
+        *left = firstWhere(*left, *right, guess, in);
+    else
+        *right = firstWhere(*left, *right, guess, [&](int x) { return !in(x); }) - 1;
+}
+
 void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
     double area = edge(a, b, c.x, c.y);
     if (area == 0) return;
@@ -133,26 +214,35 @@ void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
     double minY = std::fmax(std::floor(std::fmin(a.y, std::fmin(b.y, c.y))), 0.0);
     double maxY = std::fmin(std::ceil(std::fmax(a.y, std::fmax(b.y, c.y))), s->h - 1.0);
     if (!(minX <= maxX && minY <= maxY)) return;
-    bool ownA = ownsEdge(b, c), ownB = ownsEdge(c, a), ownC = ownsEdge(a, b);
-    // One colour at all corners: the interpolation below gives exactly it.
+    const EdgeRows edgeA = edgeRows(b, c, ownsEdge(b, c)), edgeB = edgeRows(c, a, ownsEdge(c, a)),
+                   edgeC = edgeRows(a, b, ownsEdge(a, b));
+    // One colour at all corners: the interpolation below gives exactly it,
+    // so the source bytes are worked out once.
     bool flat = a.r == b.r && a.r == c.r && a.g == b.g && a.g == c.g && a.b == b.b && a.b == c.b && a.a == b.a &&
                 a.a == c.a;
+    SpanColor flatColor = spanColor(a.r, a.g, a.b, a.a);
     int x0 = int(minX), x1 = int(maxX), y0 = int(minY), y1 = int(maxY);
-    s->work += uint64_t(x1 - x0 + 1) * uint64_t(y1 - y0 + 1);
     for (int y = y0; y <= y1; y++) {
         double py = y + 0.5;
-        for (int x = x0; x <= x1; x++) {
+        int left = x0, right = x1;
+        clipSpan(edgeA, py, &left, &right);
+        clipSpan(edgeB, py, &left, &right);
+        clipSpan(edgeC, py, &left, &right);
+        if (left > right) continue;
+        s->work += uint64_t(right - left + 1);
+        uint8_t *row = s->frame + 4 * static_cast<size_t>(y) * s->w;
+        if (flat) {
+            blendSpan(row + 4 * static_cast<size_t>(left), right - left + 1, flatColor);
+            continue;
+        }
+        for (int x = left; x <= right; x++) {
             double px = x + 0.5;
-            double wa = edge(b, c, px, py), wb = edge(c, a, px, py), wc = edge(a, b, px, py);
-            if (!inside(wa, ownA) || !inside(wb, ownB) || !inside(wc, ownC)) continue;
-            if (flat) {
-                blend(s, x, y, a.r, a.g, a.b, a.a);
-                continue;
-            }
+            double wb = edge(c, a, px, py), wc = edge(a, b, px, py);
             // Relative to a, so that a colour shared by all three corners comes out exact.
             float lb = static_cast<float>(wb / area), lc = static_cast<float>(wc / area);
-            blend(s, x, y, a.r + lb * (b.r - a.r) + lc * (c.r - a.r), a.g + lb * (b.g - a.g) + lc * (c.g - a.g),
-                  a.b + lb * (b.b - a.b) + lc * (c.b - a.b), a.a + lb * (b.a - a.a) + lc * (c.a - a.a));
+            blendAt(row + 4 * static_cast<size_t>(x), a.r + lb * (b.r - a.r) + lc * (c.r - a.r),
+                    a.g + lb * (b.g - a.g) + lc * (c.g - a.g), a.b + lb * (b.b - a.b) + lc * (c.b - a.b),
+                    a.a + lb * (b.a - a.a) + lc * (c.a - a.a));
         }
     }
 }
@@ -241,6 +331,31 @@ bool reserveQueue(Soft *s, size_t want) {
     return s->queueCapacity > 0;
 }
 
+bool sameColor(const float *a, const float *b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+}
+
+// The tint table of a colour, made when the sprite is large or the colour
+// comes again; null for the float path. Tables stay from frame to frame and
+// are made anew only when no queued sprite can still point at them.
+const uint8_t *tintFor(Soft *s, const float *color, const SoftSprite &sp) {
+    for (int i = 0; i < s->tintCount; i++)
+        if (sameColor(s->tints[i].color, color)) return s->tints[i].bytes;
+    uint64_t pixels = uint64_t(sp.right - sp.left + 1) * uint64_t(sp.bottom - sp.top + 1);
+    if (pixels < kTintTablePixels && !sameColor(s->lastMiss, color)) {
+        memcpy(s->lastMiss, color, sizeof s->lastMiss);
+        return nullptr;
+    }
+    if (s->tintCount == kTintTables) {
+        if (s->queued) return nullptr;
+        s->tintCount = 0;
+    }
+    TintTable &t = s->tints[s->tintCount++];
+    memcpy(t.color, color, sizeof t.color);
+    softTintTable(color, t.bytes);
+    return t.bytes;
+}
+
 // A sprite command: prepared into the queue and drawn in batches of what the
 // queue holds, or one by one on the engine's thread when memory is short.
 void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, const MVColor *colors) {
@@ -252,6 +367,7 @@ void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, cons
         const float color[4] = {k.r, k.g, k.b, k.a};
         SoftSprite sp;
         if (!softSpritePrepare(sprites[i], t->w, t->h, color, s->w, s->h, &sp)) continue;
+        if (!(k.r == 1.0f && k.g == 1.0f && k.b == 1.0f && k.a == 1.0f)) sp.tint = tintFor(s, color, sp);
         if (!queue) {
             SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns};
             softSpriteDraw(band, {t->pixels, t->w, t->h}, sp);

@@ -211,15 +211,46 @@ inline void untinted4(uint8_t *p, Texels4 src) {
 #endif
 }
 
-// n untinted pixels of a row from p on, next(k) giving the texels of the
-// next k pixels (1 to 4; clear words after them). The last one to three go
-// as a group of four too, where `room` says the row goes on for three more
-// pixels: blending a clear texel gives the pixel back.
+// Four texels through a tint table (softTintTable): the bytes blendAt takes
+// from texel times colour, so that blending them as untinted texels gives
+// what blendAt gives. Four clear texels stay clear, and so does a clear word.
+inline Texels4 tinted4(Texels4 four, const uint8_t *table) {
+    const uint32_t white = uint32_t(table[255]) | uint32_t(table[511]) << 8 | uint32_t(table[767]) << 16;
+#if defined(__SSE2__)
+    // An opaque colour keeps the alpha bytes; when each texel is white or
+    // clear (glyphs, particles), only the colour bytes change.
+    if (table[kTintAlphaKept]) {
+        const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        __m128i whiteOrClear = _mm_or_si128(_mm_cmpeq_epi32(_mm_or_si128(four, alphaMask), _mm_set1_epi32(-1)),
+                                            _mm_cmpeq_epi32(_mm_and_si128(four, alphaMask), _mm_setzero_si128()));
+        if (_mm_movemask_epi8(whiteOrClear) == 0xFFFF)
+            return _mm_or_si128(_mm_and_si128(four, alphaMask), _mm_set1_epi32(static_cast<int>(white)));
+    }
+#endif
+    uint32_t w[4];
+    memcpy(w, &four, sizeof w);
+    if ((w[0] | w[1] | w[2] | w[3]) >> 24 == 0) return texels4(0, 0, 0, 0);
+    for (uint32_t &x : w) {
+        uint32_t alpha = uint32_t(table[768 + (x >> 24)]) << 24;
+        if ((x & 0xFFFFFFu) == 0xFFFFFFu)
+            x = white | alpha;  // white texels share their colour bytes
+        else
+            x = uint32_t(table[x & 0xFF]) | uint32_t(table[256 + ((x >> 8) & 0xFF)]) << 8 |
+                uint32_t(table[512 + ((x >> 16) & 0xFF)]) << 16 | alpha;
+    }
+    return texels4(w[0], w[1], w[2], w[3]);
+}
+
+// n pixels of a row from p on, untinted or through a tint table (null:
+// untinted), next(k) giving the texels of the next k pixels (1 to 4; clear
+// words after them). The last one to three go as a group of four too, where
+// `room` says the row goes on for three more pixels: blending a clear texel
+// gives the pixel back.
 template <class Next>
-inline void untintedRow(uint8_t *p, int n, bool room, Next next) {
-    for (; n >= 4; n -= 4, p += 16) untinted4(p, next(4));
+inline void untintedRow(uint8_t *p, int n, bool room, const uint8_t *tint, Next next) {
+    for (; n >= 4; n -= 4, p += 16) untinted4(p, tint ? tinted4(next(4), tint) : next(4));
     if (n == 0) return;
-    Texels4 last = next(n);
+    Texels4 last = tint ? tinted4(next(n), tint) : next(n);
     if (room) {
         untinted4(p, last);
         return;
@@ -309,17 +340,17 @@ struct WalkFour {
 // n pixels of a row from p on, their texels from the walk; `clamp` when a
 // step may leave the source (by rounding); `four` when WalkFour fits the source.
 template <bool white, bool clamp>
-void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, bool four) {
+void spriteRow(uint8_t *p, int n, bool room, TexelWalk w, const float *c, const uint8_t *tint, bool four) {
     (void)four;
     if (white) {
 #if defined(__SSE2__)
         if (!clamp && four) {
             WalkFour walk(w);
-            untintedRow(p, n, room, [&](int k) { return walk.next(k); });
+            untintedRow(p, n, room, tint, [&](int k) { return walk.next(k); });
             return;
         }
 #endif
-        untintedRow(p, n, room, [&](int k) { return upToFour(k, [&](int) { return nextTexel<clamp>(w); }); });
+        untintedRow(p, n, room, tint, [&](int k) { return upToFour(k, [&](int) { return nextTexel<clamp>(w); }); });
         return;
     }
     for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, nextTexel<clamp>(w), c);
@@ -353,6 +384,7 @@ template <bool white>
 void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad, const uint8_t *origin,
                  size_t stride, const double *y, int top, int bottom, int base, int roomUpTo) {
     const float *c = sp.color;
+    const uint8_t *tint = sp.tint;
     double e2y = y[3] - y[0];
     bool unitY = unitScale(y[0], e2y, sp.sh, b.h);
     bool boxed = quad.levels == 2 && quad.lefts == 1 && quad.rights == 1 && quad.fromLeft[0]->dx == 0 &&
@@ -389,13 +421,13 @@ void uprightRows(const SoftBand &b, const SoftSprite &sp, const SpriteQuad &quad
             for (int i = 0; i < n; i++, p += 4) spritePixel<white>(p, texRow + 4 * column[i], c);
         } else if (inARow) {
             const uint8_t *t = texRow + 4 * column[0];
-            untintedRow(p, n, room, [&](int k) {
+            untintedRow(p, n, room, tint, [&](int k) {
                 Texels4 four = k == 4 ? fourInARow(t) : upToFour(k, [&](int i) { return t + 4 * i; });
                 t += 16;
                 return four;
             });
         } else {
-            untintedRow(p, n, room, [&](int k) {
+            untintedRow(p, n, room, tint, [&](int k) {
                 Texels4 four = upToFour(k, [&](int i) { return texRow + 4 * column[i]; });
                 column += 4;
                 return four;
@@ -463,13 +495,21 @@ void spriteRows(const SoftBand &b, const SoftImage &t, const SoftSprite &sp, con
                       vEnd <= vMax;
         TexelWalk walk = {origin, stride, u, v, du, dv, uMax, vMax};
         if (within)
-            spriteRow<white, false>(p, n, room, walk, c, four);
+            spriteRow<white, false>(p, n, room, walk, c, sp.tint, four);
         else
-            spriteRow<white, true>(p, n, room, walk, c, four);
+            spriteRow<white, true>(p, n, room, walk, c, sp.tint, four);
     }
 }
 
 }  // namespace
+
+void softTintTable(const float color[4], uint8_t table[kTintTableBytes]) {
+    for (int k = 0; k < 4; k++)
+        for (int i = 0; i < 256; i++) table[256 * k + i] = static_cast<uint8_t>(toByte(unit(uint8_t(i)) * color[k]));
+    bool kept = true;
+    for (int i = 0; i < 256; i++) kept = kept && table[768 + i] == i;
+    table[kTintAlphaKept] = kept;
+}
 
 bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,
                        SoftSprite *out) {
@@ -495,6 +535,7 @@ bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float c
     s.sw = sp.sw;
     s.sh = sp.sh;
     for (int k = 0; k < 4; k++) s.color[k] = color[k];
+    s.tint = nullptr;
     return true;
 }
 
@@ -531,8 +572,9 @@ void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSpri
     quad.tol = 1e-12 * (1 + band.w + 2 * reach);
     quad.left = sp.left;
     quad.right = sp.right;
+    // White, or tinted through a table: the 8-bit path of untinted texels.
     bool white = sp.color[0] == 1.0f && sp.color[1] == 1.0f && sp.color[2] == 1.0f && sp.color[3] == 1.0f;
-    if (white)
+    if (white || sp.tint)
         spriteRows<true>(band, image, sp, x, y, quad, top, bottom);
     else
         spriteRows<false>(band, image, sp, x, y, quad, top, bottom);

@@ -16,8 +16,17 @@ struct SoftSprite {
     float x[4], y[4];  // spriteCorners
     int sx, sy, sw, sh;
     float color[4];
+    const uint8_t *tint;  // softTintTable of color, or null; unused when white
     int left, right, top, bottom;  // columns and rows, inclusive
 };
+
+// The bytes a tinted sprite takes from each texel byte: table[256 * k + i]
+// is component k of the colour times i / 255, to the nearest byte; then
+// table[kTintAlphaKept] is 1 when alpha bytes stay as they are. Worth making
+// for a colour that many pixels share.
+constexpr int kTintAlphaKept = 1024;
+constexpr int kTintTableBytes = 1025;
+void softTintTable(const float color[4], uint8_t table[kTintTableBytes]);
 
 // An RGBA8 image, top row first.
 struct SoftImage {
@@ -35,7 +44,7 @@ struct SoftBand {
 };
 
 // Works out what drawing sp from an image of imageW x imageH with the colour
-// (each component in 0..1) does on a frameW x frameH frame; false when it leaves
+// (each component in 0..1) does on a frameW x frameH frame, with no tint table; false when it leaves
 // every pixel alone (a source rectangle outside the image, corners that
 // are not finite or far off the frame, a sprite off the frame).
 bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,
