@@ -3,7 +3,9 @@
  * the mouse wheel zooms (or Z and X), and the view shakes when the ball hits
  * a wall. The yard is drawn from rectangles, circles, their outlines and
  * wide lines; flags are one small sprite, mirrored to face either way. The
- * clicked point (mapped back into the yard) is marked with a ring. Text is
+ * clicked point (mapped back into the yard) is marked with a ring. The
+ * ball glows (additive blending), and a minimap in the corner is drawn each
+ * frame into an area of the atlas, then drawn from it as a sprite. Text is
  * TrueType (DejaVu Sans, when fonts-dejavu-core is installed) with the
  * built-in font as a fallback. Escape or closing the window ends it, with
  * one line telling how many walls the ball hit. */
@@ -24,6 +26,8 @@
 #define YARD_H 960.0f
 #define RADIUS 18.0f
 #define FONT_PATH "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+#define MAP_W 128
+#define MAP_H 96
 
 /* A 12 x 8 flag: a red field with a white band, its pole side on the left. */
 static MVAtlasArea *makeFlag(MVAtlas *atlas) {
@@ -39,6 +43,24 @@ static MVAtlasArea *makeFlag(MVAtlas *atlas) {
         }
     MVImage image = {12, 8, texels};
     return mvAtlasAreaFromImage(atlas, &image, 1);
+}
+
+/* The yard at a tenth of its size into the map's area: ponds, the ball and
+ * the part of the yard in view. */
+static void drawMinimap(MVAtlas *atlas, MVAtlasArea *map, float x, float y, float zoom) {
+    if (!mvAtlasBeginDraw(atlas, map)) return;
+    mvDrawScale2f(MAP_W / YARD_W, MAP_H / YARD_H);
+    mvDrawClearColor(0.05f, 0.08f, 0.05f);
+    mvDrawClear();
+    mvDrawColor3f(0.2f, 0.4f, 0.9f);
+    for (int i = 0; i < 5; i++) mvDrawCircle(200.0f + 220.0f * i, 200.0f + 130.0f * (i % 3), 40.0f + 10.0f * i);
+    mvDrawColor3f(1.0f, 0.9f, 0.6f);
+    mvDrawCircle(x, y, 3 * RADIUS);
+    mvDrawLineWidth(10.0f);
+    mvDrawColor4f(1.0f, 1.0f, 1.0f, 0.8f);
+    mvDrawRectLines(x - WIDTH / 2 / zoom, y - HEIGHT / 2 / zoom, WIDTH / zoom, HEIGHT / zoom);
+    mvDrawLineWidth(1.0f);
+    mvAtlasEndDraw();
 }
 
 static void drawText(MVFont *font, float x, float y, const char *text) {
@@ -61,8 +83,9 @@ int main(void) {
     mvDrawClear();
     MVFont *font = mvFontLoad(FONT_PATH, 18.0f);
     if (!font) fprintf(stderr, "shapes: %s; using the built-in font\n", mvGetError());
-    MVAtlas *atlas = mvAtlasCreate(32, 32, 32);
+    MVAtlas *atlas = mvAtlasCreate(256, 128, 32);
     MVAtlasArea *flag = makeFlag(atlas);
+    MVAtlasArea *map = mvAtlasAreaReserve(atlas, MAP_W, MAP_H, 1);
 
     float x = YARD_W / 2, y = YARD_H / 2, vx = 120.0f, vy = 80.0f;
     float zoom = 1.0f, shake = 0.0f, markX = -1000.0f, markY = -1000.0f;
@@ -137,12 +160,22 @@ int main(void) {
         }
         mvDrawColor3f(1.0f, 0.85f, 0.2f);
         mvDrawCircleLines(markX, markY, 10.0f);
+        /* A glow: rings of light added to what lies under the ball. */
+        mvDrawBlend(MV_BLEND_ADD);
+        for (int i = 0; i < 4; i++) {
+            mvDrawColor4f(1.0f, 0.45f, 0.15f, 0.12f);
+            mvDrawCircle(x, y, RADIUS * (1.6f + 0.5f * i));
+        }
+        mvDrawBlend(MV_BLEND_ALPHA);
         mvDrawColor3f(1.0f, 64 / 255.0f, 32 / 255.0f);
         mvDrawCircle(x, y, RADIUS);
         mvDrawLineWidth(1.0f);
 
-        /* The text stays put on screen. */
+        /* The text and the minimap stay put on screen. */
+        drawMinimap(atlas, map, x, y, zoom);
         mvDrawResetTransform();
+        mvDrawColor4f(1.0f, 1.0f, 1.0f, 0.85f);
+        mvAtlasDrawArea(atlas, map, WIDTH - MAP_W / 2 - 8, 38 + MAP_H / 2, MAP_W, MAP_H, 0.0f);
         char line[96];
         snprintf(line, sizeof line, "Zoom %.2f   walls hit: %lu   héllo wörld", zoom, hits);
         mvDrawColor4f(0, 0, 0, 0.5f);

@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static Fuzz fuzz;
     MVRenderer *r = fuzz.renderer;
     mvDrawEnd();
+    mvDrawBlend(MV_BLEND_ALPHA);
     mvDrawClear();
     mvDrawColor1f(1);
     // What the previous input left recorded runs now, outside this input's account.
@@ -86,9 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             mvDrawColor4f(c[0], c[1], c[2], c[3]);
             break;
         }
-        case 4:
+        case 4:  // ends the primitive, then a blend mode (4: refused, the mode stays)
             mvDrawEnd();
             open = -1;
+            mvDrawBlend(in.byte() % 5);
             break;
         case 5:
             mvDrawClear();

@@ -7,6 +7,7 @@
 #include <morven/engine.h>
 #include <morven/error.h>
 #include <morven/font.h>
+#include <morven/trail.h>
 #include <morven/window.h>
 
 #include <cmath>
@@ -76,13 +77,13 @@ protected:
         std::vector<uint8_t> software = readBack();
         frontEnd().install(gl);
         soft->destroy(soft->self);
-        size_t differ = 0;
+        size_t differ = 0, shown = getenv("MORVEN_SHOW_DIFFERENCES") ? 100000 : 5;
         *drawn = 0;
         const uint8_t *background = &software[software.size() - 4];
         for (size_t i = 0; i < software.size(); i += 4) {
             *drawn += memcmp(&software[i], background, 3) != 0;
             if (memcmp(&hardware[i], &software[i], 3) == 0) continue;
-            if (differ++ < 5)
+            if (differ++ < shown)
                 ADD_FAILURE() << "pixel (" << (i / 4) % W << ", " << (i / 4) / W << "): OpenGL " << int(hardware[i])
                               << " " << int(hardware[i + 1]) << " " << int(hardware[i + 2]) << ", software "
                               << int(software[i]) << " " << int(software[i + 1]) << " " << int(software[i + 2]);
@@ -145,11 +146,14 @@ TEST_F(DrawingWindow, ScaledUprightSpritesAreIdenticalAtRandomScales) {
     mvAtlasDestroy(atlas);
 }
 
-// Every new feature in one scene: shapes of every kind, wide lines, a
-// camera transform, flipped and transformed sprites, TrueType text.
+// Every feature in one scene: shapes of every kind, wide lines, a camera
+// transform, flipped and transformed sprites, TrueType text, blend modes and
+// an atlas area drawn into.
 TEST_F(DrawingWindow, ASceneOfEveryFeatureIsIdentical) {
-    MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
-    MVAtlasArea *tile = bricks(atlas, 8, 6);
+    MVAtlas *atlas = mvAtlasCreate(64, 64, 32), *other = mvAtlasCreate(16, 16, 32);
+    MVAtlasArea *tile = bricks(atlas, 8, 6), *tile2 = bricks(other, 8, 6);
+    MVAtlasArea *map = mvAtlasAreaReserve(atlas, 20, 13, 1);
+    ASSERT_TRUE(tile && tile2 && map);
     MVFont *font = nullptr;
     if (std::ifstream("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"))
         font = mvFontLoad("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 16);
@@ -193,12 +197,176 @@ TEST_F(DrawingWindow, ASceneOfEveryFeatureIsIdentical) {
                           mvDrawColor3f(1, 0.8f, 0.2f);
                           mvFontDraw(font, 4, 96, "AVé Wave\nfly");
                       }
+                      // Every blend mode with partial alpha, and an area
+                      // drawn into (text included) and drawn back scaled.
+                      const int modes[] = {MV_BLEND_ADD, MV_BLEND_MULTIPLY, MV_BLEND_NONE, MV_BLEND_ALPHA};
+                      for (int m = 0; m < 4; m++) {
+                          mvDrawBlend(modes[m]);
+                          mvDrawColor4f(0.9f, 0.4f + 0.1f * m, 0.7f, 0.3f + 0.2f * m);
+                          mvDrawCircle(100 + 14 * m, 100, 9);
+                      }
+                      ASSERT_TRUE(mvAtlasBeginDraw(atlas, map));
+                      mvDrawClearColor(0.3f, 0.1f, 0.4f);
+                      mvDrawClear();
+                      mvDrawColor4f(0.2f, 1, 0.5f, 0.6f);
+                      mvDrawCircle(10, 8, 7);
+                      mvDrawColor1f(1);
+                      mvAtlasDrawArea(other, tile2, 14, 8, 8, 6, 0.4f);
+                      if (font) mvFontDraw(font, 1, 2, "Ag");
+                      ASSERT_TRUE(mvAtlasEndDraw());
+                      mvDrawColor4f(1, 1, 1, 0.9f);
+                      mvAtlasDrawArea(atlas, map, 130, 100, 40, -26, 0);
                   },
                   &drawn),
               0u);
     EXPECT_GT(drawn, 4000u);
+    mvAtlasDestroy(other);
     mvFontFree(font);
     mvAtlasDestroy(atlas);
+}
+
+// Translucent shapes and sprites in every blend mode over a background of
+// colour steps, then the modes' own edge cases: alpha 0, 128 and 255,
+// additions that saturate, multiplying by white and black.
+void blendScene(MVAtlas *atlas, const MVAtlasArea *tile, const MVAtlasArea *glass) {
+    mvDrawClearColor(0.1f, 0.3f, 0.5f);
+    mvDrawClear();
+    for (int i = 0; i < 16; i++) {  // background steps
+        mvDrawColor4f(i / 15.0f, 1 - i / 15.0f, (i % 4) / 3.0f, 1);
+        mvDrawRect(10.0f * i, 0, 10, H);
+    }
+    const int modes[] = {MV_BLEND_ALPHA, MV_BLEND_ADD, MV_BLEND_MULTIPLY, MV_BLEND_NONE};
+    for (int m = 0; m < 4; m++) {
+        ASSERT_TRUE(mvDrawBlend(modes[m]));
+        float y = 4.0f + 29 * m;
+        const float alphas[] = {0, 0.25f, 128 / 255.0f, 0.8f, 1};
+        for (int k = 0; k < 5; k++) {
+            mvDrawColor4f(0.9f, 0.6f - 0.1f * k, 0.3f * k / 4, alphas[k]);
+            mvDrawRect(4.0f + 31 * k, y, 24, 8);
+        }
+        mvDrawColor4f(1, 1, 1, 1);  // saturating or neutral
+        mvDrawRect(4, y + 9, 150, 2);
+        mvDrawColor4f(0, 0, 0, 0.5f);
+        mvDrawRect(4, y + 11, 150, 2);
+        mvDrawColor4f(0.2f, 0.9f, 0.4f, 0.6f);
+        mvDrawCircle(60, y + 20, 7);
+        mvDrawLineWidth(3);
+        mvDrawBegin(MV_DRAW_LINE_STRIP);
+        mvDrawVertex2f(80, y + 14);
+        mvDrawColor4f(1, 0, 1, 0.3f);
+        mvDrawVertex2f(100, y + 24);
+        mvDrawVertex2f(120, y + 14);
+        mvDrawEnd();
+        mvDrawLineWidth(1);
+        mvDrawBegin(MV_DRAW_LINES);
+        mvDrawVertex2f(4, y + 26);
+        mvDrawVertex2f(40, y + 26);
+        mvDrawEnd();
+        mvDrawColor1f(1);
+        mvAtlasDrawArea(atlas, tile, 20, y + 20, 16, 12, 0);  // untinted
+        mvAtlasDrawArea(atlas, glass, 140, y + 20, -16, 12, 0);  // translucent texels, mirrored
+        mvDrawColor4f(1, 0.5f, 0.25f, 0.7f);
+        mvAtlasDrawArea(atlas, glass, 38, y + 20, 16, 12, 0.3f);  // tinted and turned
+        mvDrawText(126, y + 14, 8, "Ab");
+    }
+    mvDrawBlend(MV_BLEND_ALPHA);
+}
+
+// Texels of every alpha, so that each mode meets partial alpha in sprites.
+MVAtlasArea *glassTexels(MVAtlas *atlas) {
+    std::vector<uint8_t> texels(16 * 12 * 4);
+    for (int i = 0; i < 16 * 12; i++) {
+        texels[4 * i] = uint8_t(i * 11);
+        texels[4 * i + 1] = uint8_t(255 - i * 3);
+        texels[4 * i + 2] = uint8_t(i * 5 + 40);
+        texels[4 * i + 3] = uint8_t(i % 16 == 0 ? 0 : i % 16 == 1 ? 255 : i * 17 + 3);
+    }
+    MVImage image = {16, 12, texels.data()};
+    return mvAtlasAreaFromImage(atlas, &image, 1);
+}
+
+TEST_F(DrawingWindow, EveryBlendModeIsIdentical) {
+    MVAtlas *atlas = mvAtlasCreate(64, 64, 32);
+    MVAtlasArea *tile = bricks(atlas, 8, 6), *glass = glassTexels(atlas);
+    ASSERT_TRUE(tile && glass);
+    size_t drawn = 0;
+    EXPECT_EQ(compare([&] { blendScene(atlas, tile, glass); }, &drawn), 0u);
+    EXPECT_GT(drawn, 15000u);
+    mvAtlasDestroy(atlas);
+}
+
+// A minimap: a scene drawn into an atlas area in every blend mode, then the
+// area drawn back scaled, turned and mirrored over the frame.
+TEST_F(DrawingWindow, DrawingIntoAnAtlasAreaIsIdentical) {
+    MVAtlas *atlas = mvAtlasCreate(128, 96, 32);
+    MVAtlasArea *tile = bricks(atlas, 8, 6), *glass = glassTexels(atlas);
+    MVAtlasArea *map = mvAtlasAreaReserve(atlas, 70, 50, 1);
+    ASSERT_TRUE(tile && glass && map);
+    size_t drawn = 0;
+    EXPECT_EQ(compare(
+                  [&] {
+                      mvDrawClearColor(0.2f, 0.1f, 0.1f);
+                      mvDrawClear();
+                      mvDrawColor4f(0.3f, 0.7f, 0.2f, 1);
+                      mvDrawRect(0, 60, W, 60);
+                      mvDrawTranslate2f(5, 5);  // the area is drawn without it
+                      ASSERT_TRUE(mvAtlasBeginDraw(atlas, map));
+                      mvDrawClearColor(0.0f, 0.2f, 0.4f);
+                      mvDrawClear();
+                      mvDrawColor4f(1, 1, 0, 0.5f);
+                      mvDrawRect(-10, -10, 30, 25);  // clipped at the area's corner
+                      mvDrawBlend(MV_BLEND_ADD);
+                      mvDrawColor4f(1, 0.3f, 0.1f, 0.6f);
+                      mvDrawCircle(40, 25, 18);
+                      mvDrawBlend(MV_BLEND_MULTIPLY);
+                      mvDrawColor3f(0.5f, 1, 0.75f);
+                      mvDrawRect(30, 0, 60, 20);  // past the right edge
+                      mvDrawBlend(MV_BLEND_NONE);
+                      mvDrawColor4f(0, 0, 0, 0);  // a transparent hole
+                      mvDrawRect(2, 40, 8, 8);
+                      mvDrawBlend(MV_BLEND_ALPHA);
+                      mvDrawColor1f(1);
+                      mvAtlasDrawArea(atlas, tile, 55, 40, -16, 12, 0);
+                      mvDrawColor4f(1, 1, 1, 0.8f);
+                      mvAtlasDrawArea(atlas, glass, 20, 30, 16, 12, 0.5f);
+                      mvDrawLineWidth(2);
+                      mvDrawRectLines(0, 0, 70, 50);
+                      mvDrawLineWidth(1);
+                      ASSERT_TRUE(mvAtlasEndDraw());
+                      mvDrawColor1f(1);
+                      mvAtlasDrawArea(atlas, map, 40, 40, 70, 50, 0);
+                      mvAtlasDrawArea(atlas, map, 120, 85, -35, 25, 0);
+                      mvAtlasDrawArea(atlas, map, 110, 30, 90, 40, 0.4f);
+                  },
+                  &drawn),
+              0u);
+    EXPECT_GT(drawn, 8000u);
+    mvAtlasDestroy(atlas);
+}
+
+// The trail's alpha rises along its strip; each segment is drawn in one
+// colour (draw.h), which OpenGL and the software renderer give alike.
+TEST_F(DrawingWindow, TrailsAreIdentical) {
+    size_t drawn = 0;
+    EXPECT_EQ(compare(
+                  [&] {
+                      mvDrawClearColor(0.3f, 0.2f, 0.1f);
+                      mvDrawClear();
+                      MVTrail *trail = mvTrailCreate(0);
+                      for (int i = 0; i < 90; i++) {
+                          if (i == 40) mvTrailAddBreak(trail);
+                          double t = i * 0.21;
+                          mvTrailAddPoint2f(trail, float(80 + 70 * std::sin(t) * (0.3 + i / 130.0)),
+                                            float(60 + 50 * std::cos(1.3 * t) * (0.3 + i / 130.0)));
+                      }
+                      mvTrailDraw(trail);
+                      mvDrawTranslate2f(3.25f, 1.5f);
+                      mvTrailDrawColor3f(trail, 0.2f, 0.9f, 0.6f);
+                      mvTrailDestroy(trail);
+                  },
+                  &drawn),
+              0u);
+    EXPECT_GT(drawn, 300u);
 }
 
 }  // namespace

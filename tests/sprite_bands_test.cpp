@@ -19,6 +19,7 @@
 #include "core/render/renderer.h"
 #include "front_of.h"
 #include "core/render/soft_renderer.h"
+#include "core/render/soft_sprites.h"
 #include "core/base/workers.h"
 
 namespace {
@@ -146,6 +147,25 @@ TEST(SpriteBands, SeveralThreadsDrawWhatOneDrawsCallByCall) {
         expectSameFrames(all, "a mixed scene");
     }
 }
+
+#if defined(MORVEN_HAVE_AVX2_SPRITES)
+// Rows drawn eight pixels at a time (AVX2) give the pixels of rows drawn
+// four at a time, for white and tinted sprites of every kind.
+TEST(SpriteBands, EightWideRowsDrawWhatFourWideRowsDraw) {
+    if (!softSpritesAvx2()) GTEST_SKIP() << "this processor has no AVX2";
+    for (unsigned seed : {4u, 5u}) {
+        Renderer four(1, false), eight(1, false);
+        std::vector<Renderer *> first = {&four}, second = {&eight};
+        softSpritesUseAvx2(false);
+        drawScene(first, seed, 3000);
+        four.frame();  // drawn now, four at a time
+        softSpritesUseAvx2(true);
+        drawScene(second, seed, 3000);
+        std::vector<Renderer *> both = {&four, &eight};
+        expectSameFrames(both, "eight pixels at a time");
+    }
+}
+#endif
 
 // More sprites than are ever held back at once, all in one run: the
 // batches end where the queue is full.

@@ -37,7 +37,7 @@ std::vector<uint8_t> drawn(const std::vector<uint8_t> &image, const MVSprite &s,
     SoftSprite sp;
     if (softSpritePrepare(s, TW, TH, color, W, H, &sp)) {
         sp.tint = table;
-        SoftBand band = {frame.data(), W, H, 0, H - 1, columns.data()};
+        SoftBand band = {frame.data(), W, H, 0, H - 1, columns.data(), MV_BLEND_MODE_ALPHA};
         softSpriteDraw(band, {image.data(), TW, TH}, sp);
     }
     return frame;

@@ -186,7 +186,66 @@ void dropTextures(MVRenderer *r, bool all) {
     }
 }
 
+// The area being drawn into (engine thread): atlas null when none is.
+struct Drawing {
+    MVAtlas *atlas;
+    const MVAtlasArea *area;
+    MVAtlasArea rect;      // the area as it was at the start
+    MVRenderer *renderer;  // that draws into it
+    Transform saved;       // the transform in force at the start
+} drawing;
+
+// Ends the drawing into an area: what was drawn is read back into the
+// atlas' image when `keep` says so and the area is still there, then the
+// frame is the target again. False, with a reason, when the pixels could
+// not be read back.
+bool endDrawing(bool keep) {
+    MVAtlas *a = drawing.atlas;
+    drawing.atlas = nullptr;
+    FrontEnd &f = frontEnd();
+    bool kept = true;
+    if (f.renderer() == drawing.renderer) {
+        bool orphaned;
+        {
+            RegistryHold hold;
+            orphaned = a->orphaned;
+        }
+        Area *own = keep && !orphaned ? areaOf(a, const_cast<MVAtlasArea *>(drawing.area)) : nullptr;
+        if (own) {
+            const MVAtlasArea &r = drawing.rect;
+            size_t row = 4 * static_cast<size_t>(r.w);
+            uint8_t *rgba = static_cast<uint8_t *>(malloc(row * r.h));
+            kept = rgba && f.readPixels(rgba, r.w, r.h);
+            if (kept) {
+                for (int y = 0; y < r.h; y++) memcpy(pixel(a, r.x, r.y + y), rgba + row * y, row);
+                own->writtenW = r.w;
+                own->writtenH = r.h;
+                markDirty(a, r.y, r.y + r.h);
+            } else {
+                setError("mvAtlasEndDraw: %s; the area keeps its pixels",
+                         rgba ? "the renderer could not draw into the atlas" : "out of memory");
+            }
+            free(rgba);
+        }
+        f.target(0, 0, 0, 0, 0);
+    }
+    drawTransformSet(drawing.saved);
+    return kept;
+}
+
+// Whether the atlas is being drawn into, which a draw from it may not be;
+// says so in mvGetError for the call named.
+bool beingDrawnInto(const MVAtlas *a, const char *call) {
+    if (a != drawing.atlas) return false;
+    setError("%s: the atlas is being drawn into (mvAtlasBeginDraw); it is not drawn from", call);
+    return true;
+}
+
 }  // namespace
+
+void atlasEndDrawing() {
+    if (drawing.atlas) endDrawing(true);
+}
 
 void atlasDropTextures(MVRenderer *r) { dropTextures(r, true); }
 
@@ -235,6 +294,7 @@ MV_API MVAtlas *mvAtlasCreate(int width, int height, int bpp) {
 
 MV_API void mvAtlasDestroy(MVAtlas *atlas) {
     if (!atlas) return;
+    if (atlas == drawing.atlas) endDrawing(false);
     freeContents(atlas);
     {
         RegistryHold hold;
@@ -312,6 +372,7 @@ MV_API bool mvAtlasAreaSetData(MVAtlas *atlas, MVAtlasArea *area, int w, int h, 
 MV_API void mvAtlasAreaRelease(MVAtlas *atlas, MVAtlasArea *area) {
     Area *own = atlas ? areaOf(atlas, area) : nullptr;
     if (!own) return;
+    if (atlas == drawing.atlas && area == drawing.area) endDrawing(false);
     // Only what was written needs clearing: the rest is still transparent.
     for (int row = 0; row < own->writtenH; row++)
         memset(pixel(atlas, area->x, area->y + row), 0, 4 * static_cast<size_t>(own->writtenW));
@@ -331,7 +392,7 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
     engineThreadCheck(__func__);
     static int flagsWarned;
     if (flags != 0) ignoreArgument(&flagsWarned, __func__, "flags", "0", flags);
-    if (!atlas) return;
+    if (!atlas || beingDrawnInto(atlas, __func__)) return;
     if (what == MV_ATLAS_DRAW_IMAGE) {
         // The whole atlas at its own size, as a sprite.
         uint32_t tex = texture(atlas);
@@ -350,11 +411,44 @@ MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, fl
     if (!atlas || !area || w == 0 || h == 0 || !std::isfinite(x + y + w + h + angle)) return;
     // The record is the caller's: only what lies inside the atlas is drawn from.
     if (area->w == 0 || area->h == 0 || area->x + area->w > atlas->w || area->y + area->h > atlas->h) return;
+    if (beingDrawnInto(atlas, __func__)) return;
     uint32_t tex = texture(atlas);
     if (!tex) return;
     MVSprite sprite = {area->x, area->y, area->w, area->h, x, y, w, h, angle};
     drawTransformSprite(&sprite);
     frontEnd().sprites(tex, &sprite, 1);
+}
+
+MV_API bool mvAtlasBeginDraw(MVAtlas *atlas, const MVAtlasArea *area) {
+    engineThreadCheck(__func__);
+    const char *why = !atlas                                          ? "no atlas"
+                      : !area                                         ? "no area"
+                      : !areaOf(atlas, const_cast<MVAtlasArea *>(area)) ? "the area is not one of this atlas"
+                      : drawing.atlas ? "an area is being drawn into already (mvAtlasEndDraw ends it)"
+                      : frontEnd().maxTextureSize() <= 0 ? "no window is open"
+                                                         : nullptr;
+    if (why) {
+        setError("mvAtlasBeginDraw: %s", why);
+        return false;
+    }
+    uint32_t tex = texture(atlas);
+    if (!tex) {
+        setError("mvAtlasBeginDraw: the renderer made no texture for the %d x %d atlas", atlas->w, atlas->h);
+        return false;
+    }
+    drawing = {atlas, area, *area, frontEnd().renderer(), drawTransform()};
+    frontEnd().target(tex, area->x, area->y, area->w, area->h);
+    drawTransformSet({1, 0, 0, 1, 0, 0});
+    return true;
+}
+
+MV_API bool mvAtlasEndDraw(void) {
+    engineThreadCheck(__func__);
+    if (!drawing.atlas) {
+        setError("mvAtlasEndDraw: no area is being drawn into");
+        return false;
+    }
+    return endDrawing(true);
 }
 
 MV_API MVAtlasArea *mvAtlasAreaFromImage(MVAtlas *atlas, const MVImage *image, int padding) {

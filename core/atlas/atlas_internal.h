@@ -10,6 +10,11 @@
 // theirs there; they make a new one when drawn again. Called before r goes.
 void atlasDropTextures(MVRenderer *r);
 
+// Ends the drawing into an atlas area still open, keeping what was drawn,
+// as mvAtlasEndDraw does. Called before a frame is shown and before the
+// renderer goes.
+void atlasEndDrawing();
+
 // Drops, in renderer r, the textures of atlases that other threads have
 // destroyed since. Called on the drawing thread once a frame.
 void atlasCollectDestroyed(MVRenderer *r);

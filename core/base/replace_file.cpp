@@ -54,8 +54,6 @@ bool writeDevice(const char *path, const void *data, size_t size, char *why, siz
 // be, so the file is made there and the link kept.
 char *linkTarget(const char *path) {
     struct stat st;
-    if (char *resolved = realpath(path, nullptr)) return resolved;
-    if (errno != ENOENT) return nullptr;
     char *current = strdup(path);
     for (int hops = 0; current && hops < 40; hops++) {
         if (lstat(current, &st) != 0) {

@@ -228,6 +228,7 @@ void engineCloseWindow() {
     EngineState &s = engineState();
     if (!s.windowOpen) return;
     engineAudioClose();
+    atlasEndDrawing();
     frontEnd().install(nullptr);
     drawSetFrameSize(0, 0);
     atlasDropTextures(s.renderer);
@@ -329,6 +330,7 @@ MV_API void mvWindowSwapBuffers(void) {
     engineThreadCheck(__func__);
     EngineState &s = engineState();
     if (!s.windowOpen) return;
+    atlasEndDrawing();    // the frame is the target again
     frontEnd().submit();  // a primitive still open is drawn into this frame
     atlasCollectDestroyed(s.renderer);
     if (s.shot) s.shotValid = s.renderer->readPixels(s.renderer->self, s.shot, s.width, s.height);

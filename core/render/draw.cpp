@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/base/engine_thread.h"
+#include "core/base/error.h"
 #include "core/render/frame_size.h"
 #include "core/render/frontend.h"
 #include "core/render/transform.h"
@@ -142,6 +143,18 @@ MV_API void mvDrawColor1f(float grey) { engineThreadCheck(__func__); setColor(gr
 MV_API void mvDrawColor2f(float grey, float alpha) { engineThreadCheck(__func__); setColor(grey, grey, grey, alpha); }
 MV_API void mvDrawColor3f(float r, float g, float b) { engineThreadCheck(__func__); setColor(r, g, b, 1.0f); }
 MV_API void mvDrawColor4f(float r, float g, float b, float a) { engineThreadCheck(__func__); setColor(r, g, b, a); }
+MV_API bool mvDrawBlend(int mode) {
+    engineThreadCheck(__func__);
+    if (mode < MV_BLEND_ALPHA || mode > MV_BLEND_NONE) {
+        refuseArgument(__func__, "blend mode", "MV_BLEND_ALPHA, _ADD, _MULTIPLY or _NONE (0 to 3)", mode);
+        return false;
+    }
+    wideEnd();
+    frontEnd().blend(static_cast<uint32_t>(mode));
+    return true;
+}
+
+MV_API int mvDrawGetBlend(void) { return static_cast<int>(frontEnd().blendMode()); }
 MV_API void mvDrawClear(void) { engineThreadCheck(__func__); frontEnd().clear(); }
 MV_API void mvDrawClearColor(float r, float g, float b) { engineThreadCheck(__func__); frontEnd().clearColor(r, g, b); }
 

@@ -35,7 +35,7 @@ std::atomic<int> textureLimit{0};
 }  // namespace
 
 FrontEnd::FrontEnd(MVRenderer *r)
-    : renderer_(r ? r : &nullRenderer), color_(kWhite), clear_{0.0f, 0.0f, 0.0f}, open_(false), mode_(0) {}
+    : renderer_(r ? r : &nullRenderer), color_(kWhite), blend_(MV_BLEND_MODE_ALPHA), clear_{0.0f, 0.0f, 0.0f}, open_(false), mode_(0) {}
 
 FrontEnd::~FrontEnd() {
     primitive_.release();
@@ -51,6 +51,7 @@ MVRenderer *FrontEnd::install(MVRenderer *r) {
     MVRenderer *previous = renderer_;
     renderer_ = r ? r : &nullRenderer;
     color_ = kWhite;
+    blend_ = MV_BLEND_MODE_ALPHA;
     if (this == &frontEnd()) textureLimit.store(maxTextureSize(), std::memory_order_relaxed);
     return previous;
 }
@@ -185,6 +186,23 @@ void FrontEnd::sprites(uint32_t tex, const MVSprite *list, size_t count) {
     runWhenFull();
 }
 
+void FrontEnd::blend(uint32_t mode) {
+    end();
+    if (mode == blend_) return;
+    blend_ = mode;
+    MVCommand c;
+    c.kind = MV_COMMAND_BLEND;
+    c.blend = {mode};
+    record(c);
+}
+
+void FrontEnd::target(uint32_t tex, int x, int y, int w, int h) {
+    MVCommand c;
+    c.kind = MV_COMMAND_TARGET;
+    c.target = {tex, x, y, w, h};
+    record(c);
+}
+
 uint32_t FrontEnd::textureCreate(int w, int h) { return renderer_->textureCreate(renderer_->self, w, h); }
 
 void FrontEnd::textureUpdate(uint32_t tex, int x, int y, int w, int h, const uint8_t *rgba) {
@@ -250,6 +268,7 @@ bool FrontEnd::readPixels(uint8_t *rgba, int w, int h) {
 
 void FrontEnd::resetState() {
     color_ = kWhite;
+    blend(MV_BLEND_MODE_ALPHA);
     clear_[0] = clear_[1] = clear_[2] = 0.0f;
 }
 

@@ -25,7 +25,8 @@ public:
     MVRenderer *renderer() const { return renderer_; }
     // Ends the open primitive and runs what is recorded on the present
     // renderer, then records for r (null: the do-nothing renderer) with a
-    // white colour, as a new renderer starts. Returns the previous one.
+    // white colour, blending "source over" into the frame, as a new renderer
+    // starts. Returns the previous one.
     MVRenderer *install(MVRenderer *r);
 
     // A primitive: vertices between begin and the end take the colour of the
@@ -41,6 +42,13 @@ public:
     void color(float r, float g, float b, float a);
     void clearColor(float r, float g, float b);
     void clear();
+    // The blend mode (MVBlend) of what is drawn from now on; recorded when it
+    // changes, ending the open primitive.
+    void blend(uint32_t mode);
+    uint32_t blendMode() const { return blend_; }
+    // Where what follows is drawn: the w x h pixels at (x, y) of texture tex,
+    // or (tex 0) the frame.
+    void target(uint32_t tex, int x, int y, int w, int h);
 
     // Sprites of texture tex (not 0) in the colour of the moment; those
     // following each other from one texture make one command.
@@ -61,7 +69,7 @@ public:
 
     // What is recorded and not yet run (valid until the next call).
     MVCommandList pending() const;
-    // Back to a white colour and a black clear colour.
+    // Back to a white colour, a black clear colour and "source over".
     void resetState();
 
 private:
@@ -72,6 +80,7 @@ private:
 
     MVRenderer *renderer_;
     MVColor color_;
+    uint32_t blend_;
     float clear_[3];
     // The open primitive: the vertices as given, cut into pieces at its end.
     bool open_;

@@ -58,6 +58,72 @@ static_assert(sizeof(MVDrawVertex) == 24, "modules built against this header sha
 // edge of a pixel's diamond), so every renderer decides them alike.
 constexpr float kPointLineShiftX = 0.375f, kPointLineShiftY = 0.3125f;
 
+// OpenGL's "diamond exit" rule on the shifted end points of the line a to b
+// on a w x h frame: a pixel is lit when the segment passes through its
+// diamond |dx| + |dy| < 1/2 around the pixel centre and does not end inside
+// it. Walking the major axis there is one candidate pixel per column (or
+// row): the one whose diamond the line crosses at the centre line; it is lit
+// when the point where the line leaves that diamond lies on the segment,
+// past its start. Calls lit(x, y, t) for each lit pixel, t being the pixel
+// centre's place along the major axis from a (0) to b (1), clamped; returns
+// the candidates examined. Shared by the renderers, so that a line whose
+// ends differ in colour takes the same colour at each pixel in all of them.
+template <class Lit>
+inline uint64_t lineWalk(const MVDrawVertex &a, const MVDrawVertex &b, int w, int h, Lit lit) {
+    double ax = double(a.x) + kPointLineShiftX, ay = double(a.y) + kPointLineShiftY;
+    double bx = double(b.x) + kPointLineShiftX, by = double(b.y) + kPointLineShiftY;
+    double dx = bx - ax, dy = by - ay;
+    if (dx == 0 && dy == 0) return 0;
+    bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    double p0 = xMajor ? ax : ay, p1 = xMajor ? bx : by;  // along the major axis
+    double q0 = xMajor ? ay : ax;                         // across it, at p0
+    double slope = (xMajor ? dy : dx) / (p1 - p0);        // between -1 and 1
+    double majorCount = xMajor ? w : h, minorCount = xMajor ? h : w;
+    bool forward = p1 > p0;
+    // Candidate centres: within one pixel of the segment, and where the
+    // line's minor coordinate is within one pixel of the frame.
+    double lo = std::fmin(p0, p1) - 1, hi = std::fmax(p0, p1) + 1;
+    if (slope != 0) {
+        double c0 = p0 + (-1 - q0) / slope, c1 = p0 + (minorCount + 1 - q0) / slope;
+        lo = std::fmax(lo, std::fmin(c0, c1));
+        hi = std::fmin(hi, std::fmax(c0, c1));
+    } else if (!(q0 >= 0 && q0 < minorCount)) {
+        return 0;
+    }
+    double first = std::fmax(std::ceil(lo - 0.5), 0.0), last = std::fmin(std::floor(hi - 0.5), majorCount - 1);
+    if (!(first <= last)) return 0;
+    double k = forward ? slope : -slope;  // minor change per unit step in the line's direction
+    uint64_t examined = 0;
+    for (int i = int(first), stop = int(last); i <= stop; i++) {
+        examined++;
+        double c = i + 0.5;
+        double q = q0 + (c - p0) * slope;
+        if (!(q >= 0 && q < minorCount)) continue;
+        double j = std::floor(q);
+        double v = q - (j + 0.5);  // across, from the diamond's centre
+        // The line leaves the diamond u further on along the major axis,
+        // through one of the two far sides: |u| + |v + k u| = 1/2.
+        double u = (0.5 - v) / (1 + k);
+        if (!(v + k * u >= 0)) u = (0.5 + v) / (1 - k);
+        double exit = forward ? c + u : c - u;
+        if (forward ? !(p0 < exit && exit <= p1) : !(p1 <= exit && exit < p0)) continue;
+        float t = static_cast<float>(std::fmin(std::fmax((c - p0) / (p1 - p0), 0.0), 1.0));
+        if (xMajor)
+            lit(i, int(j), t);
+        else
+            lit(int(j), i, t);
+    }
+    return examined;
+}
+
+// The colour of a line from a to b at place t (lineWalk), in float.
+inline void lineColor(const MVDrawVertex &a, const MVDrawVertex &b, float t, float rgba[4]) {
+    rgba[0] = a.r + t * (b.r - a.r);
+    rgba[1] = a.g + t * (b.g - a.g);
+    rgba[2] = a.b + t * (b.b - a.b);
+    rgba[3] = a.a + t * (b.a - a.a);
+}
+
 // What a primitive command's vertices make, taken in order: one vertex per
 // point, two per line, three per triangle. Strips, loops and fans are cut
 // into these by the front end, and pieces with a coordinate that is not
@@ -70,11 +136,12 @@ enum MVPieces : uint32_t { MV_PIECES_POINTS, MV_PIECES_LINES, MV_PIECES_TRIANGLE
 enum MVCommandKind : uint32_t {
     // Every pixel of the frame becomes the opaque colour clear (r, g, b).
     MV_COMMAND_CLEAR,
-    // Points, lines or triangles (MVPieces) over what is there, blended
-    // "source over", colours interpolated between the corners (draw.h).
+    // Points, lines or triangles (MVPieces) over what is there, blended in
+    // the blend mode (MV_COMMAND_BLEND), colours interpolated between the
+    // corners (draw.h; along lines as lineWalk says).
     MV_COMMAND_PRIMITIVE,
     // count sprites of texture, each texel multiplied by its sprite's colour
-    // and blended "source over". A pixel is covered when its centre lies
+    // and blended in the blend mode. A pixel is covered when its centre lies
     // inside the sprite's quad (spriteCorners; centres exactly on an edge by
     // the top-left rule of triangles); it takes the texel holding the centre
     // mapped back into the source rectangle, clamped to the rectangle; a
@@ -86,7 +153,23 @@ enum MVCommandKind : uint32_t {
     // bytes + offset (top row first, no gaps); a rectangle outside the
     // texture changes nothing.
     MV_COMMAND_TEXTURE_UPDATE,
+    // State: how the commands after it combine a source pixel with the one
+    // drawn over (MVBlend). A renderer starts in MV_BLEND_MODE_ALPHA.
+    MV_COMMAND_BLEND,
+    // State: where the commands after it draw. Texture 0 is the frame (where
+    // a renderer starts); otherwise a copy of the w x h pixels at (x, y) of
+    // texture, which then stands in for the frame: coordinates count from
+    // its top left, nothing outside it is drawn, a clear fills it, and
+    // readPixels copies it out. The texture itself does not change (the
+    // front end reads the pixels back and updates it). A rectangle outside
+    // the texture, or a renderer that cannot draw into a copy, draws nothing
+    // and reads nothing back until the next target.
+    MV_COMMAND_TARGET,
 };
+
+// Blend modes, the values of MV_BLEND_* in <morven/draw.h>, whose pixel
+// arithmetic every renderer follows.
+enum MVBlend : uint32_t { MV_BLEND_MODE_ALPHA, MV_BLEND_MODE_ADD, MV_BLEND_MODE_MULTIPLY, MV_BLEND_MODE_NONE };
 
 struct MVClearCommand {
     float r, g, b;
@@ -109,6 +192,15 @@ struct MVTextureUpdateCommand {
     size_t offset;  // into bytes
 };
 
+struct MVBlendCommand {
+    uint32_t mode;  // MVBlend; unknown values count as MV_BLEND_MODE_ALPHA
+};
+
+struct MVTargetCommand {
+    uint32_t texture;  // 0: the frame
+    int x, y, w, h;
+};
+
 struct MVCommand {
     uint32_t kind;  // MVCommandKind
     union {
@@ -116,6 +208,8 @@ struct MVCommand {
         MVPrimitiveCommand primitive;
         MVSpriteCommand sprites;
         MVTextureUpdateCommand update;
+        MVBlendCommand blend;
+        MVTargetCommand target;
     };
 };
 
@@ -143,7 +237,8 @@ struct MVRenderer {
     void (*textureDestroy)(void *self, uint32_t tex);
     // Draws the commands into the frame, in order; done when it returns.
     void (*run)(void *self, const MVCommandList *list);
-    // Copies the frame drawn so far into rgba (w * h * 4 bytes, top row first).
+    // Copies the frame drawn so far into rgba (w * h * 4 bytes, top row first),
+    // or the target's rectangle while a texture is the target.
     // False when the renderer has no pixels to give or the size differs.
     bool (*readPixels)(void *self, uint8_t *rgba, int w, int h);
     // The largest width and height of a texture this renderer makes.

@@ -1,5 +1,5 @@
-// The software renderer's pixel arithmetic: colours to bytes and "source
-// over" in the 8-bit arithmetic of an 8-bit framebuffer, shared by its
+// The software renderer's pixel arithmetic: colours to bytes and the blend
+// modes in the 8-bit arithmetic of an 8-bit framebuffer, shared by its
 // primitives and its sprites.
 #ifndef MORVEN_CORE_RENDER_SOFT_PIXELS_H
 #define MORVEN_CORE_RENDER_SOFT_PIXELS_H
@@ -12,6 +12,7 @@
 #endif
 
 #include "core/numeric/clamp.h"
+#include "core/render/renderer.h"
 
 // Nearest byte, ties to even: adding and taking away 1.5 * 2^23 leaves no
 // fraction bits, so the float addition itself does the rounding.
@@ -26,11 +27,14 @@ inline unsigned mul255(unsigned a, unsigned b) {
     return (t + (t >> 8)) >> 8;
 }
 
-// value[i] == i / 255.0f, without the division.
+// A byte as a float in 0..1 the way OpenGL takes a texel: i times the float
+// nearest 1/255, which is not always i / 255.0f. What a tint gives depends
+// on it: a texel of 13 tinted by 0.5 lands just above the tie 6.5, giving 7,
+// where 13 / 255.0f would land on the tie and give 6.
 struct ByteUnits {
     float value[256];
     constexpr ByteUnits() : value() {
-        for (int i = 0; i < 256; i++) value[i] = static_cast<float>(i) / 255.0f;
+        for (int i = 0; i < 256; i++) value[i] = static_cast<float>(i) * (1.0f / 255.0f);
     }
 };
 inline constexpr ByteUnits kByteUnits{};
@@ -54,6 +58,52 @@ inline void blendAt(uint8_t *p, float r, float g, float b, float a) {
     p[1] = static_cast<uint8_t>(mul255(toByte(g), alpha) + mul255(p[1], keep));
     p[2] = static_cast<uint8_t>(mul255(toByte(b), alpha) + mul255(p[2], keep));
     p[3] = static_cast<uint8_t>(mul255(alpha, alpha) + mul255(p[3], keep));
+}
+
+// The bytes of a source pixel onto p in the given mode (draw.h):
+//   ADD       colour min(255, s * a / 255 + d), alpha min(255, a * a / 255 + dA)
+//   MULTIPLY  colour s * d / 255, alpha dA
+//   NONE      colour s, alpha a
+//   otherwise "source over", as blendAt.
+inline void blendBytes(uint8_t *p, unsigned r, unsigned g, unsigned b, unsigned alpha, uint32_t mode) {
+    switch (mode) {
+    case MV_BLEND_MODE_ADD: {
+        if (alpha == 0) return;
+        unsigned v[4] = {mul255(r, alpha) + p[0], mul255(g, alpha) + p[1], mul255(b, alpha) + p[2],
+                         mul255(alpha, alpha) + p[3]};
+        for (int k = 0; k < 4; k++) p[k] = static_cast<uint8_t>(v[k] > 255 ? 255 : v[k]);
+        return;
+    }
+    case MV_BLEND_MODE_MULTIPLY:
+        p[0] = static_cast<uint8_t>(mul255(r, p[0]));
+        p[1] = static_cast<uint8_t>(mul255(g, p[1]));
+        p[2] = static_cast<uint8_t>(mul255(b, p[2]));
+        return;
+    case MV_BLEND_MODE_NONE:
+        p[0] = static_cast<uint8_t>(r);
+        p[1] = static_cast<uint8_t>(g);
+        p[2] = static_cast<uint8_t>(b);
+        p[3] = static_cast<uint8_t>(alpha);
+        return;
+    default: {
+        if (alpha == 0) return;
+        unsigned keep = 255 - alpha;
+        p[0] = static_cast<uint8_t>(mul255(r, alpha) + mul255(p[0], keep));
+        p[1] = static_cast<uint8_t>(mul255(g, alpha) + mul255(p[1], keep));
+        p[2] = static_cast<uint8_t>(mul255(b, alpha) + mul255(p[2], keep));
+        p[3] = static_cast<uint8_t>(mul255(alpha, alpha) + mul255(p[3], keep));
+        return;
+    }
+    }
+}
+
+// A colour (components in 0..1) onto p in the given mode.
+inline void blendModeAt(uint8_t *p, float r, float g, float b, float a, uint32_t mode) {
+    if (mode == MV_BLEND_MODE_ALPHA) {
+        blendAt(p, r, g, b, a);
+        return;
+    }
+    blendBytes(p, toByte(r), toByte(g), toByte(b), toByte(a), mode);
 }
 
 // A flat colour worked out for blendSpan: its bytes already scaled by alpha.

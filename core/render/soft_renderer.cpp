@@ -36,11 +36,22 @@ struct TintTable {
 
 struct Soft {
     MVRenderer record;  // first member: the record's address is the renderer's
+    // Where drawing goes: the window's frame, or a copy of the target's
+    // rectangle of a texture (which itself stays as it is).
     int w, h;
     uint8_t *frame;
+    int windowW, windowH;
+    uint8_t *window;
+    uint32_t targetTexture;  // 0: the frame is the window's
+    int targetX, targetY;
+    uint8_t *scratch;        // the target's pixels while it is drawn into
+    size_t scratchBytes;
+    bool drawNothing;        // a target that cannot be drawn into: drawing is dropped
+    uint32_t mode;           // MVBlend
     Texture *textures;
     size_t textureCount;
-    int *columns;  // working space of the engine's thread: w column indices
+    int *columns;  // working space of the engine's thread: columnsWidth column indices
+    int columnsWidth;
     // The sprites of one command, prepared, to be drawn together on several threads.
     SoftSprite *queue;
     size_t queued, queueCapacity;
@@ -57,7 +68,7 @@ struct Soft {
 Soft *soft(void *self) { return static_cast<Soft *>(self); }
 
 inline void blend(Soft *s, int x, int y, float r, float g, float b, float a) {
-    blendAt(s->frame + 4 * (static_cast<size_t>(y) * s->w + x), r, g, b, a);
+    blendModeAt(s->frame + 4 * (static_cast<size_t>(y) * s->w + x), r, g, b, a, s->mode);
 }
 
 void point(Soft *s, const Vertex &v) {
@@ -66,57 +77,13 @@ void point(Soft *s, const Vertex &v) {
     if (x >= 0 && x < s->w && y >= 0 && y < s->h) blend(s, int(x), int(y), v.r, v.g, v.b, v.a);
 }
 
-// OpenGL's "diamond exit" rule on the shifted end points: a pixel is lit
-// when the segment passes through its diamond |dx| + |dy| < 1/2 around the
-// pixel centre and does not end inside it. Walking the major axis there is
-// one candidate pixel per column (or row): the one whose diamond the line
-// crosses at the centre line; it is lit when the point where the line
-// leaves that diamond lies on the segment, past its start.
+// A line by the rule of lineWalk, in the colours it gives.
 void line(Soft *s, const Vertex &a, const Vertex &b) {
-    double ax = double(a.x) + kPointLineShiftX, ay = double(a.y) + kPointLineShiftY;
-    double bx = double(b.x) + kPointLineShiftX, by = double(b.y) + kPointLineShiftY;
-    double dx = bx - ax, dy = by - ay;
-    if (dx == 0 && dy == 0) return;
-    bool xMajor = std::fabs(dx) >= std::fabs(dy);
-    double p0 = xMajor ? ax : ay, p1 = xMajor ? bx : by;  // along the major axis
-    double q0 = xMajor ? ay : ax;                         // across it, at p0
-    double slope = (xMajor ? dy : dx) / (p1 - p0);        // between -1 and 1
-    double majorCount = xMajor ? s->w : s->h, minorCount = xMajor ? s->h : s->w;
-    bool forward = p1 > p0;
-    // Candidate centres: within one pixel of the segment, and where the
-    // line's minor coordinate is within one pixel of the frame.
-    double lo = std::fmin(p0, p1) - 1, hi = std::fmax(p0, p1) + 1;
-    if (slope != 0) {
-        double c0 = p0 + (-1 - q0) / slope, c1 = p0 + (minorCount + 1 - q0) / slope;
-        lo = std::fmax(lo, std::fmin(c0, c1));
-        hi = std::fmin(hi, std::fmax(c0, c1));
-    } else if (!(q0 >= 0 && q0 < minorCount)) {
-        return;
-    }
-    double first = std::fmax(std::ceil(lo - 0.5), 0.0), last = std::fmin(std::floor(hi - 0.5), majorCount - 1);
-    if (!(first <= last)) return;
-    double k = forward ? slope : -slope;  // minor change per unit step in the line's direction
-    for (int i = int(first), stop = int(last); i <= stop; i++) {
-        s->work++;
-        double c = i + 0.5;
-        double q = q0 + (c - p0) * slope;
-        if (!(q >= 0 && q < minorCount)) continue;
-        double j = std::floor(q);
-        double v = q - (j + 0.5);  // across, from the diamond's centre
-        // The line leaves the diamond u further on along the major axis,
-        // through one of the two far sides: |u| + |v + k u| = 1/2.
-        double u = (0.5 - v) / (1 + k);
-        if (!(v + k * u >= 0)) u = (0.5 + v) / (1 - k);
-        double exit = forward ? c + u : c - u;
-        if (forward ? !(p0 < exit && exit <= p1) : !(p1 <= exit && exit < p0)) continue;
-        float t = static_cast<float>(std::fmin(std::fmax((c - p0) / (p1 - p0), 0.0), 1.0));
-        float r = a.r + t * (b.r - a.r), g = a.g + t * (b.g - a.g);
-        float bl = a.b + t * (b.b - a.b), al = a.a + t * (b.a - a.a);
-        if (xMajor)
-            blend(s, i, int(j), r, g, bl, al);
-        else
-            blend(s, int(j), i, r, g, bl, al);
-    }
+    s->work += lineWalk(a, b, s->w, s->h, [&](int x, int y, float t) {
+        float k[4];
+        lineColor(a, b, t, k);
+        blend(s, x, y, k[0], k[1], k[2], k[3]);
+    });
 }
 
 // Twice the signed area of (u, v, p); exact for coordinates of moderate size
@@ -231,8 +198,13 @@ void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
         if (left > right) continue;
         s->work += uint64_t(right - left + 1);
         uint8_t *row = s->frame + 4 * static_cast<size_t>(y) * s->w;
-        if (flat) {
+        if (flat && s->mode == MV_BLEND_MODE_ALPHA) {
             blendSpan(row + 4 * static_cast<size_t>(left), right - left + 1, flatColor);
+            continue;
+        }
+        if (flat) {
+            const unsigned k[4] = {toByte(a.r), toByte(a.g), toByte(a.b), toByte(a.a)};
+            for (int x = left; x <= right; x++) blendBytes(row + 4 * static_cast<size_t>(x), k[0], k[1], k[2], k[3], s->mode);
             continue;
         }
         for (int x = left; x <= right; x++) {
@@ -240,9 +212,9 @@ void triangle(Soft *s, const Vertex &a, Vertex b, Vertex c) {
             double wb = edge(c, a, px, py), wc = edge(a, b, px, py);
             // Relative to a, so that a colour shared by all three corners comes out exact.
             float lb = static_cast<float>(wb / area), lc = static_cast<float>(wc / area);
-            blendAt(row + 4 * static_cast<size_t>(x), a.r + lb * (b.r - a.r) + lc * (c.r - a.r),
-                    a.g + lb * (b.g - a.g) + lc * (c.g - a.g), a.b + lb * (b.b - a.b) + lc * (c.b - a.b),
-                    a.a + lb * (b.a - a.a) + lc * (c.a - a.a));
+            blendModeAt(row + 4 * static_cast<size_t>(x), a.r + lb * (b.r - a.r) + lc * (c.r - a.r),
+                        a.g + lb * (b.g - a.g) + lc * (c.g - a.g), a.b + lb * (b.b - a.b) + lc * (c.b - a.b),
+                        a.a + lb * (b.a - a.a) + lc * (c.a - a.a), s->mode);
         }
     }
 }
@@ -267,7 +239,7 @@ constexpr unsigned kBandsPerThread = 3;
 // engine's thread (one thread allowed, or the threads would not start).
 MVWorkers *spriteWorkers(Soft *s) {
     if (s->workers || s->threads < 2) return s->workers;
-    s->bandColumns = static_cast<int *>(malloc(sizeof(int) * (s->threads - 1) * static_cast<size_t>(s->w)));
+    s->bandColumns = static_cast<int *>(malloc(sizeof(int) * (s->threads - 1) * static_cast<size_t>(s->columnsWidth)));
     if (s->bandColumns) s->workers = workersCreate(s->threads);
     if (!s->workers) {
         free(s->bandColumns);
@@ -292,7 +264,8 @@ void drawBand(void *context, size_t index, unsigned slot) {
     int top = static_cast<int>(index) * b.rows, bottom = top + b.rows - 1;
     if (bottom > s->h - 1) bottom = s->h - 1;
     SoftBand band = {s->frame, s->w, s->h, top, bottom,
-                     slot == 0 ? s->columns : s->bandColumns + static_cast<size_t>(slot - 1) * s->w};
+                     slot == 0 ? s->columns : s->bandColumns + static_cast<size_t>(slot - 1) * s->columnsWidth,
+                     s->mode};
     for (size_t i = 0; i < b.count; i++) {
         const SoftSprite &sp = b.sprites[i];
         if (sp.bottom >= top && sp.top <= bottom) softSpriteDraw(band, b.image, sp);
@@ -369,7 +342,7 @@ void runSprites(Soft *s, const MVSpriteCommand &c, const MVSprite *sprites, cons
         if (!softSpritePrepare(sprites[i], t->w, t->h, color, s->w, s->h, &sp)) continue;
         if (!(k.r == 1.0f && k.g == 1.0f && k.b == 1.0f && k.a == 1.0f)) sp.tint = tintFor(s, color, sp);
         if (!queue) {
-            SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns};
+            SoftBand band = {s->frame, s->w, s->h, 0, s->h - 1, s->columns, s->mode};
             softSpriteDraw(band, {t->pixels, t->w, t->h}, sp);
             continue;
         }
@@ -412,10 +385,67 @@ void textureUpdate(void *self, uint32_t id, int x, int y, int w, int h, const ui
                4 * static_cast<size_t>(w));
 }
 
+// Copies the rectangle at (x, y) of a texture into a w x h frame.
+void copyRect(const Texture *t, int x, int y, uint8_t *frame, int w, int h) {
+    for (int row = 0; row < h; row++)
+        memcpy(frame + 4 * static_cast<size_t>(row) * w, t->pixels + 4 * (static_cast<size_t>(y + row) * t->w + x),
+               4 * static_cast<size_t>(w));
+}
+
+// Working space for frames up to w pixels wide; false when out of memory.
+bool columnsFor(Soft *s, int w) {
+    if (w <= s->columnsWidth) return true;
+    int *columns = static_cast<int *>(realloc(s->columns, sizeof(int) * static_cast<size_t>(w)));
+    if (!columns) return false;
+    s->columns = columns;
+    s->columnsWidth = w;
+    // The pool's working space is sized by the width: made again when wanted.
+    workersDestroy(s->workers);
+    free(s->bandColumns);
+    s->workers = nullptr;
+    s->bandColumns = nullptr;
+    return true;
+}
+
+// Back to the window's frame; what was drawn into the target goes.
+void endTarget(Soft *s) {
+    s->targetTexture = 0;
+    s->drawNothing = false;
+    s->frame = s->window;
+    s->w = s->windowW;
+    s->h = s->windowH;
+}
+
+void setTarget(Soft *s, const MVTargetCommand &c) {
+    endTarget(s);
+    if (c.texture == 0) return;
+    s->targetTexture = c.texture;
+    s->drawNothing = true;  // until the copy is made
+    Texture *t = findTexture(s, c.texture);
+    if (!t || c.x < 0 || c.y < 0 || c.w <= 0 || c.h <= 0 || c.x > t->w - c.w || c.y > t->h - c.h) return;
+    size_t bytes = 4 * static_cast<size_t>(c.w) * static_cast<size_t>(c.h);
+    if (bytes > s->scratchBytes) {
+        void *grown = realloc(s->scratch, bytes);
+        if (!grown) return;
+        s->scratch = static_cast<uint8_t *>(grown);
+        s->scratchBytes = bytes;
+    }
+    if (!columnsFor(s, c.w)) return;
+    copyRect(t, c.x, c.y, s->scratch, c.w, c.h);
+    s->drawNothing = false;
+    s->frame = s->scratch;
+    s->w = c.w;
+    s->h = c.h;
+    s->targetX = c.x;
+    s->targetY = c.y;
+}
+
 void run(void *self, const MVCommandList *list) {
     Soft *s = soft(self);
     for (size_t i = 0; i < list->count; i++) {
         const MVCommand &c = list->commands[i];
+        bool drawing = c.kind == MV_COMMAND_CLEAR || c.kind == MV_COMMAND_PRIMITIVE || c.kind == MV_COMMAND_SPRITES;
+        if (drawing && s->drawNothing) continue;
         switch (c.kind) {
         case MV_COMMAND_CLEAR:
             fill(s, c.clear);
@@ -429,6 +459,12 @@ void run(void *self, const MVCommandList *list) {
         case MV_COMMAND_TEXTURE_UPDATE:
             textureUpdate(s, c.update.texture, c.update.x, c.update.y, c.update.w, c.update.h,
                           list->bytes + c.update.offset);
+            break;
+        case MV_COMMAND_BLEND:
+            s->mode = c.blend.mode <= MV_BLEND_MODE_NONE ? c.blend.mode : MV_BLEND_MODE_ALPHA;
+            break;
+        case MV_COMMAND_TARGET:
+            setTarget(s, c.target);
             break;
         default:
             break;
@@ -465,7 +501,7 @@ void textureDestroy(void *self, uint32_t id) {
 
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
     Soft *s = soft(self);
-    if (!rgba || w != s->w || h != s->h) return false;
+    if (!rgba || w != s->w || h != s->h || s->drawNothing) return false;
     memcpy(rgba, s->frame, static_cast<size_t>(w) * h * 4);
     return true;
 }
@@ -480,7 +516,8 @@ void destroy(void *self) {
     workersDestroy(s->workers);
     free(s->bandColumns);
     free(s->queue);
-    free(s->frame);
+    free(s->window);
+    free(s->scratch);
     free(s);
 }
 
@@ -490,17 +527,19 @@ MVRenderer *softRendererCreate(int w, int h) {
     if (w <= 0 || h <= 0 || w > kSoftMaxSide || h > kSoftMaxSide) return nullptr;
     Soft *s = static_cast<Soft *>(calloc(1, sizeof(Soft)));
     if (!s) return nullptr;
-    s->frame = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
+    s->window = static_cast<uint8_t *>(malloc(static_cast<size_t>(w) * h * 4));
     s->columns = static_cast<int *>(malloc(sizeof(int) * static_cast<size_t>(w)));
-    if (!s->frame || !s->columns) {
-        free(s->frame);
+    if (!s->window || !s->columns) {
+        free(s->window);
         free(s->columns);
         free(s);
         return nullptr;
     }
     s->record = {s, textureCreate, textureUpdate, textureDestroy, run, readPixels, maxTextureSize, destroy};
-    s->w = w;
-    s->h = h;
+    s->frame = s->window;
+    s->w = s->windowW = w;
+    s->h = s->windowH = h;
+    s->columnsWidth = w;
     s->sharedPixels = kSharedPixels;
     s->threads = workersMachineThreads() < kSoftMaxThreads ? workersMachineThreads() : kSoftMaxThreads;
     fill(s, {0.0f, 0.0f, 0.0f});
@@ -508,7 +547,7 @@ MVRenderer *softRendererCreate(int w, int h) {
 }
 
 const uint8_t *softRendererPixels(const MVRenderer *renderer) {
-    return static_cast<const Soft *>(renderer->self)->frame;
+    return static_cast<const Soft *>(renderer->self)->window;
 }
 
 void softRendererSetThreads(MVRenderer *renderer, unsigned threads) {
@@ -534,17 +573,19 @@ bool softRendererResize(MVRenderer *renderer, int w, int h) {
         free(columns);
         return false;
     }
-    free(s->frame);
+    endTarget(s);
+    free(s->window);
     free(s->columns);
-    s->frame = frame;
+    s->frame = s->window = frame;
     s->columns = columns;
+    s->columnsWidth = w;
     // The pool's working space is sized by the width: made again when wanted.
     workersDestroy(s->workers);
     free(s->bandColumns);
     s->workers = nullptr;
     s->bandColumns = nullptr;
-    s->w = w;
-    s->h = h;
+    s->w = s->windowW = w;
+    s->h = s->windowH = h;
     fill(s, {0.0f, 0.0f, 0.0f});
     return true;
 }

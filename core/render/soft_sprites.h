@@ -35,12 +35,14 @@ struct SoftImage {
 };
 
 // Where sprites are drawn: a w x h RGBA8 frame, of which only the rows
-// top..bottom are written, and working space for at least w column indices.
+// top..bottom are written, working space for at least w column indices, and
+// the blend mode (MVBlend).
 struct SoftBand {
     uint8_t *frame;
     int w, h;
     int top, bottom;
     int *columns;
+    uint32_t mode;
 };
 
 // Works out what drawing sp from an image of imageW x imageH with the colour
@@ -50,7 +52,18 @@ struct SoftBand {
 bool softSpritePrepare(const MVSprite &sp, int imageW, int imageH, const float color[4], int frameW, int frameH,
                        SoftSprite *out);
 
-// Draws the rows of a prepared sprite that lie in the band.
+// Draws the rows of a prepared sprite that lie in the band. Where the
+// processor has AVX2 this is done eight pixels at a time, with the same
+// arithmetic and the same pixels.
 void softSpriteDraw(const SoftBand &band, const SoftImage &image, const SoftSprite &sprite);
+
+#if defined(MORVEN_HAVE_AVX2_SPRITES)
+// The same code built for AVX2 (soft_sprites_avx2.cpp), and whether it is
+// used: where the processor has AVX2, unless turned off (for tests of the
+// other path). Set before any drawing.
+void softSpriteDrawAvx2(const SoftBand &band, const SoftImage &image, const SoftSprite &sprite);
+bool softSpritesAvx2();
+void softSpritesUseAvx2(bool use);
+#endif
 
 #endif

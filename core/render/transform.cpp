@@ -35,6 +35,11 @@ bool isFinite(double v) { return std::isfinite(v); }
 
 const Transform &drawTransform() { return current; }
 
+void drawTransformSet(const Transform &t) {
+    current = t;
+    identity = t.a == 1 && t.b == 0 && t.c == 0 && t.d == 1 && t.e == 0 && t.f == 0;
+}
+
 bool drawTransformIsIdentity() { return identity; }
 
 void drawTransformPoint(float x, float y, float *outX, float *outY) {

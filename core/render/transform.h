@@ -21,6 +21,8 @@ void drawTransformPoint(float x, float y, float *outX, float *outY);
 // shears keeps the sprite a rectangle, its sides as long as the images of
 // its axes); a mirroring transform gives a negative height.
 void drawTransformSprite(MVSprite *sprite);
+// Makes t the transform in force; the stack stays.
+void drawTransformSet(const Transform &t);
 // Back to the identity with an empty stack, for a new engine run.
 void drawTransformReset();
 // The drawing calls' own state back to its start: the transform, a line

@@ -10,7 +10,8 @@
  * occupancy) and destroyed on any thread, with or without mvInit; atlases of
  * different threads need no locking. One atlas is used by one thread at a
  * time: hand it over with the usual synchronisation (a mutex, a join).
- * Drawing (mvAtlasDrawDBG, mvAtlasDrawArea) belongs to the engine's thread,
+ * Drawing (mvAtlasDrawDBG, mvAtlasDrawArea, mvAtlasBeginDraw and
+ * mvAtlasEndDraw) belongs to the engine's thread,
  * the one that called mvInit. An atlas that has been drawn may still be
  * destroyed on another thread; the engine's thread then drops its texture
  * at the next frame. */
@@ -89,6 +90,39 @@ MV_API void mvAtlasDrawDBG(MVAtlas *atlas, float x, float y, int flags, int what
  * window: nothing. Engine thread. */
 MV_API void mvAtlasDrawArea(MVAtlas *atlas, const MVAtlasArea *area, float x, float y,
                             float w, float h, float angle);
+
+/** Draws into an area: the drawing calls that follow (shapes, text, trails,
+ * sprites from other atlases, TrueType text), up to mvAtlasEndDraw, draw into
+ * the area's pixels instead of the frame, by the same pixel rules
+ * (<morven/draw.h>), with coordinates counted from the area's top-left
+ * corner and nothing drawn outside it. The area keeps what it holds, alpha
+ * included; mvDrawClear fills it with the clear colour (opaque), and
+ * MV_BLEND_NONE with a transparent colour clears a part of it. The
+ * transform becomes the identity (push, scale and pop as usual) and the one
+ * in force comes back at mvAtlasEndDraw; the colour, blend mode and line
+ * width carry on as they are. Ends a primitive still open.
+ *
+ * False, with the reason in mvGetError() and nothing changed, when the
+ * atlas or area is null, the area is not one of the atlas' own, there is no
+ * window (nothing can be drawn), the renderer will not make the atlas'
+ * texture, or an area (of any atlas) is being drawn into already: drawing
+ * into areas does not nest. While an atlas is being drawn into, drawing
+ * from it (mvAtlasDrawArea, mvAtlasDrawDBG) draws nothing and says so in
+ * mvGetError(). Engine thread. */
+MV_API bool mvAtlasBeginDraw(MVAtlas *atlas, const MVAtlasArea *area);
+
+/** Ends the drawing into an area that mvAtlasBeginDraw began: what was
+ * drawn becomes the area's pixels, in the atlas' image as if set with
+ * mvAtlasAreaSetData (released with the area, drawn by mvAtlasDrawArea in
+ * any renderer), and the drawing calls draw into the frame again. False,
+ * with the reason in mvGetError(), when no drawing into an area is open, or
+ * when the renderer could not draw into the area (an OpenGL without
+ * framebuffer objects): the drawing then ends with the area unchanged.
+ * mvWindowSwapBuffers and closing the window end it the same way first.
+ * Destroying the atlas, or releasing the area, while it is being drawn into
+ * ends the drawing and drops what was drawn; mvAtlasEndDraw then has
+ * nothing to end. Engine thread. */
+MV_API bool mvAtlasEndDraw(void);
 
 /** Reserves an area the size of the decoded image (with `padding` free
  * pixels around it) and copies the image into it. Null when the image is

@@ -9,9 +9,26 @@
  * follows them, so both give the same pixels for the cases named here.
  *
  * Colours: a component that is NaN or below 0 counts as 0, one above 1 as 1.
- * Blending is "source over" in 8-bit arithmetic: colour and alpha are taken
- * to the nearest byte, then new = src * a / 255 + old * (255 - a) / 255,
- * each product rounded to the nearest integer.
+ * Blending is done in 8-bit arithmetic, by the mode that mvDrawBlend sets
+ * ("source over" until then). The source's colour s (each of red, green,
+ * blue) and alpha a are taken to the nearest byte (halves to even); for a
+ * sprite or a TrueType letter the source is the texel times the current
+ * colour, in float: texel byte t counts as t times the float nearest 1/255
+ * (as OpenGL takes it), times the colour's component, then to the nearest
+ * byte. With d and dA the bytes already there, and [x * y] standing for
+ * x * y / 255 rounded to the nearest integer (never a tie):
+ *   MV_BLEND_ALPHA     new = [s * a] + [d * (255 - a)],
+ *                      alpha [a * a] + [dA * (255 - a)];
+ *   MV_BLEND_ADD       new = min(255, [s * a] + d),
+ *                      alpha min(255, [a * a] + dA);
+ *   MV_BLEND_MULTIPLY  new = [s * d], alpha dA (the source's alpha is not used);
+ *   MV_BLEND_NONE      new = s, alpha a (the source replaces what is there).
+ * So ALPHA with a = 0 and ADD with a = 0 or s = 0 leave a pixel as it was,
+ * ALPHA with a = 255 gives s, MULTIPLY by white (s = 255) keeps d and by
+ * black gives 0. This is what OpenGL computes on an 8-bit framebuffer, each
+ * product of the blend equation rounded on its own. The frame's own alpha
+ * is never shown; it matters where an atlas area is drawn into
+ * (mvAtlasBeginDraw), whose pixels keep it.
  *
  * Points and lines are drawn with every vertex moved 3/8 pixel right and
  * 5/16 pixel down. (No vertex on a quarter-pixel grid then lies within 1/16
@@ -31,7 +48,13 @@
  *   lights columns 2 to 6 of row 2. A strip or loop lights each pixel of a
  *   shared vertex once. Horizontal and vertical lines come out the same in
  *   every renderer; slanted ones may differ where the line passes exactly
- *   between two pixels.
+ *   between two pixels, unless their ends differ in colour (below).
+ *   A line whose ends differ in colour takes at each pixel it lights the
+ *   colour at the pixel centre's place t along its longer axis (t = 0 at
+ *   the first moved end, 1 at the last, clamped): first + t * (last - first),
+ *   per component, t and the colour in float; then the colour rules above.
+ *   The renderers draw such lines alike to the last pixel, so a trail
+ *   (<morven/trail.h>), whose alpha rises along it, is the same in all.
  * - Triangles are not moved. A triangle covers the pixels whose centre lies
  *   inside it. A centre exactly on an edge belongs to the triangle when that
  *   edge is a left edge (the triangle lies to its right) or a bottom edge
@@ -135,6 +158,25 @@ MV_API void mvDrawColor3f(float r, float g, float b);
 /** Sets the current colour: red, green, blue, alpha, each clamped to 0..1
  * (NaN counts as 0). */
 MV_API void mvDrawColor4f(float r, float g, float b, float a);
+
+/** Blend modes for mvDrawBlend; the arithmetic of each is written above. */
+enum {
+    MV_BLEND_ALPHA = 0,    /* "source over": the default */
+    MV_BLEND_ADD = 1,      /* adds the source, weighted by its alpha: light, glow */
+    MV_BLEND_MULTIPLY = 2, /* multiplies by the source colour: shade, tint */
+    MV_BLEND_NONE = 3      /* replaces, alpha included */
+};
+
+/** Sets how what is drawn from now on (primitives, text, sprites, atlases,
+ * trails, TrueType text) combines with the pixels under it, until changed.
+ * Ends a primitive still open, as mvDrawBegin does. An unknown mode is
+ * refused: false, with the reason in mvGetError(), and the mode stays.
+ * MV_BLEND_ALPHA again at mvInit and whenever a window (its renderer)
+ * opens. */
+MV_API bool mvDrawBlend(int mode);
+
+/** The blend mode in force. */
+MV_API int mvDrawGetBlend(void);
 
 /** Clears the frame, so the next one starts empty. */
 MV_API void mvDrawClear(void);

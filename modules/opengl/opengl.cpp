@@ -3,7 +3,9 @@
 // runs the front end's command lists: points, lines and triangles arrive cut
 // into pieces, sprites in runs from one texture, which are drawn in one
 // indexed call per 4,096 sprites.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +47,14 @@ struct GLRenderer {
     size_t sizeCount;
     SpriteBatch batch;
     GLuint frameTexture;  // the frame copied for scaling to the window; 0: none yet
+    uint32_t mode;        // MVBlend
+    // Drawing into a copy of a texture's rectangle: a texture of its size
+    // behind a framebuffer object, drawn in the frame's orientation.
+    bool framebuffers;        // the context has framebuffer objects
+    GLuint targetFbo, targetTexture;
+    int targetW, targetH;     // of targetTexture
+    bool targeting;           // the framebuffer object is bound
+    bool drawNothing;         // a target that cannot be drawn into
 };
 
 GLRenderer *gl(void *self) { return static_cast<GLRenderer *>(self); }
@@ -80,9 +90,17 @@ void emit(const MVDrawVertex &v) {
     glVertex2f(v.x, v.y);
 }
 
+bool sameColor(const MVDrawVertex &a, const MVDrawVertex &b) {
+    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+}
+
 // Every piece goes to OpenGL on its own, so the pieces the front end dropped
 // leave no gap in a strip; points and lines take the shift of the pixel rules.
-void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v) {
+// A line whose ends differ in colour is drawn as the points of its pixels
+// (lineWalk) in the colours the rule gives them, where OpenGL's own
+// interpolation along a line rounds differently; lines of one colour are
+// OpenGL's.
+void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v, int w, int h) {
     static const GLenum modes[] = {GL_POINTS, GL_LINES, GL_TRIANGLES};
     if (c.pieces > MV_PIECES_TRIANGLES) return;
     bool shifted = c.pieces != MV_PIECES_TRIANGLES;
@@ -90,10 +108,51 @@ void runPrimitive(const MVPrimitiveCommand &c, const MVDrawVertex *v) {
         glPushMatrix();
         glTranslatef(kPointLineShiftX, kPointLineShiftY, 0);
     }
-    glBegin(modes[c.pieces]);
-    for (size_t i = 0; i < c.count; i++) emit(v[i]);
-    glEnd();
+    if (c.pieces != MV_PIECES_LINES) {
+        glBegin(modes[c.pieces]);
+        for (size_t i = 0; i < c.count; i++) emit(v[i]);
+        glEnd();
+    } else {
+        GLenum open = GL_LINES;
+        glBegin(open);
+        for (size_t i = 0; i + 1 < c.count; i += 2) {
+            GLenum want = sameColor(v[i], v[i + 1]) ? GL_LINES : GL_POINTS;
+            if (want != open) {
+                glEnd();
+                glBegin(open = want);
+            }
+            if (want == GL_LINES) {
+                emit(v[i]);
+                emit(v[i + 1]);
+                continue;
+            }
+            lineWalk(v[i], v[i + 1], w, h, [&](int x, int y, float t) {
+                float k[4];
+                lineColor(v[i], v[i + 1], t, k);
+                glColor4fv(k);
+                // On the pixel's centre once shifted.
+                glVertex2f(float(x) + (0.5f - kPointLineShiftX), float(y) + (0.5f - kPointLineShiftY));
+            });
+        }
+        glEnd();
+    }
     if (shifted) glPopMatrix();
+}
+
+// The blend equation of a mode (draw.h): OpenGL rounds each product of it
+// to 8 bits, as the software renderer does.
+void applyBlend(uint32_t mode) {
+    if (mode == MV_BLEND_MODE_NONE) {
+        glDisable(GL_BLEND);
+        return;
+    }
+    glEnable(GL_BLEND);
+    if (mode == MV_BLEND_MODE_ADD)
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    else if (mode == MV_BLEND_MODE_MULTIPLY)
+        glBlendFuncSeparate(GL_DST_COLOR, GL_ZERO, GL_ZERO, GL_ONE);
+    else
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
 void clear(const MVClearCommand &c) {
@@ -155,12 +214,14 @@ void textureDestroy(void *self, uint32_t tex) {
 
 // Every byte of rgba is written, with zeros when the read fails.
 bool readPixels(void *self, uint8_t *rgba, int w, int h) {
-    if (!rgba || w != gl(self)->w || h != gl(self)->h) return false;
+    GLRenderer *r = gl(self);
+    if (r->drawNothing) return false;
+    if (!rgba || w != (r->targeting ? r->targetW : r->w) || h != (r->targeting ? r->targetH : r->h)) return false;
     size_t row = static_cast<size_t>(w) * 4;
     memset(rgba, 0, row * h);
     // Errors that earlier calls left behind are not this read's.
     for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; i++) continue;
-    glReadBuffer(GL_BACK);
+    glReadBuffer(r->targeting ? GL_COLOR_ATTACHMENT0 : GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     uint8_t *tmp = static_cast<uint8_t *>(malloc(row));
@@ -242,16 +303,99 @@ void runSprites(GLRenderer *r, const MVSpriteCommand &c, const MVSprite *sprites
     drawBatch(b, size->id, one);
 }
 
+// The projection that maps w x h frame pixels (origin top left) onto the
+// window's bottom left w x h pixels.
+void project(int w, int h) {
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, w, h, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void endTarget(GLRenderer *r) {
+    if (r->targeting) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        project(r->w, r->h);
+    }
+    r->targeting = r->drawNothing = false;
+}
+
+// A w x h texture behind the framebuffer object; false when the context
+// will not make it.
+bool targetSurface(GLRenderer *r, int w, int h) {
+    if (r->targetTexture && r->targetW == w && r->targetH == h) return true;
+    for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; i++) continue;
+    if (!r->targetFbo) glGenFramebuffers(1, &r->targetFbo);
+    if (r->targetTexture) glDeleteTextures(1, &r->targetTexture);
+    glGenTextures(1, &r->targetTexture);
+    glBindTexture(GL_TEXTURE_2D, r->targetTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindFramebuffer(GL_FRAMEBUFFER, r->targetFbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, r->targetTexture, 0);
+    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (glGetError() != GL_NO_ERROR || !complete) {
+        glDeleteTextures(1, &r->targetTexture);
+        r->targetTexture = 0;
+        return false;
+    }
+    r->targetW = w;
+    r->targetH = h;
+    return true;
+}
+
+// Draws into a copy of the rectangle: the surface gets the rectangle's
+// texels, one texel centre on each pixel centre, without blending.
+void setTarget(GLRenderer *r, const MVTargetCommand &c) {
+    endTarget(r);
+    if (c.texture == 0) return;
+    r->drawNothing = true;
+    const TextureSize *size = findSize(r, c.texture);
+    if (!r->framebuffers || !size || c.x < 0 || c.y < 0 || c.w <= 0 || c.h <= 0 || c.x > size->w - c.w ||
+        c.y > size->h - c.h || !targetSurface(r, c.w, c.h))
+        return;
+    glBindFramebuffer(GL_FRAMEBUFFER, r->targetFbo);
+    r->targeting = true;
+    r->drawNothing = false;
+    project(c.w, c.h);
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, c.texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    float s0 = float(double(c.x) / size->w), s1 = float(double(c.x + c.w) / size->w);
+    float t0 = float(double(c.y) / size->h), t1 = float(double(c.y + c.h) / size->h);
+    float w = float(c.w), h = float(c.h);
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, t0);
+    glVertex2f(0, 0);
+    glTexCoord2f(s1, t0);
+    glVertex2f(w, 0);
+    glTexCoord2f(s1, t1);
+    glVertex2f(w, h);
+    glTexCoord2f(s0, t1);
+    glVertex2f(0, h);
+    glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_2D);
+    applyBlend(r->mode);
+}
+
 void run(void *self, const MVCommandList *list) {
     GLRenderer *r = gl(self);
     for (size_t i = 0; i < list->count; i++) {
         const MVCommand &c = list->commands[i];
+        bool drawing = c.kind == MV_COMMAND_CLEAR || c.kind == MV_COMMAND_PRIMITIVE || c.kind == MV_COMMAND_SPRITES;
+        if (drawing && r->drawNothing) continue;
         switch (c.kind) {
         case MV_COMMAND_CLEAR:
             clear(c.clear);
             break;
         case MV_COMMAND_PRIMITIVE:
-            runPrimitive(c.primitive, list->vertices + c.primitive.first);
+            runPrimitive(c.primitive, list->vertices + c.primitive.first, r->targeting ? r->targetW : r->w,
+                         r->targeting ? r->targetH : r->h);
             break;
         case MV_COMMAND_SPRITES:
             runSprites(r, c.sprites, list->sprites + c.sprites.first, list->colors + c.sprites.first);
@@ -259,6 +403,13 @@ void run(void *self, const MVCommandList *list) {
         case MV_COMMAND_TEXTURE_UPDATE:
             textureUpdate(r, c.update.texture, c.update.x, c.update.y, c.update.w, c.update.h,
                           list->bytes + c.update.offset);
+            break;
+        case MV_COMMAND_BLEND:
+            r->mode = c.blend.mode <= MV_BLEND_MODE_NONE ? c.blend.mode : MV_BLEND_MODE_ALPHA;
+            applyBlend(r->mode);
+            break;
+        case MV_COMMAND_TARGET:
+            setTarget(r, c.target);
             break;
         default:
             break;
@@ -271,6 +422,9 @@ int maxTextureSize(void *self) { return gl(self)->maxTexture; }
 void destroy(void *self) {
     GLRenderer *r = gl(self);
     if (r->frameTexture) glDeleteTextures(1, &r->frameTexture);
+    endTarget(r);
+    if (r->targetTexture) glDeleteTextures(1, &r->targetTexture);
+    if (r->targetFbo) glDeleteFramebuffers(1, &r->targetFbo);
     free(r->batch.vertices);
     free(r->batch.color);
     free(r->batch.indices);
@@ -289,6 +443,8 @@ MVRenderer *create(int w, int h) {
     GLint most = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
     r->maxTexture = most > 0 ? most : 64;  // the least every OpenGL implementation offers
+    const char *extensions = reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
+    r->framebuffers = version[0] >= '3' || (extensions && strstr(extensions, "GL_ARB_framebuffer_object"));
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -306,18 +462,9 @@ MVRenderer *create(int w, int h) {
     return &r->record;
 }
 
-// The projection that maps w x h frame pixels (origin top left) onto the
-// window's bottom left w x h pixels.
-void project(int w, int h) {
-    glViewport(0, 0, w, h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, w, h, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-}
-
 void resize(MVRenderer *record, int w, int h) {
     GLRenderer *r = gl(record->self);
+    endTarget(r);
     r->w = w;
     r->h = h;
     project(w, h);
@@ -364,7 +511,7 @@ void present(MVRenderer *record, int windowW, int windowH, int dx, int dy, int d
     glVertex2f(x0, y1);
     glEnd();
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glEnable(GL_BLEND);
+    applyBlend(r->mode);
     glDisable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
     project(r->w, r->h);
