@@ -64,7 +64,7 @@ Bytes picture(bool photo) {
 Bytes png(const Bytes &rgba) {
     ByteBuffer out;
     pngEncode(rgba.data(), kW, kH, &out);
-    return Bytes(out.data, out.data + out.size);
+    return Bytes(out.data(), out.data() + out.size());
 }
 
 Bytes jpeg(const Bytes &rgba) {

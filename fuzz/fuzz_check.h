@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #define FUZZ_CHECK(cond)                                                              \
     do {                                                                              \
@@ -12,5 +13,11 @@
             std::abort();                                                             \
         }                                                                             \
     } while (0)
+
+// Stops the fuzzer with a model driver's failure.
+inline void fuzzFail(const std::string &what) {
+    std::fprintf(stderr, "check failed: %s\n", what.c_str());
+    std::abort();
+}
 
 #endif

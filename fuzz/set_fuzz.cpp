@@ -14,7 +14,7 @@
 
 #include "fuzz_check.h"
 #include "set_dialogue.h"
-#include "tree_invariants.h"
+#include "set_model.h"
 
 extern "C" int morvenSetMain(void);
 extern "C" ssize_t __real_getline(char **line, size_t *size, FILE *stream);
@@ -79,15 +79,10 @@ Run *current = nullptr;
 // valid tree.
 void checkSet(const Run &run) {
     FUZZ_CHECK(run.set != nullptr);
-    FUZZ_CHECK(mvSetCount(run.set) == run.model.size());
-    auto it = run.model.begin();
-    for (MVTreeNode *n = mvSetFirst(run.set); n; n = mvSetNext(n), ++it) {
-        FUZZ_CHECK(it != run.model.end());
-        FUZZ_CHECK(*it == static_cast<const char *>(n->item));
-    }
-    FUZZ_CHECK(it == run.model.end());
-    int h = checkedHeight(run.set->root, nullptr, byStrcmp);
-    FUZZ_CHECK(h >= 0 && heightWithinBound(h, run.model.size()));
+    std::string difference = setDifference(run.set, run.model, byStrcmp, [](const void *item, const std::string &e) {
+        return e == static_cast<const char *>(item);
+    });
+    if (!difference.empty()) fuzzFail(difference);
 }
 
 // Compares the output written since the last check with the expected dialogue.

@@ -23,20 +23,24 @@
 #include <vector>
 
 #include "alloc_fail.h"
-#include "core/containers/map_internal.h"
 #include "float_bits.h"
+#include "map_model.h"
 #include "recording_renderer.h"
-#include "tree_invariants.h"
+#include "set_model.h"
+#include "smap_model.h"
+#include "tree_check.h"
 
 namespace {
 
 // Which allocations of the operation just run were refused.
-struct Refusals {
+struct Refusals : AllocWatch {
     long k;
     bool sticky;
     long before = 0;
 
-    void start() { before = allocfail::counted(); }
+    Refusals(long at, bool all) : k(at), sticky(all) {}
+    void start() override { before = allocfail::counted(); }
+    bool refused() const override { return hit(); }
     // The index, within the operation, of its first refused allocation; -1 when none was.
     long first() const {
         long after = allocfail::counted();
@@ -63,15 +67,13 @@ long forEveryRefusal(Script script) {
                 total = made;
                 break;
             }
-            if (testing::Test::HasFatalFailure()) return total;
+            if (testing::Test::HasFailure()) return total;
         }
     }
     return total;
 }
 
-int byString(const void *a, const void *b) {
-    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
-}
+const MVCompareFunction byString = compareStrings;
 
 // Keys in a scrambled order, enough to need several node chunks.
 std::vector<std::string> scrambledKeys(int n) {
@@ -82,23 +84,10 @@ std::vector<std::string> scrambledKeys(int n) {
 
 int values[64];
 
-void expectMap(const MVMap *map, const std::map<std::string, void *> &model) {
-    ASSERT_EQ(mvMapCount(map), model.size());
-    auto it = model.begin();
-    for (MVMapNode *e = mvMapGetFirst(map); e; e = mvMapNext(map, e), ++it) {
-        ASSERT_NE(it, model.end());
-        ASSERT_EQ(static_cast<const char *>(e->key), it->first);
-        ASSERT_EQ(e->value, it->second);
-    }
-    ASSERT_EQ(it, model.end());
-    int h = checkedHeight(mapTreeRoot(map), nullptr, byString);
-    ASSERT_TRUE(h >= 0 && heightWithinBound(h, model.size()));
-}
-
 }  // namespace
 
 TEST(AllocationFailure, StringMapAlongAScriptedRun) {
-    const std::vector<std::string> keys = scrambledKeys(40);
+    StringKeys keys(scrambledKeys(40));
     long total = forEveryRefusal([&](Refusals &r) {
         r.start();
         MVSMap *map = mvSMapCreate();
@@ -107,59 +96,35 @@ TEST(AllocationFailure, StringMapAlongAScriptedRun) {
             return;
         }
         ASSERT_NE(map, nullptr);
-        std::map<std::string, void *> model;
-        auto insert = [&](const std::string &key, int which, void *value) {
-            char buffer[16];
-            std::snprintf(buffer, sizeof buffer, "%s", key.c_str());
-            r.start();
-            void *result = nullptr;
-            MVMapNode *node = nullptr;
-            if (which == 0) result = mvSMapReplace(map, buffer, value);
-            if (which == 1) result = mvSMapAssign(map, buffer, value);
-            if (which == 2) node = mvSMapAssignNode(map, buffer, value);
-            bool refused = r.hit();
-            std::memset(buffer, 'X', sizeof buffer - 1);
-            if (which == 0) {
-                EXPECT_EQ(result, nullptr);  // absent before, stored or not
-            } else if (which == 1) {
-                EXPECT_EQ(result, value);  // the value passed in, on every path
-            } else {
-                EXPECT_EQ(node == nullptr, refused);
-            }
-            if (!refused) model[key] = value;
-            expectMap(map, model);
-        };
-        for (size_t i = 0; i < keys.size(); i++) insert(keys[i], int(i % 3), &values[i]);
+        // The driver checks each setter's documented result, with and without
+        // a refused allocation, and the whole map after every operation.
+        SMapModel driver(map, keys, failTest);
+        driver.watch = &r;
+        int v = 0;
+        for (size_t i = 0; i < keys.size(); i++) {
+            driver.set(i, SMapModel::Setter(i % 3), &values[v++ % 64]);
+            driver.verify();
+        }
         // Updates of present keys allocate nothing.
-        for (auto &entry : model) {
-            r.start();
-            EXPECT_EQ(mvSMapReplace(map, entry.first.c_str(), &values[63]), entry.second);
-            EXPECT_FALSE(r.hit());
-            entry.second = &values[63];
-        }
+        for (size_t i = 0; i < keys.size(); i++)
+            if (driver.model().count(keys.text(i))) driver.set(i, SMapModel::REPLACE, &values[63]);
         // Removals, then insertions that reuse freed nodes.
+        for (size_t i = 0; i < keys.size(); i += 3) driver.remove(i);
+        driver.verify();
         for (size_t i = 0; i < keys.size(); i += 3) {
-            auto it = model.find(keys[i]);
-            EXPECT_EQ(mvSMapRemove(map, keys[i].c_str()), it == model.end() ? nullptr : it->second);
-            if (it != model.end()) model.erase(it);
+            driver.set(i, SMapModel::ASSIGN_NODE, &values[i % 64]);
+            driver.verify();
         }
-        expectMap(map, model);
-        for (size_t i = 0; i < keys.size(); i += 3)
-            if (!model.count(keys[i])) insert(keys[i], 2, &values[i]);
-        for (MVMapNode *e; (e = mvSMapPopFirst(map));) {
-            ASSERT_FALSE(model.empty());
-            EXPECT_EQ(model.begin()->first, static_cast<char *>(e->key));
-            model.erase(model.begin());
-            std::free(e->key);
-        }
-        EXPECT_TRUE(model.empty());
+        while (!driver.model().empty()) driver.pop(0);
+        driver.pop(0);
+        EXPECT_TRUE(driver.verify());
         mvSMapDestroy(map);
     });
     EXPECT_GT(total, 50);
 }
 
 TEST(AllocationFailure, MapAndSetNodesAlongAScriptedRun) {
-    std::vector<std::string> keys = scrambledKeys(70);
+    StringKeys keys(scrambledKeys(70));
     forEveryRefusal([&](Refusals &r) {
         r.start();
         MVMap *map = mvMapCreate(byString, nullptr);
@@ -168,22 +133,14 @@ TEST(AllocationFailure, MapAndSetNodesAlongAScriptedRun) {
             return;
         }
         ASSERT_NE(map, nullptr);
-        std::map<std::string, void *> model;
+        MapModel driver(map, keys, failTest);
+        driver.watch = &r;
         for (size_t i = 0; i < keys.size(); i++) {
-            void *key = const_cast<char *>(keys[i].c_str());
-            r.start();
-            bool stored = i % 2 ? mvMapAssignNode(map, key, &values[i % 64]) != nullptr
-                                : mvMapAssign(map, key, &values[i % 64]) != nullptr;
-            EXPECT_EQ(stored, !r.hit());
-            if (stored) model[keys[i]] = &values[i % 64];
-            expectMap(map, model);
-            if (i % 5 == 4) {  // a removal now and then frees a node for reuse
-                const std::string &gone = keys[i - 2];
-                EXPECT_EQ(mvMapRemove(map, gone.c_str()), model.count(gone) ? model[gone] : nullptr);
-                model.erase(gone);
-            }
+            driver.assign(i, i % 2);
+            driver.verify();
+            if (i % 5 == 4) driver.remove(i - 2);  // a removal now and then frees a node for reuse
         }
-        expectMap(map, model);
+        EXPECT_TRUE(driver.verify());
         mvMapDestroy(map);
     });
 
@@ -195,25 +152,14 @@ TEST(AllocationFailure, MapAndSetNodesAlongAScriptedRun) {
             return;
         }
         ASSERT_NE(set, nullptr);
-        std::set<std::string> model;
+        SetModel driver(set, keys, failTest);
+        driver.watch = &r;
         for (size_t i = 0; i < keys.size(); i++) {
-            r.start();
-            MVTreeNode *node = mvSetInsert(set, const_cast<char *>(keys[i].c_str()));
-            EXPECT_EQ(node == nullptr, r.hit());
-            if (node) model.insert(keys[i]);
-            if (i % 5 == 4) {
-                EXPECT_EQ(mvSetRemoveItem(set, keys[i - 2].c_str()), model.erase(keys[i - 2]) == 1);
-            }
-            ASSERT_EQ(mvSetCount(set), model.size());
-            int h = checkedHeight(set->root, nullptr, byString);
-            ASSERT_TRUE(h >= 0 && heightWithinBound(h, model.size()));
+            driver.insert(i);
+            if (i % 5 == 4) driver.remove(i - 2);
+            driver.verify();
         }
-        auto it = model.begin();
-        for (MVTreeNode *n = mvSetFirst(set); n; n = mvSetNext(n), ++it) {
-            ASSERT_NE(it, model.end());
-            EXPECT_EQ(*it, static_cast<char *>(n->item));
-        }
-        EXPECT_EQ(it, model.end());
+        EXPECT_TRUE(driver.verify());
         mvSetDestroy(set);
     });
 }

@@ -37,6 +37,9 @@
 #include <unistd.h>
 
 #include "core/base/error.h"
+#include "map_model.h"
+#include "set_model.h"
+#include "smap_model.h"
 
 namespace {
 
@@ -50,10 +53,7 @@ struct Failures {
     }
 };
 
-int compareInts(const void *a, const void *b) {
-    intptr_t x = reinterpret_cast<intptr_t>(a), y = reinterpret_cast<intptr_t>(b);
-    return x < y ? -1 : x > y;
-}
+const MVCompareFunction compareInts = compareIntptrs;
 void *asKey(intptr_t k) { return reinterpret_cast<void *>(k); }
 
 // Holds all threads until each has arrived, so their work overlaps.
@@ -79,58 +79,32 @@ void runTogether(Work work) {
     for (int t = 0; t < kThreads; t++) EXPECT_EQ(failures[t].text, "") << "thread " << t;
 }
 
+Report reportTo(Failures &f) {
+    return [&f](const std::string &what) { f.check(false, what); };
+}
+
 void mapAndSetWork(uint32_t seed, Failures &f) {
-    std::mt19937 rng(seed);
+    IntKeys keys(1, 500);
     MVMap *map = mvMapCreate(compareInts, nullptr);
     MVSet *set = mvSetCreate(compareInts, nullptr);
-    std::map<intptr_t, intptr_t> model;
-    for (int i = 0; i < 3000; i++) {
-        intptr_t k = 1 + rng() % 500;
-        if (rng() % 3) {
-            if (MVMapNode *e = mvMapFindNode(map, asKey(k)))
-                e->value = asKey(i);
-            else
-                mvMapAssign(map, asKey(k), asKey(i));
-            mvSetInsert(set, asKey(k));
-            model[k] = i;
-        } else {
-            mvMapRemove(map, asKey(k));
-            mvSetRemoveItem(set, asKey(k));
-            model.erase(k);
-        }
-    }
-    bool same = mvMapCount(map) == model.size() && mvSetCount(set) == model.size();
-    MVMapNode *e = mvMapGetFirst(map);
-    MVTreeNode *s = mvSetFirst(set);
-    for (auto m = model.begin(); same && m != model.end(); ++m, e = mvMapNext(map, e), s = mvSetNext(s))
-        same = e && s && e->key == asKey(m->first) && e->value == asKey(m->second) && s->item == asKey(m->first);
-    f.check(same, "map or set differs from the model");
+    MapModel mapDriver(map, keys, reportTo(f));
+    SetModel setDriver(set, keys, reportTo(f));
+    SeededOps ops(seed);
+    mapDriver.run(ops, 3000);
+    setDriver.run(ops, 3000);
     mvMapDestroy(map);
     mvSetDestroy(set);
 }
 
-void freeString(void *value) { std::free(value); }
-
 void stringMapWork(uint32_t seed, Failures &f) {
-    std::mt19937 rng(seed);
+    std::vector<std::string> names;
+    for (int i = 0; i < 400; i++) names.push_back("k" + std::to_string(i));
+    StringKeys keys(names);
     MVSMap *map = mvSMapCreate();
-    std::map<std::string, int> model;
-    for (int i = 0; i < 2000; i++) {
-        std::string key = "k" + std::to_string(rng() % 400);
-        if (rng() % 4) {
-            std::free(mvSMapReplace(map, key.c_str(), strdup(std::to_string(i).c_str())));
-            model[key] = i;
-        } else {
-            std::free(mvSMapFind(map, key.c_str()));
-            mvSMapRemove(map, key.c_str());
-            model.erase(key);
-        }
-    }
-    for (const auto &[key, value] : model) {
-        const char *held = static_cast<const char *>(mvSMapFind(map, key.c_str()));
-        f.check(held && std::to_string(value) == held, "string map lost " + key);
-    }
-    mvSMapDestroyAll(map, freeString);
+    SMapModel driver(map, keys, reportTo(f));
+    SeededOps ops(seed);
+    driver.run(ops, 2000);
+    mvSMapDestroyAll(map, nullptr);
 }
 
 // Bank resources remember the thread's counter, so unloading counts per thread.

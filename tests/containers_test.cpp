@@ -11,13 +11,13 @@
 
 #include "alloc_fail.h"
 #include "core/containers/map_internal.h"
+#include "map_model.h"
+#include "set_model.h"
 #include "tree_check.h"
 
 namespace {
 
-int byString(const void *a, const void *b) {
-    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
-}
+const MVCompareFunction byString = compareStrings;
 
 // Random keys of 1 to 12 letters from a small alphabet, so that hits, misses
 // and shared prefixes are all common.
@@ -33,117 +33,29 @@ std::vector<std::string> randomKeys(std::mt19937 &rng, size_t n) {
     return keys;
 }
 
-void expectMapMatches(const MVMap *map, const std::map<std::string, intptr_t> &model) {
-    ASSERT_EQ(mvMapCount(map), model.size());
-    auto it = model.begin();
-    for (MVMapNode *e = mvMapGetFirst(map); e; e = mvMapNext(map, e), ++it) {
-        ASSERT_NE(it, model.end());
-        ASSERT_STREQ(static_cast<const char *>(e->key), it->first.c_str());
-        ASSERT_EQ(reinterpret_cast<intptr_t>(e->value), it->second);
-    }
-    ASSERT_EQ(it, model.end());
-    checkTree(mapTreeRoot(map), byString, model.size());
-}
-
-void expectSetMatches(const MVSet *set, const std::set<std::string> &model) {
-    ASSERT_EQ(mvSetCount(set), model.size());
-    auto it = model.begin();
-    for (MVTreeNode *n = mvSetFirst(set); n; n = mvSetNext(n), ++it) {
-        ASSERT_NE(it, model.end());
-        ASSERT_STREQ(static_cast<const char *>(n->item), it->c_str());
-    }
-    ASSERT_EQ(it, model.end());
-    checkTree(set->root, byString, model.size());
-}
-
 }  // namespace
 
 TEST(Containers, MapAgreesWithStdMapOverRandomOperations) {
     std::mt19937 rng(12345);
-    std::vector<std::string> keys = randomKeys(rng, 4000);
-    std::uniform_int_distribution<size_t> pick(0, keys.size() - 1);
-    std::uniform_int_distribution<int> op(0, 9);
+    StringKeys keys(randomKeys(rng, 4000));
     MVMap *map = mvMapCreate(byString, nullptr);
     ASSERT_NE(map, nullptr);
-    std::map<std::string, intptr_t> model;
-    for (int step = 0; step < 150000; step++) {
-        const std::string &k = keys[pick(rng)];
-        char *key = const_cast<char *>(k.c_str());
-        int o = op(rng);
-        if (o < 4) {  // insert, or overwrite the value in place
-            if (MVMapNode *found = mvMapFindNode(map, key)) {
-                found->value = reinterpret_cast<void *>(intptr_t(step));
-            } else {
-                MVMapNode *e = mvMapAssignNode(map, key, reinterpret_cast<void *>(intptr_t(step)));
-                ASSERT_NE(e, nullptr);
-                ASSERT_EQ(e->key, key);
-            }
-            model[k] = step;
-        } else if (o < 7) {  // remove
-            auto it = model.find(k);
-            void *value = mvMapRemove(map, key);
-            if (it == model.end()) {
-                ASSERT_EQ(value, nullptr);
-            } else {
-                ASSERT_EQ(reinterpret_cast<intptr_t>(value), it->second);
-                model.erase(it);
-            }
-        } else if (o < 9) {  // find
-            auto it = model.find(k);
-            MVMapNode *e = mvMapFindNode(map, std::string(k).c_str());
-            ASSERT_EQ(e != nullptr, it != model.end());
-            if (e) {
-                ASSERT_EQ(reinterpret_cast<intptr_t>(mvMapFind(map, key)), it->second);
-            }
-        } else if (!model.empty()) {  // pop one end or the root
-            MVMapNode *e = step % 3 == 0   ? mvMapPopFirst(map)
-                           : step % 3 == 1 ? mvMapPopLast(map)
-                                           : mvMapPopRoot(map);
-            ASSERT_NE(e, nullptr);
-            auto it = model.find(static_cast<const char *>(e->key));
-            ASSERT_NE(it, model.end());
-            if (step % 3 == 0) {
-                ASSERT_EQ(it, model.begin());
-            } else if (step % 3 == 1) {
-                ASSERT_EQ(it, std::prev(model.end()));
-            }
-            ASSERT_EQ(reinterpret_cast<intptr_t>(e->value), it->second);
-            model.erase(it);
-        }
-        if (step % 5000 == 0) expectMapMatches(map, model);
-    }
-    expectMapMatches(map, model);
+    MapModel driver(map, keys, failTest);
+    SeededOps ops(12345);
+    EXPECT_TRUE(driver.run(ops, 150000, 5000));
+    EXPECT_GT(driver.model().size(), 100u);
     mvMapDestroy(map);
 }
 
 TEST(Containers, SetAgreesWithStdSetOverRandomOperations) {
     std::mt19937 rng(777);
-    std::vector<std::string> keys = randomKeys(rng, 3000);
-    std::uniform_int_distribution<size_t> pick(0, keys.size() - 1);
-    std::uniform_int_distribution<int> op(0, 2);
+    StringKeys keys(randomKeys(rng, 3000));
     MVSet *set = mvSetCreate(byString, nullptr);
     ASSERT_NE(set, nullptr);
-    std::set<std::string> model;
-    for (int step = 0; step < 120000; step++) {
-        const std::string &k = keys[pick(rng)];
-        char *item = const_cast<char *>(k.c_str());
-        switch (op(rng)) {
-        case 0: {
-            MVTreeNode *n = mvSetInsert(set, item);
-            ASSERT_NE(n, nullptr);
-            ASSERT_STREQ(static_cast<char *>(n->item), item);
-            model.insert(k);
-            break;
-        }
-        case 1:
-            ASSERT_EQ(mvSetRemoveItem(set, item), model.erase(k) == 1);
-            break;
-        default:
-            ASSERT_EQ(mvSetSearch(set, std::string(k).c_str()) != nullptr, model.count(k) == 1);
-        }
-        if (step % 5000 == 0) expectSetMatches(set, model);
-    }
-    expectSetMatches(set, model);
+    SetModel driver(set, keys, failTest);
+    SeededOps ops(777);
+    EXPECT_TRUE(driver.run(ops, 120000, 5000));
+    EXPECT_GT(driver.model().size(), 100u);
     while (set->root) ASSERT_TRUE(mvSetRemoveItem(set, set->root->item));
     EXPECT_EQ(mvSetCount(set), 0u);
     mvSetDestroy(set);
@@ -277,24 +189,9 @@ TEST(Containers, StringKeyedMapOrdersLikeStrcmp) {
     }
     MVMap *map = mvMapCreate(byString, nullptr);
     mapUseStringKeys(map);
-    std::map<std::string, intptr_t> model;
-    std::uniform_int_distribution<size_t> pick(0, keys.size() - 1);
-    for (int step = 0; step < 40000; step++) {
-        const std::string &k = keys[pick(rng)];
-        std::string probe = k;  // a separate buffer with the same text
-        if (step % 3 == 0) {
-            void *removed = mvMapRemove(map, probe.c_str());
-            auto it = model.find(k);
-            ASSERT_EQ(removed != nullptr, it != model.end());
-            if (it != model.end()) model.erase(it);
-        } else if (!mvMapFindNode(map, probe.c_str())) {
-            ASSERT_EQ(model.count(k), 0u);
-            mvMapAssign(map, const_cast<char *>(k.c_str()), reinterpret_cast<void *>(intptr_t(step + 1)));
-            model[k] = step + 1;
-        } else {
-            ASSERT_EQ(reinterpret_cast<intptr_t>(mvMapFind(map, probe.c_str())), model.at(k));
-        }
-    }
-    expectMapMatches(map, model);  // std::string orders bytes as unsigned, like strcmp
+    StringKeys table(keys);  // the model orders by strcmp, bytes as unsigned
+    MapModel driver(map, table, failTest);
+    SeededOps ops(4242);
+    EXPECT_TRUE(driver.run(ops, 40000, 4000));
     mvMapDestroy(map);
 }

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "core/render/frontend.h"
 #include "core/render/renderer.h"
 #include "core/render/soft_renderer.h"
@@ -139,6 +141,23 @@ TEST_F(Fonts, AFullGlyphAtlasIsRefilled) {
     int left, top, right, bottom;
     EXPECT_TRUE(inked(frame(), &left, &top, &right, &bottom));
     mvFontFree(big);
+}
+
+// A font file is read whole up to 64 MiB, and one byte more tells a larger
+// one: a file of exactly the limit reaches the module (and is no font), one
+// byte more is refused for its size.
+TEST_F(Fonts, FilesAreReadUpToTheSizeLimit) {
+    const off_t limit = off_t(64) << 20;
+    std::string path = "/tmp/morven-font-limit-" + std::to_string(getpid());
+    for (off_t size : {limit, limit + 1}) {
+        FILE *f = fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(ftruncate(fileno(f), size), 0);  // sparse: zeros, no disk
+        fclose(f);
+        EXPECT_EQ(mvFontLoad(path.c_str(), 12), nullptr);
+        EXPECT_EQ(contains(mvGetError(), "larger than 64 MiB"), size > limit) << size << ": " << mvGetError();
+    }
+    unlink(path.c_str());
 }
 
 // Bad input gives null with a reason, never a font of made-up glyphs.

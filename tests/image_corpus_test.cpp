@@ -88,7 +88,7 @@ Bytes png(int w, int h) {
     Bytes rgba = pattern(w, h);
     ByteBuffer out;
     EXPECT_TRUE(pngEncode(rgba.data(), w, h, &out));
-    return Bytes(out.data, out.data + out.size);
+    return Bytes(out.data(), out.data() + out.size());
 }
 
 // The JPEG files' content: the same smooth ramp in every channel, so that

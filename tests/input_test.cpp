@@ -20,43 +20,15 @@
 #include "core/engine/engine_state.h"
 #include "core/engine/replay_format.h"
 #include "front_of.h"
+#include "headless_replay.h"
 
 namespace {
 
 constexpr int W = 32, H = 24;
 
-class Replayed : public ::testing::Test {
+class Replayed : public HeadlessReplay {
 protected:
-    std::string script;
-
-    void SetUp() override {
-        unsetenv("MORVEN_MAX_FRAMES");
-        unsetenv("MORVEN_SCREENSHOT");
-        unsetenv("MORVEN_INPUT_SCRIPT");
-        char pattern[] = "/tmp/morven-input-XXXXXX";
-        int fd = mkstemp(pattern);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        script = pattern;
-    }
-    void TearDown() override {
-        mvDeinit();
-        unsetenv("MORVEN_INPUT_SCRIPT");
-        unlink(script.c_str());
-    }
-
-    // Starts a headless engine replaying text; returns what it wrote to stderr.
-    std::string start(const std::string &text) {
-        FILE *f = fopen(script.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        fwrite(text.data(), 1, text.size(), f);
-        fclose(f);
-        setenv("MORVEN_INPUT_SCRIPT", script.c_str(), 1);
-        testing::internal::CaptureStderr();
-        EXPECT_TRUE(mvInit(0));
-        EXPECT_TRUE(mvWindowOpen(W, H, 32, 0));
-        return testing::internal::GetCapturedStderr();
-    }
+    std::string start(const std::string &text) { return startReplay(text, W, H, 0); }
 
     // The keys that are down, pressed and released, as one string.
     static std::string keys() {

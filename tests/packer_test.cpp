@@ -140,7 +140,7 @@ TEST(Packer, LargeBinMixesCellsAndLargeRequests) {
             placed.erase(victim);
         }
     }
-    EXPECT_GT(packer.cellCount, 1u);
+    EXPECT_GT(packer.cells.count, 1u);
     checkApart(placed, W, H);
     double covered = 0;
     for (const Placed &p : placed) covered += double(p.area.w) * p.area.h;
@@ -148,7 +148,7 @@ TEST(Packer, LargeBinMixesCellsAndLargeRequests) {
 
     // Releasing everything returns the cells to the bin: the whole bin fits.
     for (const Placed &p : placed) packerRemove(&packer, p.foot, p.where);
-    for (size_t i = 0; i < packer.cellCount; i++) EXPECT_FALSE(packer.cells[i].inUse) << i;
+    for (size_t i = 0; i < packer.cells.count; i++) EXPECT_FALSE(packer.cells.items[i].inUse) << i;
     PackRect area, foot;
     int where;
     ASSERT_TRUE(packerInsert(&packer, W, H, 3, &area, &foot, &where));

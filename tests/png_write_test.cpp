@@ -70,7 +70,7 @@ void roundTrip(const char *what, const Bytes &rgba, int w, int h) {
     ByteBuffer png;
     ASSERT_TRUE(pngEncode(rgba.data(), w, h, &png)) << what;
     int dw = 0, dh = 0;
-    Bytes decoded = spngDecode(std::string(reinterpret_cast<char *>(png.data), png.size), &dw, &dh);
+    Bytes decoded = spngDecode(std::string(reinterpret_cast<const char *>(png.data()), png.size()), &dw, &dh);
     EXPECT_EQ(dw, w) << what;
     EXPECT_EQ(dh, h) << what;
     EXPECT_TRUE(decoded == rgba) << what;
@@ -120,7 +120,7 @@ TEST(PngWriter, AFlatFrameIsSmall) {
         }
     ByteBuffer png;
     ASSERT_TRUE(pngEncode(frame.data(), w, h, &png));
-    EXPECT_LT(png.size, size_t(40000));
+    EXPECT_LT(png.size(), size_t(40000));
 }
 
 class PngWriteFile : public ::testing::Test {

@@ -3,12 +3,14 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "alloc_fail.h"
+#include "smap_model.h"
+#include "tree_check.h"
 
 namespace {
 
@@ -95,42 +97,18 @@ TEST_F(SMap, RemoveReleasesTheCopyAndPopHandsItOver) {
 
 TEST_F(SMap, AgreesWithStdMapOverRandomOperations) {
     std::mt19937 rng(99);
-    std::map<std::string, void *> model;
-    std::uniform_int_distribution<int> len(0, 6), letter('a', 'd'), op(0, 3);
-    for (int step = 0; step < 100000; step++) {
+    std::uniform_int_distribution<int> len(0, 6), letter('a', 'd');
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; i++) {
         std::string k;
-        for (int i = len(rng); i > 0; i--) k += char(letter(rng));
-        void *v = reinterpret_cast<void *>(intptr_t(step + 1));
-        switch (op(rng)) {
-        case 0: {
-            auto it = model.find(k);
-            void *before = it == model.end() ? nullptr : it->second;
-            ASSERT_EQ(mvSMapReplace(map, k.c_str(), v), before);
-            model[k] = v;
-            break;
-        }
-        case 1:
-            ASSERT_EQ(mvSMapAssign(map, k.c_str(), v), v);
-            model[k] = v;
-            break;
-        case 2: {
-            auto it = model.find(k);
-            ASSERT_EQ(mvSMapRemove(map, k.c_str()), it == model.end() ? nullptr : it->second);
-            if (it != model.end()) model.erase(it);
-            break;
-        }
-        default: {
-            auto it = model.find(k);
-            ASSERT_EQ(mvSMapFind(map, k.c_str()), it == model.end() ? nullptr : it->second);
-        }
-        }
+        for (int n = len(rng); n > 0; n--) k += char(letter(rng));
+        texts.push_back(k);
     }
-    ASSERT_EQ(mvMapCount(map), model.size());
-    auto it = model.begin();
-    for (MVMapNode *e = mvSMapGetFirst(map); e; e = mvMapNext(map, e), ++it) {
-        ASSERT_EQ(static_cast<char *>(e->key), it->first);
-        ASSERT_EQ(e->value, it->second);
-    }
+    StringKeys keys(texts);
+    SMapModel driver(map, keys, failTest);
+    SeededOps ops(99);
+    EXPECT_TRUE(driver.run(ops, 100000, 10000));
+    EXPECT_GT(driver.model().size(), 50u);
 }
 
 // Each setter, with each of its allocations failing in turn: the documented

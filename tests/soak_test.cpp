@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "core/containers/map_internal.h"
-#include "tree_invariants.h"
+#include "map_model.h"
+#include "set_model.h"
+#include "smap_model.h"
+#include "tree_check.h"
 
 #if __has_include(<valgrind/valgrind.h>)
 #include <valgrind/valgrind.h>
@@ -42,11 +44,7 @@ long soakOperations() {
     return n;
 }
 
-int byString(const void *a, const void *b) {
-    return std::strcmp(static_cast<const char *>(a), static_cast<const char *>(b));
-}
-
-void *tag(uint64_t v) { return reinterpret_cast<void *>(static_cast<uintptr_t>(v)); }
+const MVCompareFunction byString = compareStrings;
 
 // The bank's world: a name loads from "y/<name>", and also from "x/<name>"
 // when its number is divisible by three; names divisible by seven load nowhere.
@@ -69,19 +67,6 @@ void *storeLoad(const char *path, void *data) {
 
 void storeUnload(void *) { store->unloads++; }
 
-template <class Model>
-void expectMapMatches(const MVMap *map, const Model &model) {
-    ASSERT_EQ(mvMapCount(map), model.size());
-    auto it = model.begin();
-    for (MVMapNode *e = mvMapGetFirst(map); e; e = mvMapNext(map, e), ++it) {
-        ASSERT_NE(it, model.end());
-        ASSERT_EQ(it->first, static_cast<const char *>(e->key));
-        ASSERT_EQ(it->second, e->value);
-    }
-    int h = checkedHeight(mapTreeRoot(map), nullptr, byString);
-    ASSERT_TRUE(h >= 0 && heightWithinBound(h, model.size()));
-}
-
 }  // namespace
 
 TEST(Soak, MillionsOfRandomOperationsAgreeWithTheModels) {
@@ -97,104 +82,50 @@ TEST(Soak, MillionsOfRandomOperationsAgreeWithTheModels) {
     MVBank *bank = mvBankCreate("x/%s|y/%s", storeLoad, storeUnload);
     ASSERT_TRUE(map && set && smap && bank);
 
-    std::map<std::string, void *> mapModel, smapModel;
-    std::set<std::string> setModel, held;
+    // Each container has its own driver; one generator decides which moves.
+    StringKeys keys(names);
+    MapModel mapDriver(map, keys, failTest);
+    SetModel setDriver(set, keys, failTest);
+    SMapModel smapDriver(smap, keys, failTest);
+    std::set<std::string> held;
     long expectedLoads = 0, expectedUnloads = 0;
 
-    std::mt19937_64 rng(20261208);
-    char buffer[32];
-    for (long i = 0; i < operations; i++) {
-        uint64_t r = rng();
-        const std::string &name = names[(r >> 8) % names.size()];
-        void *key = const_cast<char *>(name.c_str());
-        void *value = tag(r | 1);
-        switch (r % 16) {
-        case 0:
-        case 1:
-            if (!mvMapFindNode(map, key)) {
-                ASSERT_NE(mvMapAssignNode(map, key, value), nullptr);
-                mapModel[name] = value;
-            }
-            break;
-        case 2: {
-            auto it = mapModel.find(name);
-            ASSERT_EQ(mvMapRemove(map, key), it == mapModel.end() ? nullptr : it->second);
-            if (it != mapModel.end()) mapModel.erase(it);
-            break;
-        }
-        case 3: {
-            auto it = mapModel.find(name);
-            ASSERT_EQ(mvMapFind(map, key), it == mapModel.end() ? nullptr : it->second);
-            break;
-        }
-        case 4:
-            ASSERT_NE(mvSetInsert(set, key), nullptr);
-            setModel.insert(name);
-            break;
-        case 5:
-            ASSERT_EQ(mvSetRemoveItem(set, key), setModel.erase(name) == 1);
-            break;
-        case 6:
-            ASSERT_EQ(mvSetSearch(set, key) != nullptr, setModel.count(name) == 1);
-            break;
-        case 7:
-        case 8: {
-            // Keys come from a scratch buffer that is overwritten afterwards.
-            std::snprintf(buffer, sizeof buffer, "%s", name.c_str());
-            auto it = smapModel.find(name);
-            ASSERT_EQ(mvSMapReplace(smap, buffer, value), it == smapModel.end() ? nullptr : it->second);
-            smapModel[name] = value;
-            std::memset(buffer, '#', sizeof buffer - 1);
-            break;
-        }
-        case 9: {
-            auto it = smapModel.find(name);
-            ASSERT_EQ(mvSMapRemove(smap, name.c_str()), it == smapModel.end() ? nullptr : it->second);
-            if (it != smapModel.end()) smapModel.erase(it);
-            break;
-        }
-        case 10:
-            if (MVMapNode *e = (r & 256) ? mvSMapPopFirst(smap) : mvSMapPopLast(smap)) {
-                auto it = (r & 256) ? smapModel.begin() : std::prev(smapModel.end());
-                ASSERT_EQ(it->first, static_cast<char *>(e->key));
-                smapModel.erase(it);
-                std::free(e->key);
+    SeededOps ops(20261208);
+    for (long i = 0; i < operations && mapDriver.ok() && setDriver.ok() && smapDriver.ok(); i++) {
+        size_t which = ops.pick(16);
+        if (which < 4) {
+            mapDriver.step(ops);
+        } else if (which < 7) {
+            setDriver.step(ops);
+        } else if (which < 11) {
+            smapDriver.step(ops);
+        } else {
+            const std::string &name = names[ops.pick(names.size())];
+            if (which < 14) {
+                int number = std::atoi(name.c_str() + 1);
+                bool wasHeld = held.count(name) == 1;
+                void *resource = mvBankLoad(bank, name.c_str(), &s);
+                if (!wasHeld) {
+                    expectedLoads += number % 3 == 0 && number % 7 != 0 ? 1 : 2;
+                    if (number % 7 != 0) held.insert(name);
+                }
+                ASSERT_EQ(resource, number % 7 == 0 ? nullptr : &s.resources[name]);
             } else {
-                ASSERT_TRUE(smapModel.empty());
+                mvBankUnload(bank, name.c_str());
+                expectedUnloads += long(held.erase(name));
             }
-            break;
-        case 11:
-        case 12:
-        case 13: {
-            int number = std::atoi(name.c_str() + 1);
-            bool wasHeld = held.count(name) == 1;
-            void *resource = mvBankLoad(bank, name.c_str(), &s);
-            if (!wasHeld) {
-                expectedLoads += number % 3 == 0 && number % 7 != 0 ? 1 : 2;
-                if (number % 7 != 0) held.insert(name);
-            }
-            ASSERT_EQ(resource, number % 7 == 0 ? nullptr : &s.resources[name]);
-            break;
-        }
-        default:
-            mvBankUnload(bank, name.c_str());
-            expectedUnloads += long(held.erase(name));
         }
     }
 
-    expectMapMatches(map, mapModel);
-    expectMapMatches(smap, smapModel);
-    ASSERT_EQ(mvSetCount(set), setModel.size());
-    auto it = setModel.begin();
-    for (MVTreeNode *n = mvSetFirst(set); n; n = mvSetNext(n), ++it) ASSERT_EQ(*it, static_cast<char *>(n->item));
-    int h = checkedHeight(set->root, nullptr, byString);
-    ASSERT_TRUE(h >= 0 && heightWithinBound(h, setModel.size()));
+    EXPECT_TRUE(mapDriver.verify());
+    EXPECT_TRUE(setDriver.verify());
+    EXPECT_TRUE(smapDriver.verify());
     EXPECT_EQ(s.loads, expectedLoads);
     EXPECT_EQ(s.unloads, expectedUnloads);
     EXPECT_EQ(mvMapCount(bank->map), held.size());
     for (const std::string &name : held) EXPECT_EQ(mvSMapFind(bank->map, name.c_str()), &s.resources[name]);
 
-    while (MVMapNode *e = mvSMapPopFirst(smap)) std::free(e->key);
+    smapDriver.empty();
     mvSMapDestroy(smap);
     mvBankDestroy(bank);
     mvSetDestroy(set);

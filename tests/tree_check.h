@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tree_invariants.h"
 
 // Checks a whole tree of `count` nodes; returns its height.
@@ -13,5 +15,8 @@ inline int checkTree(const MVTreeNode *root, MVCompareFunction cmp, size_t count
     EXPECT_TRUE(heightWithinBound(height, count)) << "tree too high: " << height;
     return height;
 }
+
+// Reports a model driver's failure as a test failure.
+inline void failTest(const std::string &what) { ADD_FAILURE() << what; }
 
 #endif

@@ -16,37 +16,14 @@
 
 #include "core/engine/engine_state.h"
 #include "core/render/frontend.h"
+#include "headless_replay.h"
 
 namespace {
 
-class WindowSize : public ::testing::Test {
+class WindowSize : public HeadlessReplay {
 protected:
-    std::string script;
-
-    void SetUp() override {
-        for (const char *name : {"MORVEN_MAX_FRAMES", "MORVEN_SCREENSHOT", "MORVEN_INPUT_SCRIPT", "MORVEN_INPUT_RECORD"})
-            unsetenv(name);
-        char pattern[] = "/tmp/morven-size-XXXXXX";
-        int fd = mkstemp(pattern);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        script = pattern;
-    }
-    void TearDown() override {
-        mvDeinit();
-        unsetenv("MORVEN_INPUT_SCRIPT");
-        unlink(script.c_str());
-    }
     std::string start(const std::string &text, int w, int h, int flags = MV_WINDOW_RESIZABLE) {
-        FILE *f = fopen(script.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        fwrite(text.data(), 1, text.size(), f);
-        fclose(f);
-        setenv("MORVEN_INPUT_SCRIPT", script.c_str(), 1);
-        testing::internal::CaptureStderr();
-        EXPECT_TRUE(mvInit(0));
-        EXPECT_TRUE(mvWindowOpen(w, h, 32, flags));
-        return testing::internal::GetCapturedStderr();
+        return startReplay(text, w, h, flags);
     }
     static std::vector<uint8_t> frame(int w, int h) {
         std::vector<uint8_t> rgba(size_t(w) * h * 4);

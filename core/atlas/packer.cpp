@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "core/atlas/free_space.h"
 
@@ -25,18 +26,6 @@ int split(const PackRect &f, const PackRect &u, PackRect *out) {
     if (u.y > f.y) out[n++] = {f.x, f.y, f.w, u.y - f.y};
     if (u.y + u.h < f.y + f.h) out[n++] = {f.x, u.y + u.h, f.w, f.y + f.h - u.y - u.h};
     return n;
-}
-
-template <class T>
-bool ensure(T **items, size_t *capacity, size_t need) {
-    if (need <= *capacity) return true;
-    size_t grown = *capacity ? *capacity : 16;
-    while (grown < need) grown *= 2;
-    void *block = realloc(*items, grown * sizeof(T));
-    if (!block) return false;
-    *items = static_cast<T *>(block);
-    *capacity = grown;
-    return true;
 }
 
 bool listInit(RectList *list, const PackRect &whole) {
@@ -163,8 +152,8 @@ long touchingInCell(const PackCell *c, const PackRect &r) {
 long contact(const Packer *p, const PackCell *cell, const PackRect &foot) {
     if (cell) return onBorder(cell->bounds, foot) + touchingInCell(cell, foot);
     long sum = onBorder({0, 0, p->w, p->h}, foot) + touching(p->topFeet.items, p->topFeet.count, foot);
-    for (size_t i = 0; i < p->cellCount; i++)
-        if (p->cells[i].inUse) sum += touching(&p->cells[i].bounds, 1, foot);
+    for (size_t i = 0; i < p->cells.count; i++)
+        if (p->cells.items[i].inUse) sum += touching(&p->cells.items[i].bounds, 1, foot);
     return sum;
 }
 
@@ -247,14 +236,9 @@ bool rebuild(RectList *list, const PackRect &whole, const RectList &obstacles, c
 // A new cell (in a free slot, or a new one) at `bounds`, carved from the bin.
 bool addCell(Packer *p, const PackRect &bounds, size_t *index) {
     size_t slot = 0;
-    while (slot < p->cellCount && p->cells[slot].inUse) slot++;
-    if (slot == p->cellCount) {
-        void *grown = realloc(p->cells, (p->cellCount + 1) * sizeof(PackCell));
-        if (!grown) return false;
-        p->cells = static_cast<PackCell *>(grown);
-        p->cells[p->cellCount++] = PackCell{};
-    }
-    PackCell &c = p->cells[slot];
+    while (slot < p->cells.count && p->cells.items[slot].inUse) slot++;
+    if (slot == p->cells.count && !p->cells.append(PackCell{})) return false;
+    PackCell &c = p->cells.items[slot];
     RectList space;
     if (!listInit(&space, bounds)) return false;
     uint64_t *taken = static_cast<uint64_t *>(calloc(2 * kPackCellSide * kPackWords, sizeof(uint64_t)));
@@ -276,7 +260,7 @@ bool addCell(Packer *p, const PackRect &bounds, size_t *index) {
 }
 
 bool placeInCell(Packer *p, size_t index, const PackRect &foot) {
-    PackCell &c = p->cells[index];
+    PackCell &c = p->cells.items[index];
     if (!c.feet.reserve(c.feet.count + 1) || !packerCarve(p, &c.free, foot)) return false;
     c.feet.items[c.feet.count++] = foot;
     paint(&c, foot, true);
@@ -286,8 +270,8 @@ bool placeInCell(Packer *p, size_t index, const PackRect &foot) {
 
 // Places the request in a cell that holds it, in the order of the cells.
 bool insertInCells(Packer *p, int w, int h, int padding, Gap gap, PackRect *area, PackRect *foot, int *where) {
-    for (size_t i = 0; i < p->cellCount; i++) {
-        PackCell &c = p->cells[i];
+    for (size_t i = 0; i < p->cells.count; i++) {
+        PackCell &c = p->cells.items[i];
         if (!c.inUse || !mightFit(c, w, h)) continue;
         if (c.failW && w >= c.failW && h >= c.failH && padding >= c.failPadding) continue;
         if (!choose(p, &c, c.free, w, h, gap, area, foot)) {
@@ -332,9 +316,9 @@ bool placeInBin(Packer *p, int w, int h, Gap gap, PackRect *area, PackRect *foot
 // An empty cell goes back to the bin, unless memory runs out: then it stays,
 // wholly free.
 void retireCell(Packer *p, size_t index) {
-    PackCell &c = p->cells[index];
+    PackCell &c = p->cells.items[index];
     c.inUse = false;
-    if (rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells, p->cellCount)) {
+    if (rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells.items, p->cells.count)) {
         listRelease(&c.free);
         listRelease(&c.feet);
         free(c.taken);
@@ -351,16 +335,16 @@ void retireCell(Packer *p, size_t index) {
 void releaseAll(Packer *p) {
     listRelease(&p->top);
     listRelease(&p->topFeet);
-    for (size_t i = 0; i < p->cellCount; i++) {
-        listRelease(&p->cells[i].free);
-        listRelease(&p->cells[i].feet);
-        free(p->cells[i].taken);
+    for (size_t i = 0; i < p->cells.count; i++) {
+        listRelease(&p->cells.items[i].free);
+        listRelease(&p->cells.items[i].feet);
+        free(p->cells.items[i].taken);
     }
-    free(p->cells);
-    free(p->pieces);
-    free(p->keep);
-    free(p->made);
-    free(p->spare);
+    p->cells.release();
+    p->pieces.release();
+    p->keep.release();
+    p->made.release();
+    p->spare.release();
 }
 
 }  // namespace
@@ -368,30 +352,28 @@ void releaseAll(Packer *p) {
 bool packerCarve(Packer *p, RectList *list, const PackRect &used) {
     const PackRect *items = list->items;
     size_t n = list->count;
-    if (!ensure(&p->made, &p->madeCapacity, n)) return false;
+    if (!p->made.reserve(n)) return false;
     // made[i]: how many pieces the i-th rectangle is cut into, plus one; 0: untouched.
-    uint8_t *made = p->made;
+    uint8_t *made = p->made.items;
     size_t hits = 0;
     for (size_t i = 0; i < n; i++) {
         made[i] = intersects(items[i], used);
         hits += made[i];
     }
     if (hits == 0) return true;
-    if (!ensure(&p->pieces, &p->piecesCapacity, 4 * hits) || !ensure(&p->keep, &p->keepCapacity, 4 * hits) ||
-        !ensure(&p->spare, &p->spareCapacity, n + 3 * hits))
-        return false;
+    if (!p->pieces.reserve(4 * hits) || !p->keep.reserve(4 * hits) || !p->spare.reserve(n + 3 * hits)) return false;
     size_t pieceCount = 0;
     for (size_t i = 0; i < n; i++) {
         if (!made[i]) continue;
-        int k = split(items[i], used, p->pieces + pieceCount);
+        int k = split(items[i], used, p->pieces.items + pieceCount);
         made[i] = static_cast<uint8_t>(k + 1);
         pieceCount += static_cast<size_t>(k);
     }
     // Untouched rectangles stay maximal (the free space only shrank). A piece
     // is dropped when another free rectangle holds it; of equal pieces the
     // first stays.
-    const PackRect *pieces = p->pieces;
-    bool *keep = p->keep;
+    const PackRect *pieces = p->pieces.items;
+    bool *keep = p->keep.items;
     for (size_t i = 0; i < pieceCount; i++) keep[i] = true;
     // A piece lies beside `used` along one of its sides and across the whole
     // of it the other way, so an untouched rectangle that holds a piece ends
@@ -414,7 +396,7 @@ bool packerCarve(Packer *p, RectList *list, const PackRect &used) {
         keep[i] = !covered;
     }
     // Each cut rectangle gives way to its surviving pieces, in place.
-    PackRect *next = p->spare;
+    PackRect *next = p->spare.items;
     size_t count = 0, piece = 0;
     for (size_t i = 0; i < n; i++) {
         if (!made[i]) {
@@ -424,12 +406,8 @@ bool packerCarve(Packer *p, RectList *list, const PackRect &used) {
         for (int k = 1; k < made[i]; k++, piece++)
             if (keep[piece]) next[count++] = pieces[piece];
     }
-    p->spare = list->items;
-    size_t spareCapacity = p->spareCapacity;
-    p->spareCapacity = list->capacity;
-    list->items = next;
-    list->capacity = spareCapacity;
-    list->count = count;
+    p->spare.count = count;
+    std::swap(*list, p->spare);  // the old list is the spare room of the next carve
     return true;
 }
 
@@ -469,15 +447,15 @@ bool packerInsert(Packer *p, int w, int h, int padding, PackRect *area, PackRect
 }
 
 void packerRemove(Packer *p, const PackRect &footprint, int where) {
-    bool inCell = where >= 0 && static_cast<size_t>(where) < p->cellCount && p->cells[where].inUse;
-    if (!listDrop(inCell ? &p->cells[where].feet : &p->topFeet, footprint)) return;
+    bool inCell = where >= 0 && static_cast<size_t>(where) < p->cells.count && p->cells.items[where].inUse;
+    if (!listDrop(inCell ? &p->cells.items[where].feet : &p->topFeet, footprint)) return;
     // An empty bin takes a new base padding with its next request.
     if (--p->placed == 0) p->hasBase = false;
     if (!inCell) {
-        rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells, p->cellCount);
+        rebuild(&p->top, {0, 0, p->w, p->h}, p->topFeet, p->cells.items, p->cells.count);
         return;
     }
-    PackCell &c = p->cells[where];
+    PackCell &c = p->cells.items[where];
     paint(&c, footprint, false);
     if (c.feet.count == 0) {
         retireCell(p, static_cast<size_t>(where));

@@ -62,15 +62,12 @@ struct Packer {
     size_t placed;    // footprints in the bin
     RectList top;     // the bin's free space outside the cells
     RectList topFeet; // the footprints placed outside the cells
-    PackCell *cells;  // slots, used or not; an index stays valid while its cell lives
-    size_t cellCount;
-    // Working space for carving, kept between requests.
-    PackRect *pieces;
-    bool *keep;
-    uint8_t *made;
-    size_t piecesCapacity, keepCapacity, madeCapacity;
-    PackRect *spare;
-    size_t spareCapacity;
+    Growable<PackCell> cells;  // slots, used or not; an index stays valid while its cell lives
+    // Working space for carving, kept between requests (only the room is used).
+    Growable<PackRect> pieces;
+    Growable<bool> keep;
+    Growable<uint8_t> made;
+    RectList spare;
 };
 
 // An empty w x h bin. False when out of memory.

@@ -12,11 +12,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/engine/engine_state.h"
 #include "core/engine/input_state.h"
 #include "core/engine/replay_format.h"
 #include "core/base/error.h"
+#include "core/containers/growable.h"
 #include "core/render/soft_renderer.h"
 
 namespace {
@@ -39,11 +41,9 @@ struct ReplayEvent {
 }  // namespace
 
 struct Replay {
-    ReplayEvent *events;
-    size_t count, capacity;
-    char *pool;  // the texts of text events, each zero-terminated
-    size_t poolLength, poolCapacity;
-    size_t next;  // first event not yet applied
+    Growable<ReplayEvent> events;
+    Growable<char> pool;  // the texts of text events, each zero-terminated
+    size_t next;          // first event not yet applied
 };
 
 namespace {
@@ -86,30 +86,13 @@ size_t nextToken(const char **p, const char *end, const char **token) {
     return static_cast<size_t>(t - s);
 }
 
-bool push(Replay *r, const ReplayEvent &e) {
-    if (r->count == r->capacity) {
-        size_t capacity = r->capacity ? r->capacity * 2 : 32;
-        void *grown = realloc(r->events, capacity * sizeof(ReplayEvent));
-        if (!grown) return false;
-        r->events = static_cast<ReplayEvent *>(grown);
-        r->capacity = capacity;
-    }
-    r->events[r->count++] = e;
-    return true;
-}
-
 bool pushText(Replay *r, const char *text, size_t n, size_t *offset) {
-    if (r->poolCapacity - r->poolLength < n + 1) {
-        size_t capacity = std::max(r->poolCapacity * 2, r->poolLength + n + 1);
-        void *grown = realloc(r->pool, capacity);
-        if (!grown) return false;
-        r->pool = static_cast<char *>(grown);
-        r->poolCapacity = capacity;
-    }
-    *offset = r->poolLength;
-    memcpy(r->pool + r->poolLength, text, n);
-    r->pool[r->poolLength + n] = '\0';
-    r->poolLength += n + 1;
+    if (n == SIZE_MAX) return false;
+    char *copy = r->pool.extend(n + 1);
+    if (!copy) return false;
+    memcpy(copy, text, n);
+    copy[n] = '\0';
+    *offset = static_cast<size_t>(copy - r->pool.items);
     return true;
 }
 
@@ -218,8 +201,9 @@ bool byFrame(const ReplayEvent &a, const ReplayEvent &b) { return a.frame < b.fr
 }  // namespace
 
 Replay *replayParse(const char *script, size_t length, const char *name, FILE *warnings) {
-    Replay *r = static_cast<Replay *>(calloc(1, sizeof(Replay)));
-    if (!r) return nullptr;
+    void *memory = malloc(sizeof(Replay));
+    if (!memory) return nullptr;
+    Replay *r = new (memory) Replay{};
     const char *end = script + length;
     unsigned long lineNumber = 0;
     for (const char *line = script; line < end;) {
@@ -233,15 +217,16 @@ Replay *replayParse(const char *script, size_t length, const char *name, FILE *w
         const char *why = parseLine(line, static_cast<size_t>(lineEnd - line), &e, &text, &textLength, &blank);
         if (why && !blank && warnings) {
             fprintf(warnings, "MORVEN: input script %s, line %lu: %s; line skipped\n", name, lineNumber, why);
-        } else if (!why && (text ? !pushText(r, text, textLength, &e.text) || !push(r, e) : !push(r, e))) {
+        } else if (!why && (text ? !pushText(r, text, textLength, &e.text) || !r->events.append(e) : !r->events.append(e))) {
             replayFree(r);
             return nullptr;
         }
         line = newline ? newline + 1 : end;
     }
     // Lines may come in any order of frames; within a frame they keep theirs.
-    if (!std::is_sorted(r->events, r->events + r->count, byFrame))
-        std::stable_sort(r->events, r->events + r->count, byFrame);
+    ReplayEvent *events = r->events.items;
+    if (!std::is_sorted(events, events + r->events.count, byFrame))
+        std::stable_sort(events, events + r->events.count, byFrame);
     return r;
 }
 
@@ -271,34 +256,31 @@ Replay *replayLoad(const char *path) {
         return nullptr;
     }
     // The file may still grow while it is read: the limit holds for what is read.
-    size_t capacity = static_cast<size_t>(info.st_size) + 1;
-    char *text = static_cast<char *>(malloc(capacity));
-    if (!text) {
+    Growable<char> text;
+    if (!text.reserve(static_cast<size_t>(info.st_size) + 1)) {
         setError("out of memory reading input script %s", path);
         close(fd);
         return nullptr;
     }
-    size_t length = 0;
+    constexpr size_t kMostRead = MV_INPUT_SCRIPT_MAX_BYTES + 1;
     bool failed = false;
     for (;;) {
-        if (length == capacity) {
-            if (capacity > MV_INPUT_SCRIPT_MAX_BYTES) {
+        size_t room = std::min(text.capacity, kMostRead);
+        if (text.count == room) {
+            if (room == kMostRead) {
                 setError("input script %s is larger than %lu bytes", path,
-                               static_cast<unsigned long>(MV_INPUT_SCRIPT_MAX_BYTES));
+                         static_cast<unsigned long>(MV_INPUT_SCRIPT_MAX_BYTES));
                 failed = true;
                 break;
             }
-            size_t larger = std::min<size_t>(capacity * 2, MV_INPUT_SCRIPT_MAX_BYTES + 1);
-            void *grown = realloc(text, larger);
-            if (!grown) {
+            if (!text.reserve(text.count + 1)) {
                 setError("out of memory reading input script %s", path);
                 failed = true;
                 break;
             }
-            text = static_cast<char *>(grown);
-            capacity = larger;
+            continue;
         }
-        ssize_t got = read(fd, text + length, capacity - length);
+        ssize_t got = read(fd, text.items + text.count, room - text.count);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             setError("cannot read input script %s: %s", path, strerror(errno));
@@ -306,26 +288,26 @@ Replay *replayLoad(const char *path) {
             break;
         }
         if (got == 0) break;
-        length += static_cast<size_t>(got);
+        text.count += static_cast<size_t>(got);
     }
     close(fd);
-    Replay *r = failed ? nullptr : replayParse(text, length, path, stderr);
+    Replay *r = failed ? nullptr : replayParse(text.items, text.count, path, stderr);
     if (!failed && !r) setError("out of memory reading input script %s", path);
-    free(text);
+    text.release();
     return r;
 }
 
 void replayFree(Replay *r) {
     if (!r) return;
-    free(r->events);
-    free(r->pool);
+    r->events.release();
+    r->pool.release();
     free(r);
 }
 
 void replayApply(Replay *r, uint64_t frame, ReplayFrame *out) {
     *out = ReplayFrame{};
-    while (r->next < r->count && r->events[r->next].frame <= frame) {
-        const ReplayEvent &e = r->events[r->next++];
+    while (r->next < r->events.count && r->events.items[r->next].frame <= frame) {
+        const ReplayEvent &e = r->events.items[r->next++];
         if (e.frame < frame) continue;  // a frame the loop never saw
         if (e.kind == kQuit) {
             out->quit = true;
@@ -337,11 +319,11 @@ void replayApply(Replay *r, uint64_t frame, ReplayFrame *out) {
         } else if (e.kind == MV_PLATFORM_RESIZE) {
             engineReplayedResize(static_cast<int>(e.x), static_cast<int>(e.y));
         } else {
-            const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool + e.text : nullptr;
+            const char *text = e.kind == MV_PLATFORM_TEXT ? r->pool.items + e.text : nullptr;
             MVPlatformEvent event = {e.kind, e.key, e.button, e.x, e.y, text};
             if (inputApply(event)) out->escape = true;
         }
     }
 }
 
-size_t replayEventCount(const Replay *r) { return r ? r->count : 0; }
+size_t replayEventCount(const Replay *r) { return r ? r->events.count : 0; }

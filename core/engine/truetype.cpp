@@ -17,6 +17,7 @@
 #include "core/atlas/atlas_internal.h"
 #include "core/base/engine_thread.h"
 #include "core/base/error.h"
+#include "core/containers/growable.h"
 #include "core/engine/engine_state.h"
 
 namespace {
@@ -269,24 +270,21 @@ MV_API MVFont *mvFontLoad(const char *path, float pixelSize) {
         return nullptr;
     }
     // Read up to one byte past the limit, to tell a file that is too large.
-    size_t capacity = 1 << 16, size = 0;
-    uint8_t *data = nullptr;
-    bool failed = false;
-    for (;;) {
-        uint8_t *grown = static_cast<uint8_t *>(realloc(data, capacity));
-        if (!grown) {
-            failed = true;
-            break;
-        }
-        data = grown;
-        size += fread(data + size, 1, capacity - size, file);
-        if (size < capacity || size > kFileLimit) break;
-        capacity *= 2;
+    constexpr size_t kMostRead = kFileLimit + 1;
+    Growable<uint8_t> bytes;
+    bool failed = !bytes.reserve(size_t(1) << 16);
+    while (!failed) {
+        size_t room = std::min(bytes.capacity, kMostRead) - bytes.count;
+        size_t got = fread(bytes.items + bytes.count, 1, room, file);
+        bytes.count += got;
+        if (got < room || bytes.count == kMostRead) break;
+        failed = !bytes.reserve(bytes.count + 1);
     }
     bool readError = ferror(file) != 0;
     fclose(file);
+    size_t size = bytes.count;
     if (failed || readError || size == 0 || size > kFileLimit) {
-        free(data);
+        bytes.release();
         setError("font %s not loaded: %s", path,
                        failed      ? "out of memory"
                        : readError ? "the file cannot be read"
@@ -294,7 +292,7 @@ MV_API MVFont *mvFontLoad(const char *path, float pixelSize) {
                                    : "larger than 64 MiB");
         return nullptr;
     }
-    return openFont(data, size, pixelSize, path);
+    return openFont(bytes.items, size, pixelSize, path);  // the font takes the bytes
 }
 
 MV_API void mvFontDraw(MVFont *font, float x, float y, const char *text) {

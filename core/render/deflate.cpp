@@ -3,27 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
-ByteBuffer::~ByteBuffer() { free(data); }
+ByteBuffer::~ByteBuffer() { bytes.release(); }
 
-void ByteBuffer::append(const void *bytes, size_t n) {
+void ByteBuffer::append(const void *from, size_t n) {
     if (!ok || n == 0) return;
-    if (n > SIZE_MAX - size) {
+    // The first growth takes a page's worth: PNG chunks come in many small appends.
+    uint8_t *to = bytes.capacity || bytes.reserve(4096) ? bytes.extend(n) : nullptr;
+    if (!to) {
         ok = false;
         return;
     }
-    if (size + n > capacity) {
-        size_t grown = capacity < 4096 ? 4096 : capacity;
-        while (grown < size + n) grown = grown > SIZE_MAX / 2 ? size + n : grown * 2;
-        uint8_t *more = static_cast<uint8_t *>(realloc(data, grown));
-        if (!more) {
-            ok = false;
-            return;
-        }
-        data = more;
-        capacity = grown;
-    }
-    memcpy(data + size, bytes, n);
-    size += n;
+    memcpy(to, from, n);
 }
 
 void ByteBuffer::appendByte(uint8_t byte) { append(&byte, 1); }

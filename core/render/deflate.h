@@ -8,15 +8,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/containers/growable.h"
+
 // A growing byte buffer from malloc; ok turns false for good when memory
 // runs out or the size would overflow.
 struct ByteBuffer {
-    uint8_t *data = nullptr;
-    size_t size = 0;
-    size_t capacity = 0;
+    Growable<uint8_t> bytes;
     bool ok = true;
 
+    ByteBuffer() = default;
+    ByteBuffer(const ByteBuffer &) = delete;
+    ByteBuffer &operator=(const ByteBuffer &) = delete;
     ~ByteBuffer();
+    const uint8_t *data() const { return bytes.items; }
+    size_t size() const { return bytes.count; }
     void append(const void *bytes, size_t n);
     void appendByte(uint8_t byte);
     void appendBig32(uint32_t value);

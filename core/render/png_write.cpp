@@ -99,9 +99,9 @@ bool pngEncode(const uint8_t *rgba, int w, int h, ByteBuffer *out) {
                                 uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8), uint8_t(h),
                                 8, 6, 0, 0, 0};  // 8 bits, RGBA, deflate, adaptive filters, no interlace
     chunk(out, "IHDR", header, sizeof header);
-    for (size_t at = 0; at < stream.size; at += kIdatPiece) {
-        size_t n = stream.size - at < kIdatPiece ? stream.size - at : kIdatPiece;
-        chunk(out, "IDAT", stream.data + at, n);
+    for (size_t at = 0; at < stream.size(); at += kIdatPiece) {
+        size_t n = stream.size() - at < kIdatPiece ? stream.size() - at : kIdatPiece;
+        chunk(out, "IDAT", stream.data() + at, n);
     }
     chunk(out, "IEND", nullptr, 0);
     return out->ok;
@@ -119,7 +119,7 @@ bool pngWrite(const char *path, const uint8_t *rgba, int w, int h, char *why, si
         if (!pngEncode(rgba, w, h, &png))
             snprintf(reason, sizeof reason, "out of memory encoding %dx%d pixels", w, h);
         else
-            ok = replaceFile(path, png.data, png.size, reason, sizeof reason);
+            ok = replaceFile(path, png.data(), png.size(), reason, sizeof reason);
     }
     if (ok) return true;
     setError("PNG %s not written: %s", path ? path : "(null)", reason);

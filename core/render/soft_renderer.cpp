@@ -392,6 +392,15 @@ void copyRect(const Texture *t, int x, int y, uint8_t *frame, int w, int h) {
                4 * static_cast<size_t>(w));
 }
 
+// Stops the sprite threads and frees their working space; the next batch
+// worth sharing starts them again.
+void stopPool(Soft *s) {
+    workersDestroy(s->workers);
+    free(s->bandColumns);
+    s->workers = nullptr;
+    s->bandColumns = nullptr;
+}
+
 // Working space for frames up to w pixels wide; false when out of memory.
 bool columnsFor(Soft *s, int w) {
     if (w <= s->columnsWidth) return true;
@@ -399,11 +408,7 @@ bool columnsFor(Soft *s, int w) {
     if (!columns) return false;
     s->columns = columns;
     s->columnsWidth = w;
-    // The pool's working space is sized by the width: made again when wanted.
-    workersDestroy(s->workers);
-    free(s->bandColumns);
-    s->workers = nullptr;
-    s->bandColumns = nullptr;
+    stopPool(s);  // its working space is sized by the width: made again when wanted
     return true;
 }
 
@@ -552,10 +557,7 @@ const uint8_t *softRendererPixels(const MVRenderer *renderer) {
 
 void softRendererSetThreads(MVRenderer *renderer, unsigned threads) {
     Soft *s = soft(renderer->self);
-    workersDestroy(s->workers);
-    free(s->bandColumns);
-    s->workers = nullptr;
-    s->bandColumns = nullptr;
+    stopPool(s);
     s->threads = threads < 1 ? 1 : threads > kSoftMaxThreads ? kSoftMaxThreads : threads;
 }
 
@@ -579,11 +581,7 @@ bool softRendererResize(MVRenderer *renderer, int w, int h) {
     s->frame = s->window = frame;
     s->columns = columns;
     s->columnsWidth = w;
-    // The pool's working space is sized by the width: made again when wanted.
-    workersDestroy(s->workers);
-    free(s->bandColumns);
-    s->workers = nullptr;
-    s->bandColumns = nullptr;
+    stopPool(s);  // its working space is sized by the width: made again when wanted
     s->w = s->windowW = w;
     s->h = s->windowH = h;
     fill(s, {0.0f, 0.0f, 0.0f});

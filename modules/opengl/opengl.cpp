@@ -241,6 +241,11 @@ bool readPixels(void *self, uint8_t *rgba, int w, int h) {
 }
 
 // Room for more sprites, up to kBatchSprites; false when there is none.
+// The module sees only the plugin and renderer headers, so it cannot share
+// the core's growable array; and a std::vector would throw on a refused
+// allocation inside calls made through the renderer's C table, where running
+// short must instead draw what the batch holds and go on. Two arrays grow
+// together with realloc, each kept when the other's growth is refused.
 bool growBatch(SpriteBatch &b) {
     if (!b.indices) {
         b.indices = static_cast<GLushort *>(malloc(6 * kBatchSprites * sizeof(GLushort)));
