@@ -1,6 +1,7 @@
-// Fuzzes map, set and string map with an operation stream, checked against
-// std::map / std::set by the containers' model drivers, with the trees'
-// invariants checked as it goes. Keys come from a fixed table.
+// Fuzzes map (string-ordered and integer-keyed), set and string map with an
+// operation stream, checked against std::map / std::set by the containers'
+// model drivers, with the trees' invariants checked as it goes. Keys come
+// from fixed tables.
 #include <morven/map.h>
 #include <morven/set.h>
 #include <morven/smap.h>
@@ -33,22 +34,35 @@ const std::vector<std::string> &keyTable() {
     return keys;
 }
 
+// Integers over the whole signed range, both ends included, for the map that
+// compares integer keys inline.
+class SpreadKeys : public KeyTable {
+public:
+    SpreadKeys() : KeyTable(compareIntptrs) {
+        keys_.push_back(reinterpret_cast<void *>(INTPTR_MIN));
+        for (int i = -127; i <= 127; i++) keys_.push_back(reinterpret_cast<void *>(intptr_t(i) * (INTPTR_MAX / 127)));
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static StringKeys keys(keyTable());
+    static SpreadKeys integers;
     MVMap *map = mvMapCreate(compareStrings, nullptr);
+    MVMap *integerMap = mvMapCreate(mvMapCompareIntegers, nullptr);
     MVSMap *smap = mvSMapCreate();
     MVSet *set = mvSetCreate(compareStrings, nullptr);
     MapModel mapDriver(map, keys, fuzzFail);
     SetModel setDriver(set, keys, fuzzFail);
     SMapModel smapDriver(smap, keys, fuzzFail);
+    MapModel integerDriver(integerMap, integers, fuzzFail);
     // The first byte of each operation names the container (or a full
-    // check of all three); the driver takes the operation and key from the
+    // check of all four); the driver takes the operation and key from the
     // bytes that follow.
     ByteOps ops(data, size);
     while (ops.more()) {
-        switch (ops.pick(4)) {
+        switch (ops.pick(5)) {
         case 0:
             mapDriver.step(ops);
             break;
@@ -58,19 +72,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         case 2:
             smapDriver.step(ops);
             break;
+        case 3:
+            integerDriver.step(ops);
+            break;
         default:
             mapDriver.verify();
             setDriver.verify();
             smapDriver.verify();
+            integerDriver.verify();
         }
     }
     mapDriver.verify();
     setDriver.verify();
     smapDriver.verify();
+    integerDriver.verify();
 
     smapDriver.empty();
     mvSMapDestroy(smap);
     mvMapDestroy(map);
+    mvMapDestroy(integerMap);
     mvSetDestroy(set);
     return 0;
 }
