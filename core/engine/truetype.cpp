@@ -211,17 +211,16 @@ MVFont *openFont(uint8_t *data, size_t size, float pixelSize, const char *what) 
     }
     MVFont *font = new (std::nothrow) MVFont();
     MVAtlas *atlas = font ? mvAtlasCreate(kAtlasSide, kAtlasSide, 32) : nullptr;
-    if (!atlas) {
-        delete font;
-        module->close(face);
-        free(data);
-        setError("font %s not loaded: out of memory", what);
-        return nullptr;
+    bool ready = atlas != nullptr;
+    if (ready) {
+        try {
+            font->glyphs.assign(kGlyphIndices, nullptr);
+            font->store.reserve(kStoredGlyphs);
+        } catch (const std::bad_alloc &) {
+            ready = false;
+        }
     }
-    try {
-        font->glyphs.assign(kGlyphIndices, nullptr);
-        font->store.reserve(kStoredGlyphs);
-    } catch (const std::bad_alloc &) {
+    if (!ready) {
         mvAtlasDestroy(atlas);
         delete font;
         module->close(face);
